@@ -1,0 +1,20 @@
+# ql_library(NAME DEPS ...): a static library made of every .cpp in the folder
+# (and its subfolders), so adding a file needs no edit here.
+function(ql_library name)
+  cmake_parse_arguments(QL "" "" "DEPS;EXCLUDE" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(ex IN LISTS QL_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "${ex}")
+  endforeach()
+  if(srcs)
+    add_library(ql_${name} STATIC ${srcs})
+    target_include_directories(ql_${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(ql_${name} PUBLIC ${QL_DEPS})
+  else()
+    # Headers only (so far).
+    add_library(ql_${name} INTERFACE)
+    target_include_directories(ql_${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(ql_${name} INTERFACE ${QL_DEPS})
+  endif()
+  add_library(ql::${name} ALIAS ql_${name})
+endfunction()

@@ -1,0 +1,6 @@
+// The platform layer: everything the system asks of the operating system goes through the
+// headers included here; nothing outside host/posix (and later host/win32) includes OS headers.
+#pragma once
+
+#include "host/platform/files.h"
+#include "host/platform/socket.h"

@@ -1,0 +1,160 @@
+#include "host/platform/socket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace host {
+
+namespace {
+
+SocketError lastError(SocketOp op) {
+    int e = errno;
+    return SocketError{op, e, systemErrorText(e)};
+}
+
+core::Result<void, SocketError> setOpt(int fd, int level, int name, int value) {
+    if (::setsockopt(fd, level, name, &value, sizeof value) != 0)
+        return core::fail(lastError(SocketOp::Option));
+    return core::Ok{};
+}
+
+}  // namespace
+
+std::string systemErrorText(int code) { return std::strerror(code); }
+
+core::Result<std::vector<SocketAddress>, SocketError> resolve(std::string_view host,
+                                                              std::uint16_t port,
+                                                              AddressFamily family) {
+    addrinfo hints{};
+    hints.ai_family = family == AddressFamily::IPv6 ? AF_INET6 : AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* list = nullptr;
+    std::string name(host);
+    int rc = ::getaddrinfo(name.c_str(), nullptr, &hints, &list);
+    if (rc != 0) {
+        int code = rc == EAI_SYSTEM ? errno : rc;
+        std::string text = rc == EAI_SYSTEM ? systemErrorText(errno) : ::gai_strerror(rc);
+        return core::fail(SocketError{SocketOp::Resolve, code, text});
+    }
+    std::vector<SocketAddress> out;
+    for (addrinfo* a = list; a; a = a->ai_next) {
+        char buf[INET6_ADDRSTRLEN] = {};
+        const void* src = a->ai_family == AF_INET6
+                              ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_addr)
+                              : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr);
+        if (::inet_ntop(a->ai_family, src, buf, sizeof buf))
+            out.push_back({a->ai_family == AF_INET6 ? AddressFamily::IPv6 : AddressFamily::IPv4, buf, port});
+    }
+    ::freeaddrinfo(list);
+    return out;
+}
+
+Socket::~Socket() { close(); }
+
+Socket::Socket(Socket&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+core::Result<Socket, SocketError> Socket::connect(const SocketAddress& address) {
+    sockaddr_storage ss{};
+    socklen_t len = 0;
+    if (address.family == AddressFamily::IPv6) {
+        auto* a = reinterpret_cast<sockaddr_in6*>(&ss);
+        a->sin6_family = AF_INET6;
+        a->sin6_port = htons(address.port);
+        if (::inet_pton(AF_INET6, address.numeric.c_str(), &a->sin6_addr) != 1)
+            return core::fail(SocketError{SocketOp::Connect, EINVAL, systemErrorText(EINVAL)});
+        len = sizeof(sockaddr_in6);
+    } else {
+        auto* a = reinterpret_cast<sockaddr_in*>(&ss);
+        a->sin_family = AF_INET;
+        a->sin_port = htons(address.port);
+        if (::inet_pton(AF_INET, address.numeric.c_str(), &a->sin_addr) != 1)
+            return core::fail(SocketError{SocketOp::Connect, EINVAL, systemErrorText(EINVAL)});
+        len = sizeof(sockaddr_in);
+    }
+    int fd = ::socket(ss.ss_family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) return core::fail(lastError(SocketOp::Create));
+    Socket s(fd);
+    int rc;
+    do {
+        rc = ::connect(fd, reinterpret_cast<sockaddr*>(&ss), len);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) return core::fail(lastError(SocketOp::Connect));
+    return s;
+}
+
+core::Result<void, SocketError> Socket::sendAll(std::span<const std::byte> data) {
+    while (!data.empty()) {
+        ssize_t n = ::send(m_fd, data.data(), data.size(), MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return core::fail(lastError(SocketOp::Send));
+        }
+        data = data.subspan(static_cast<std::size_t>(n));
+    }
+    return core::Ok{};
+}
+
+core::Result<std::size_t, SocketError> Socket::receive(std::span<std::byte> data) {
+    for (;;) {
+        ssize_t n = ::recv(m_fd, data.data(), data.size(), 0);
+        if (n >= 0) return static_cast<std::size_t>(n);
+        if (errno == EINTR) continue;
+        return core::fail(lastError(SocketOp::Receive));
+    }
+}
+
+core::Result<bool, SocketError> Socket::waitReadable(int timeoutMs) {
+    pollfd p{m_fd, POLLIN, 0};
+    for (;;) {
+        int rc = ::poll(&p, 1, timeoutMs < 0 ? -1 : timeoutMs);
+        if (rc >= 0) return rc > 0;
+        if (errno == EINTR) continue;
+        return core::fail(lastError(SocketOp::Wait));
+    }
+}
+
+core::Result<void, SocketError> Socket::setNoDelay(bool on) {
+    return setOpt(m_fd, IPPROTO_TCP, TCP_NODELAY, on ? 1 : 0);
+}
+
+core::Result<void, SocketError> Socket::setKeepAlive(bool on) {
+    return setOpt(m_fd, SOL_SOCKET, SO_KEEPALIVE, on ? 1 : 0);
+}
+
+core::Result<void, SocketError> Socket::setReceiveTimeout(int milliseconds) {
+    timeval tv{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
+        return core::fail(lastError(SocketOp::Option));
+    return core::Ok{};
+}
+
+void Socket::shutdownBoth() {
+    if (m_fd >= 0) ::shutdown(m_fd, SHUT_RDWR);
+}
+
+void Socket::close() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+}  // namespace host
