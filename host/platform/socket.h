@@ -37,7 +37,7 @@ core::Result<std::vector<SocketAddress>, SocketError> resolve(std::string_view h
                                                               AddressFamily family);
 
 class Socket {
-public:
+  public:
     Socket() = default;
     ~Socket();
     Socket(Socket&& other) noexcept;
@@ -66,7 +66,7 @@ public:
     void shutdownBoth();
     void close();
 
-private:
+  private:
     explicit Socket(int fd) : m_fd(fd) {}
     int m_fd = -1;
 };

@@ -1,15 +1,82 @@
 #include "host/platform/files.h"
 
-#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
+
+#include <array>
+#include <cstdlib>
 
 namespace host {
+namespace {
+
+// The new file's name in the destination's folder; short so that it fits wherever the
+// destination's own name fits.
+std::string tempNameBeside(const std::string& to) {
+    auto slash = to.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string() : to.substr(0, slash + 1);
+    return dir + ".qlcopy-XXXXXX";
+}
+
+IoFailure copyBytes(int in, int out) {
+    std::array<char, 1 << 17> buf;
+    for (;;) {
+        ssize_t n = ::read(in, buf.data(), buf.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {errno, IoSide::Source};
+        if (n == 0) return {};
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::write(out, buf.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) return {errno, IoSide::Destination};
+            done += w;
+        }
+    }
+}
+
+IoFailure finishNewFile(int out, const struct stat& st) {
+    if (::fchmod(out, st.st_mode & 07777) != 0) return {errno, IoSide::Destination};
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::futimens(out, times) != 0) return {errno, IoSide::Destination};
+    // Flushed before the rename, so a crash leaves either the old file or the whole new one.
+    if (::fsync(out) != 0) return {errno, IoSide::Destination};
+    return {};
+}
+
+}  // namespace
 
 std::string programFilePath() {
     char buf[PATH_MAX];
     ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0) return {};
     return std::string(buf, static_cast<std::size_t>(n));
+}
+
+IoFailure replaceFileAtomically(const std::string& from, const std::string& to) {
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return {errno, IoSide::Source};
+    struct stat st {};
+    if (::fstat(in, &st) != 0) {
+        IoFailure f{errno, IoSide::Source};
+        ::close(in);
+        return f;
+    }
+    std::string temp = tempNameBeside(to);
+    int out = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (out < 0) {
+        IoFailure f{errno, IoSide::Destination};
+        ::close(in);
+        return f;
+    }
+    IoFailure f = copyBytes(in, out);
+    if (!f) f = finishNewFile(out, st);
+    ::close(in);
+    if (::close(out) != 0 && !f) f = {errno, IoSide::Destination};
+    if (!f && ::rename(temp.c_str(), to.c_str()) != 0) f = {errno, IoSide::Destination};
+    if (f) ::unlink(temp.c_str());
+    return f;
 }
 
 }  // namespace host

@@ -67,7 +67,8 @@ TEST(ByteCursor, ReadUntil) {
     EXPECT_EQ(c.readUntil(std::byte{0}), "5.5.5");
     EXPECT_EQ(c.readUntilOrEnd(std::byte{0}), "rest");
     EXPECT_TRUE(c.atEnd());
-    auto d = cursorOf("no terminator");
+    std::string unterminated = "no terminator";  // must outlive the cursor
+    auto d = cursorOf(unterminated);
     EXPECT_EQ(d.readUntil(std::byte{0}), "");
     EXPECT_FALSE(d.ok());
 }

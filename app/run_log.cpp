@@ -1,0 +1,22 @@
+#include "app/run_log.h"
+
+#include <fstream>
+
+#include "core/text.h"
+
+namespace app {
+
+bool WriteRunLogFile(const std::string& fileName, const std::vector<std::string>& lines) {
+    std::string bytes;
+    for (const std::string& line : lines) {
+        bytes += core::utf8ToCp1252(line);
+        bytes += "\r\n";
+    }
+    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
+}
+
+}  // namespace app

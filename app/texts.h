@@ -1,0 +1,18 @@
+// The texts the session shows and logs, exactly as the user sees them.
+#pragma once
+
+#include <string_view>
+
+namespace app {
+
+inline constexpr std::string_view kTextPathInvalid =
+    "Percorso Applicazione non valido, Clicca sull'immagine per selezionare il reale percorso";
+inline constexpr std::string_view kTextCheckUpdateFailed =
+    "Impossibile verificare l'aggiornamento!";
+// Every run log line starts with this.
+inline constexpr std::string_view kLogPrefix = ">> ";
+// The HTTP client's Request.UserAgent, set when the window is created.
+inline constexpr std::string_view kUserAgent =
+    "Mozilla/5.0 (Windows; U; Windows NT 6.0; it; rv:1.8.1.12)";
+
+}  // namespace app

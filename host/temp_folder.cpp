@@ -1,0 +1,28 @@
+#include "host/temp_folder.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "core/md5.h"
+#include "host/paths.h"
+#include "host/platform/files.h"
+
+namespace host {
+
+std::string TmpDirPath(std::string_view latestVid, const HostSettings& settings) {
+    std::string base = settings.tempRoot ? *settings.tempRoot : DriveOf(programFilePath());
+    return IncludeTrailingPathDelimiter(base) + core::Md5Hex(latestVid) + kPathDelim;
+}
+
+std::string GetTmpDir(std::string_view latestVid, const HostSettings& settings) {
+    std::string path = TmpDirPath(latestVid, settings);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(path, ec)) std::filesystem::create_directory(path, ec);
+    return path;
+}
+
+std::string GetPackageFileName(std::string_view latestVid, const HostSettings& settings) {
+    return GetTmpDir(latestVid, settings) + std::string(latestVid) + ".qlzip";
+}
+
+}  // namespace host

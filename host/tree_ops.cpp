@@ -1,0 +1,149 @@
+#include "host/tree_ops.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "host/paths.h"
+#include "host/shell_errors.h"
+
+namespace host {
+namespace fs = std::filesystem;
+namespace {
+
+int codeFor(const std::error_code& ec, IoSide side) {
+    return ShellCodeForFailure({ec.value() ? ec.value() : EIO, side});
+}
+
+// True when `inner` is `outer` or lies below it, comparing whole path components.
+bool isWithin(const fs::path& inner, const fs::path& outer) {
+    auto i = inner.begin();
+    for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
+        if (o->empty()) continue;  // the empty last component of "a/b/"
+        if (i == inner.end() || *i != *o) return false;
+    }
+    return true;
+}
+
+class TreeCopier {
+  public:
+    int copy(const fs::path& src, const fs::path& target) {
+        std::error_code ec;
+        fs::file_status st = fs::status(src, ec);
+        if (ec) return codeFor(ec, IoSide::Source);
+        if (fs::is_directory(st)) return copyFolder(src, target);
+        if (fs::is_regular_file(st)) return copyFile(src, target);
+        return 0;  // sockets, pipes and devices have no content to copy
+    }
+
+  private:
+    int copyFolder(const fs::path& src, const fs::path& target) {
+        std::error_code ec;
+        // A folder reached again through a link would be copied without end.
+        fs::path canon = fs::canonical(src, ec);
+        if (ec) return codeFor(ec, IoSide::Source);
+        for (const fs::path& open : m_chain)
+            if (open == canon) return ShellCodeForFailure({ELOOP, IoSide::Source});
+        fs::file_status ts = fs::status(target, ec);
+        if (ec && ec != std::errc::no_such_file_or_directory)
+            return codeFor(ec, IoSide::Destination);
+        if (fs::exists(ts) && !fs::is_directory(ts)) return kDeFlDestIsDir;
+        if (!fs::exists(ts)) {
+            fs::create_directory(target, src, ec);
+            if (ec) return codeFor(ec, IoSide::Destination);
+        }
+        m_chain.push_back(canon);
+        int code = 0;
+        fs::directory_iterator it(src, ec), end;
+        if (ec) code = codeFor(ec, IoSide::Source);
+        for (; code == 0 && it != end; it.increment(ec)) {
+            code = copy(it->path(), target / it->path().filename());
+            if (code == 0 && ec) code = codeFor(ec, IoSide::Source);
+        }
+        if (code == 0 && ec) code = codeFor(ec, IoSide::Source);
+        m_chain.pop_back();
+        return code;
+    }
+
+    int copyFile(const fs::path& src, const fs::path& target) {
+        std::error_code ec;
+        if (fs::is_directory(target, ec)) return kDeFileDestIsFld;
+        if (IoFailure f = replaceFileAtomically(src.string(), target.string()))
+            return ShellCodeForFailure(f);
+        return 0;
+    }
+
+    std::vector<fs::path> m_chain;  // canonical folders being copied, outermost first
+};
+
+}  // namespace
+
+int ShellCodeForFailure(IoFailure f) {
+    switch (f.error) {
+        case 0:
+            return 0;
+        case ENAMETOOLONG:
+            return kDePathTooDeep;
+        case ELOOP:
+            return kDeErrorMaxPath;
+        case ENOENT:
+        case ENOTDIR:
+            return kDeInvalidFiles;
+        case ENOSPC:
+        case EFBIG:
+        case EDQUOT:
+            return kDeFileTooLarge;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return f.side == IoSide::Source ? kDeAccessDeniedSrc : kErrorOnDest;
+        default:
+            return f.side == IoSide::Source ? kDeUnknownError : kErrorOnDest;
+    }
+}
+
+int CopyTreeCode(std::string_view source, std::string_view dest) {
+    if (source.empty() || dest.empty()) return kDeInvalidFiles;
+    fs::path src(ExcludeTrailingPathDelimiter(source));
+    fs::path dst(ExcludeTrailingPathDelimiter(dest));
+    std::error_code ec;
+    fs::file_status ss = fs::status(src, ec);
+    if (!fs::exists(ss))
+        return ec && ec != std::errc::no_such_file_or_directory ? codeFor(ec, IoSide::Source)
+                                                                : kDeInvalidFiles;
+    fs::file_status ds = fs::status(dst, ec);
+    if (fs::exists(ds) && !fs::is_directory(ds)) return kDeFlDestIsDir;
+    fs::path target = fs::exists(ds) ? dst / src.filename() : dst;
+    fs::path canonSrc = fs::weakly_canonical(src, ec);
+    fs::path canonTarget = fs::weakly_canonical(target, ec);
+    if (ec) return codeFor(ec, IoSide::Destination);
+    if (canonTarget == canonSrc) return kDeSameFile;
+    if (isWithin(canonTarget, canonSrc)) return kDeDestSubtree;
+    if (!fs::exists(ds) && dst.has_parent_path()) {
+        // The shell creates a missing destination with the folders above it.
+        fs::create_directories(dst.parent_path(), ec);
+        if (ec) return codeFor(ec, IoSide::Destination);
+    }
+    return TreeCopier().copy(src, target);
+}
+
+bool CopyTree(std::string_view source, std::string_view dest, std::string& errorText) {
+    errorText.clear();
+    int code = CopyTreeCode(source, dest);
+    errorText = ShellErrorText(code);
+    return code == 0;
+}
+
+bool DeleteTree(std::string_view folder) {
+    std::string path = ExcludeTrailingPathDelimiter(folder);
+    if (path.empty()) return false;
+    std::error_code ec;
+    fs::path canon = fs::weakly_canonical(path, ec);
+    if (ec || canon == canon.root_path()) return false;  // never a whole file system
+    if (!fs::exists(fs::symlink_status(path, ec))) return false;
+    fs::remove_all(path, ec);
+    return !ec;
+}
+
+}  // namespace host

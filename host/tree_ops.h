@@ -1,0 +1,28 @@
+// Whole-tree operations as the Windows shell does them: a recursive permanent delete, and a
+// recursive copy that merges into existing folders and replaces files of the same name.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "host/platform/files.h"
+
+namespace host {
+
+// Removes the folder (given without its trailing separator) with everything in it, for good.
+// True on success; false for a missing path, an empty path, a root, or a failed removal.
+bool DeleteTree(std::string_view folder);
+
+// Copies `source` into the existing folder `dest` under its own name (or, when `dest` does not
+// exist, to `dest` itself), merging into folders that exist and replacing files of the same
+// name; each file is replaced atomically. True on success; on failure errorText holds the
+// shell's text for the condition ("" when the code has none) and the copy may be partly done.
+bool CopyTree(std::string_view source, std::string_view dest, std::string& errorText);
+
+// The shell result code for the same copy (0 on success), for callers that log the code.
+int CopyTreeCode(std::string_view source, std::string_view dest);
+
+// The shell result code that stands for an errno-style failure on one side of a copy.
+int ShellCodeForFailure(IoFailure failure);
+
+}  // namespace host
