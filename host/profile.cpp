@@ -1,7 +1,6 @@
 #include "host/profile.h"
 
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 #include "core/text.h"
 
@@ -25,10 +24,17 @@ std::string_view stripMatchingQuotes(std::string_view v) {
 }  // namespace
 
 ProfileFile ProfileFile::Load(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) return {};
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return {};
+    // C stdio, not iostreams: a folder in the file's place must read as a missing file, and
+    // host operations never throw.
+    std::FILE* f = std::fopen(fileName.c_str(), "rb");
+    if (!f) return {};
+    std::string bytes;
+    char buf[8192];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+    bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) return {};
     return Parse(core::decodeText(bytes));
 }
 
