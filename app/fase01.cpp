@@ -1,7 +1,5 @@
 // Phase 1: the installation check. The configuration must be there; the version check and the
 // company survey follow only when the step before them worked.
-#include <exception>
-
 #include "app/frm_auto_update.h"
 #include "app/texts.h"
 #include "host/config.h"

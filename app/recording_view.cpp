@@ -137,6 +137,7 @@ void RecordingView::companiesChanged(const CompanyTable& table, const std::strin
 void RecordingView::processMessages() {
     ++m_pumps;
     record("processMessages()");
+    if (onProcessMessages) onProcessMessages();
 }
 
 void RecordingView::terminate() {
@@ -151,6 +152,10 @@ void RecordingView::close() {
 
 bool RecordingView::askOkCancel(const std::string& text) {
     bool ok = false;
+    if (m_closed) {
+        record("askOkCancel(" + quoted(text) + ") -> Cancel (closing)");
+        return false;
+    }
     if (!m_okCancel.empty()) {
         ok = m_okCancel.front();
         m_okCancel.pop_front();

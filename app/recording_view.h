@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,9 +15,14 @@ namespace app {
 class RecordingView : public View {
   public:
     // Answers for the next dialogs, in order. With no answer queued AskOkCancel gives Cancel
-    // (false) and ChooseFolder gives "" (cancelled).
+    // (false) and ChooseFolder gives "" (cancelled). Once close() was called every AskOkCancel
+    // closes by itself with Cancel, as the window's dialogs do after a close request.
     void queueOkCancel(bool ok) { m_okCancel.push_back(ok); }
     void queueFolder(std::string folder) { m_folders.push_back(std::move(folder)); }
+
+    // Runs at every processMessages, after it was recorded: where a test plays the user, whose
+    // clicks reach the window only while the workflow pumps messages.
+    std::function<void()> onProcessMessages;
 
     // Every operation so far, e.g. `setCaption(LabelStatus, "text")`, oldest first.
     const std::vector<std::string>& ops() const { return m_ops; }
