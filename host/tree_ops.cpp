@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "host/paths.h"
@@ -26,18 +28,42 @@ bool isWithin(const fs::path& inner, const fs::path& outer) {
     return true;
 }
 
+// The copy runs in three passes so that files change all together or not at all: every file
+// is first written beside the one it replaces, then the file system is flushed once, then each
+// new file is renamed over its old one. A failure before the renames removes the new files and
+// leaves every old file as it was (folders created on the way stay, empty or merged).
 class TreeCopier {
   public:
+    ~TreeCopier() {
+        for (const Staged& s : m_staged) removeFileQuietly(s.temp);
+    }
+
+    int run(const fs::path& src, const fs::path& target, const fs::path& flushAt) {
+        int code = copy(src, target);
+        if (code == 0 && !m_staged.empty())
+            code = ShellCodeForFailure(flushFileSystemOf(flushAt.string()));
+        while (code == 0 && !m_staged.empty()) {
+            code = ShellCodeForFailure(renameOver(m_staged.back().temp, m_staged.back().target));
+            if (code == 0) m_staged.pop_back();
+        }
+        return code;
+    }
+
+  private:
+    struct Staged {
+        std::string temp;
+        std::string target;
+    };
+
     int copy(const fs::path& src, const fs::path& target) {
         std::error_code ec;
         fs::file_status st = fs::status(src, ec);
         if (ec) return codeFor(ec, IoSide::Source);
         if (fs::is_directory(st)) return copyFolder(src, target);
-        if (fs::is_regular_file(st)) return copyFile(src, target);
+        if (fs::is_regular_file(st)) return stageFile(src, target);
         return 0;  // sockets, pipes and devices have no content to copy
     }
 
-  private:
     int copyFolder(const fs::path& src, const fs::path& target) {
         std::error_code ec;
         // A folder reached again through a link would be copied without end.
@@ -66,15 +92,18 @@ class TreeCopier {
         return code;
     }
 
-    int copyFile(const fs::path& src, const fs::path& target) {
+    int stageFile(const fs::path& src, const fs::path& target) {
         std::error_code ec;
         if (fs::is_directory(target, ec)) return kDeFileDestIsFld;
-        if (IoFailure f = replaceFileAtomically(src.string(), target.string()))
+        Staged s{{}, target.string()};
+        if (IoFailure f = stageFileBeside(src.string(), s.target, s.temp))
             return ShellCodeForFailure(f);
+        m_staged.push_back(std::move(s));
         return 0;
     }
 
     std::vector<fs::path> m_chain;  // canonical folders being copied, outermost first
+    std::vector<Staged> m_staged;   // new files not yet renamed over their targets
 };
 
 }  // namespace
@@ -125,7 +154,7 @@ int CopyTreeCode(std::string_view source, std::string_view dest) {
         fs::create_directories(dst.parent_path(), ec);
         if (ec) return codeFor(ec, IoSide::Destination);
     }
-    return TreeCopier().copy(src, target);
+    return TreeCopier().run(src, target, fs::exists(ds) ? dst : target);
 }
 
 bool CopyTree(std::string_view source, std::string_view dest, std::string& errorText) {

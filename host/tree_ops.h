@@ -15,8 +15,10 @@ bool DeleteTree(std::string_view folder);
 
 // Copies `source` into the existing folder `dest` under its own name (or, when `dest` does not
 // exist, to `dest` itself), merging into folders that exist and replacing files of the same
-// name; each file is replaced atomically. True on success; on failure errorText holds the
-// shell's text for the condition ("" when the code has none) and the copy may be partly done.
+// name. Each file is replaced atomically, and the files are replaced only once every new one
+// is written and flushed: a failure leaves every old file as it was (new folders may stay).
+// True on success; on failure errorText holds the shell's text for the condition ("" when the
+// code has none).
 bool CopyTree(std::string_view source, std::string_view dest, std::string& errorText);
 
 // The shell result code for the same copy (0 on success), for callers that log the code.

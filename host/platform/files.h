@@ -1,5 +1,5 @@
-// File-system services that std::filesystem does not give: the program's own file and a file
-// copy that replaces its destination atomically. Existence tests and folders use std::filesystem.
+// File-system services that std::filesystem does not give: the program's own file, and the
+// steps of a copy that replaces files atomically. Existence tests and folders use std::filesystem.
 #pragma once
 
 #include <string>
@@ -17,9 +17,15 @@ struct IoFailure {
     explicit operator bool() const { return error != 0; }
 };
 
-// Copies the regular file `from` to `to`: the bytes, permission bits and modification time go
-// to a new file beside `to`, which is flushed and then renamed over `to`. A failure at any point
-// removes the new file and leaves `to` as it was.
-IoFailure replaceFileAtomically(const std::string& from, const std::string& to);
+// Copies the regular file `from` (bytes, permission bits, modification time) to a new file in
+// the folder of `to`, named so that it cannot clash, and gives that file's path in `staged`.
+// Nothing is left behind on failure; `to` itself is not touched.
+IoFailure stageFileBeside(const std::string& from, const std::string& to, std::string& staged);
+// Flushes everything written to the file system that holds `path` to stable storage.
+IoFailure flushFileSystemOf(const std::string& path);
+// Renames `from` over `to` in one step; `to` is either the old or the new file at every moment.
+IoFailure renameOver(const std::string& from, const std::string& to);
+// Removes a file; failures are ignored (for clean-up).
+void removeFileQuietly(const std::string& path);
 
 }  // namespace host

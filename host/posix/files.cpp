@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <utility>
 
 namespace host {
 namespace {
@@ -36,12 +37,10 @@ IoFailure copyBytes(int in, int out) {
     }
 }
 
-IoFailure finishNewFile(int out, const struct stat& st) {
+IoFailure copyAttributes(int out, const struct stat& st) {
     if (::fchmod(out, st.st_mode & 07777) != 0) return {errno, IoSide::Destination};
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::futimens(out, times) != 0) return {errno, IoSide::Destination};
-    // Flushed before the rename, so a crash leaves either the old file or the whole new one.
-    if (::fsync(out) != 0) return {errno, IoSide::Destination};
     return {};
 }
 
@@ -54,7 +53,8 @@ std::string programFilePath() {
     return std::string(buf, static_cast<std::size_t>(n));
 }
 
-IoFailure replaceFileAtomically(const std::string& from, const std::string& to) {
+IoFailure stageFileBeside(const std::string& from, const std::string& to, std::string& staged) {
+    staged.clear();
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return {errno, IoSide::Source};
     struct stat st {};
@@ -71,12 +71,32 @@ IoFailure replaceFileAtomically(const std::string& from, const std::string& to) 
         return f;
     }
     IoFailure f = copyBytes(in, out);
-    if (!f) f = finishNewFile(out, st);
+    if (!f) f = copyAttributes(out, st);
     ::close(in);
     if (::close(out) != 0 && !f) f = {errno, IoSide::Destination};
-    if (!f && ::rename(temp.c_str(), to.c_str()) != 0) f = {errno, IoSide::Destination};
-    if (f) ::unlink(temp.c_str());
+    if (f)
+        ::unlink(temp.c_str());
+    else
+        staged = std::move(temp);
     return f;
+}
+
+IoFailure flushFileSystemOf(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {errno, IoSide::Destination};
+    IoFailure f;
+    if (::syncfs(fd) != 0) f = {errno, IoSide::Destination};
+    ::close(fd);
+    return f;
+}
+
+IoFailure renameOver(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) return {errno, IoSide::Destination};
+    return {};
+}
+
+void removeFileQuietly(const std::string& path) {
+    ::unlink(path.c_str());
 }
 
 }  // namespace host

@@ -126,19 +126,24 @@ TEST(CopyTree, PathTooLong) {
     EXPECT_EQ(err, "La sorgente o il percorso di destinazione supera o supera MAX_PATH");
 }
 
-TEST(CopyTree, FailureMidFileLeavesTheOldFileWhole) {
+TEST(CopyTree, FailureMidCopyLeavesEveryOldFileWhole) {
     TempDir t;
     // Reading /proc/self/mem at offset 0 fails with EIO after the open succeeded: the copy of
-    // a.txt breaks half way, once its new file beside the old one has been created.
-    fs::create_directories(t.path() / "pkg/Ostrel");
-    fs::create_symlink("/proc/self/mem", t.path() / "pkg/Ostrel/a.txt");
+    // b.txt breaks half way, once its new file beside the old one has been created. Whichever
+    // order the folder lists them in, a.txt and b.txt keep their old bytes.
+    t.write("pkg/Ostrel/a.txt", "new a");
+    fs::create_symlink("/proc/self/mem", t.path() / "pkg/Ostrel/b.txt");
+    t.write("pkg/Ostrel/sub/c.txt", "new c");
     t.write("inst/Ostrel/a.txt", "old a");
+    t.write("inst/Ostrel/b.txt", "old b");
     std::string err;
     EXPECT_FALSE(host::CopyTree(t.str() + "pkg/Ostrel", t.str() + "inst", err));
     EXPECT_EQ(err, "Errore Sconosciuto");
     EXPECT_EQ(readFile(t.path() / "inst/Ostrel/a.txt"), "old a");
-    EXPECT_EQ(filesBelow(t.path() / "inst"), (std::vector<std::string>{"Ostrel", "Ostrel/a.txt"}))
-        << "no temporary file may be left beside it";
+    EXPECT_EQ(readFile(t.path() / "inst/Ostrel/b.txt"), "old b");
+    EXPECT_FALSE(fs::exists(t.path() / "inst/Ostrel/sub/c.txt"));
+    for (const std::string& f : filesBelow(t.path() / "inst"))
+        EXPECT_EQ(f.find(".qlcopy-"), std::string::npos) << "left behind: " << f;
 }
 
 TEST(CopyTree, UnreadableSourceIsAccessDenied) {
