@@ -1,5 +1,6 @@
 #include "host/tree_ops.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <string>
@@ -18,14 +19,11 @@ int codeFor(const std::error_code& ec, IoSide side) {
     return ShellCodeForFailure({ec.value() ? ec.value() : EIO, side});
 }
 
-// True when `inner` is `outer` or lies below it, comparing whole path components.
+// True when `inner` is `outer` or lies below it, comparing whole path components (so "/a/bc"
+// is not within "/a/b"). Both are canonical: no "." or "..", no trailing separator.
 bool isWithin(const fs::path& inner, const fs::path& outer) {
-    auto i = inner.begin();
-    for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
-        if (o->empty()) continue;  // the empty last component of "a/b/"
-        if (i == inner.end() || *i != *o) return false;
-    }
-    return true;
+    return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first ==
+           outer.end();
 }
 
 // The copy runs in three passes so that files change all together or not at all: every file

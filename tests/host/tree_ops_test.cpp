@@ -56,6 +56,15 @@ TEST(CopyTree, MissingDestinationBecomesTheCopy) {
     EXPECT_EQ(readFile(t.path() / "out/deeper/dst/x/y.txt"), "y");
 }
 
+TEST(CopyTree, FolderSharingTheSourcesNamePrefixIsNotInsideIt) {
+    TempDir t;
+    t.write("src/a.txt", "a");
+    t.write("srcx/b.txt", "b");
+    std::string err;
+    EXPECT_TRUE(host::CopyTree(t.str() + "src", t.str() + "srcx", err)) << err;
+    EXPECT_EQ(readFile(t.path() / "srcx/src/a.txt"), "a");
+}
+
 TEST(CopyTree, KeepsPermissionBitsAndModificationTime) {
     TempDir t;
     auto script = t.write("src/run.sh", "#!/bin/sh\n");
