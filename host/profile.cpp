@@ -77,6 +77,9 @@ std::optional<std::string> ProfileFile::Find(std::string_view section, std::stri
 std::string ProfileFile::GetString(std::string_view section, std::string_view key,
                                    std::string_view defaultValue) const {
     if (auto v = Find(section, key)) return *v;
+    // The profile API strips trailing blanks from the default.
+    while (!defaultValue.empty() && (defaultValue.back() == ' ' || defaultValue.back() == '\t'))
+        defaultValue.remove_suffix(1);
     return CutToCharacters(defaultValue, kProfileValueMax);
 }
 

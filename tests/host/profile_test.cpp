@@ -61,6 +61,10 @@ TEST(ProfileFile, MissingFileGivesDefault) {
     EXPECT_EQ(
         host::GetPrivateProfileString("MySQL", "SERVER", "localhost", dir.str() + "config.ini"),
         "localhost");
+    // The default loses trailing blanks, as the profile API strips them.
+    EXPECT_EQ(
+        host::GetPrivateProfileString("MySQL", "SERVER", " local \t ", dir.str() + "config.ini"),
+        " local");
     // A folder in the file's place reads as a missing file.
     std::filesystem::create_directory(dir.path() / "folder.ini");
     EXPECT_EQ(host::GetPrivateProfileString("MySQL", "SERVER", "d", dir.str() + "folder.ini"), "d");
