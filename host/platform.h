@@ -3,4 +3,5 @@
 #pragma once
 
 #include "host/platform/files.h"
+#include "host/platform/process.h"
 #include "host/platform/socket.h"
