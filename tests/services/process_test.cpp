@@ -81,6 +81,7 @@ TEST_F(ProcessTest, AKilledChildNotYetReapedIsNotRunning) {
     ASSERT_TRUE(host::IsProcessRunning("OsBalancerSrv.exe"));
     ASSERT_TRUE(host::KillProcess(child.id()));
     ASSERT_TRUE(child.becameZombie());
+    for (const host::ProcessInfo& p : host::processSnapshot()) EXPECT_NE(p.id, child.id());
     EXPECT_FALSE(host::IsProcessRunning("OsBalancerSrv.exe"));
     EXPECT_EQ(host::moduleBaseName(child.id()), "unknown");
     EXPECT_EQ(host::FindProcessByModule("OsBalancerSrv.exe"), 0u);

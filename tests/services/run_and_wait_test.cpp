@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -77,7 +79,17 @@ TEST(RunAndWait, FindsTheProgramThroughPathAndPassesTheWordsAsArguments) {
 
 TEST(RunAndWait, TheCommandReadsNothingFromOurInput) {
     servicetest::ProductProcesses procs;
-    EXPECT_EQ(procs.shellOutput("readlink /proc/self/fd/0"), "/dev/null\n");
+    // Our own input is a file for the duration of the run, so inheriting it would show.
+    const std::filesystem::path input = procs.dir().write("input.txt", "typed\n");
+    const int saved = ::dup(0);
+    const int fd = ::open(input.c_str(), O_RDONLY);
+    ASSERT_TRUE(saved >= 0 && fd >= 0);
+    ::dup2(fd, 0);
+    ::close(fd);
+    const std::string seen = procs.shellOutput("readlink /proc/self/fd/0");
+    ::dup2(saved, 0);
+    ::close(saved);
+    EXPECT_EQ(seen, "/dev/null\n");
 }
 
 }  // namespace
