@@ -13,8 +13,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "core/text.h"
 
@@ -28,10 +26,20 @@ constexpr std::string_view kIdleName = "[idle]";
 constexpr std::string_view kUnknownModule = "unknown";
 constexpr std::string_view kDeletedSuffix = " (deleted)";
 
+// /proc files report a size of 0, so read until the end; a few reads at most.
 std::string readSmallFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::string out;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return out;
+    char buf[4096];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return out;
 }
 
 std::string baseName(std::string_view path) {
@@ -51,13 +59,31 @@ std::string exeBaseName(const std::string& dir) {
     return baseName(target);
 }
 
-// The value of one "Key:\tvalue" line of /proc/PID/status.
-std::string statusField(const std::string& status, std::string_view key) {
-    for (const std::string& line : core::splitLines(status)) {
-        std::string rest = line;
-        if (core::SplitAt(rest, ':') == key) return core::Trim(rest);
+// What /proc/PID/stat says of a task: "PID (NAME) STATE ..." with the thread count as the
+// 20th field. The name is the program's to choose and may hold blanks and parentheses, so the
+// fields are counted from the last ')'.
+struct TaskStat {
+    std::string name;
+    char state = 0;  // 0: unreadable
+    long threads = 0;
+};
+
+TaskStat readTaskStat(const std::string& dir) {
+    TaskStat t;
+    const std::string stat = readSmallFile(dir + "/stat");
+    const std::size_t open = stat.find('(');
+    const std::size_t close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) return t;
+    t.name = stat.substr(open + 1, close - open - 1);
+    std::size_t pos = close + 1;
+    for (int field = 3; field <= 20; ++field) {
+        pos = stat.find_first_not_of(' ', pos);
+        if (pos == std::string::npos) return t;
+        if (field == 3) t.state = stat[pos];
+        if (field == 20) t.threads = std::strtol(stat.c_str() + pos, nullptr, 10);
+        pos = stat.find(' ', pos);
     }
-    return {};
+    return t;
 }
 
 // The folder to read a process's image from, "" when the process is dead. A zombie thread
@@ -66,16 +92,16 @@ std::string statusField(const std::string& status, std::string_view key) {
 // live thread's folder stands in.
 std::string liveProcessDir(ProcessId id) {
     const std::string dir = "/proc/" + std::to_string(id);
-    const std::string status = readSmallFile(dir + "/status");
-    const std::string state = statusField(status, "State");
-    if (state.empty()) return {};
-    if (state[0] != 'Z' && state[0] != 'X') return dir;
-    if (std::atoi(statusField(status, "Threads").c_str()) <= 1) return {};
+    const TaskStat stat = readTaskStat(dir);
+    if (stat.state == 0) return {};
+    if (stat.state != 'Z' && stat.state != 'X') return dir;
+    if (stat.threads <= 1) return {};
     DIR* tasks = ::opendir((dir + "/task").c_str());
     if (!tasks) return {};
     std::string live;
+    const std::string leader = std::to_string(id);
     while (dirent* e = ::readdir(tasks)) {
-        if (e->d_name[0] == '.' || std::to_string(id) == e->d_name) continue;
+        if (e->d_name[0] == '.' || leader == e->d_name) continue;
         live = dir + "/task/" + e->d_name;
         break;
     }
@@ -91,7 +117,7 @@ std::string imageNameAt(const std::string& dir) {
     const std::string cmdline = readSmallFile(dir + "/cmdline");
     name = baseName(std::string_view(cmdline.c_str()));
     if (!name.empty()) return name;
-    return "[" + statusField(readSmallFile(dir + "/status"), "Name") + "]";
+    return "[" + readTaskStat(dir).name + "]";
 }
 
 std::vector<ProcessId> listedIds() {
