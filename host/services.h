@@ -24,6 +24,7 @@ struct ServiceEntry {
 
 // The image and service names differ in some rows (OsReceiveSrv.exe runs OsReceiver);
 // both are used exactly as written.
+// clang-format off
 inline constexpr std::array<ServiceEntry, 8> ServiceTable{{
     {ServiceKind::Service, "OsReplicatorSrv.exe", "OsReplicator", "Stop Replicator...", "Restart Replicator..."},
     {ServiceKind::Service, "OsReceiveSrv.exe", "OsReceiver", "Stop Receiver...", "Restart Receiver..."},
@@ -34,6 +35,7 @@ inline constexpr std::array<ServiceEntry, 8> ServiceTable{{
     {ServiceKind::Program, "QLMain.exe", "", "Stop QLMain...", ""},
     {ServiceKind::Program, "CounterSale.exe", "", "Stop QLSales...", ""},
 }};
+// clang-format on
 
 // One truth value per table entry, in table order: was its process running when StopServices
 // looked. All false until StopServices has run; the caller keeps it for RestartServices.

@@ -49,7 +49,9 @@ start)
 esac
 )sh";
 
-std::string canonicalText(const fs::path& p) { return fs::canonical(p).string(); }
+std::string canonicalText(const fs::path& p) {
+    return fs::canonical(p).string();
+}
 
 }  // namespace
 
@@ -90,7 +92,8 @@ std::string ProductProcesses::program(std::string_view image) {
     return canonicalText(p);
 }
 
-ChildProcess& ProductProcesses::start(std::string_view image, const std::vector<std::string>& args) {
+ChildProcess& ProductProcesses::start(std::string_view image,
+                                      const std::vector<std::string>& args) {
     m_children.push_back(std::make_unique<ChildProcess>(program(image), args));
     return *m_children.back();
 }
@@ -104,13 +107,15 @@ ChildProcess& ProductProcesses::startService(std::size_t entry) {
 
 std::vector<std::string> ProductProcesses::netCalls() const {
     const fs::path log = m_dir.path() / "net.log";
-    return fs::exists(log) ? core::splitLines(testsupport::readFile(log)) : std::vector<std::string>{};
+    return fs::exists(log) ? core::splitLines(testsupport::readFile(log))
+                           : std::vector<std::string>{};
 }
 
 std::string ProductProcesses::shellOutput(const std::string& script) {
     const std::string out = m_dir.str() + "shell.out";
     const int rc = host::RunAndWait("sh -c \"" + script + " > " + out + "\"");
-    if (rc != 0) throw std::runtime_error("sh -c failed with " + std::to_string(rc) + ": " + script);
+    if (rc != 0)
+        throw std::runtime_error("sh -c failed with " + std::to_string(rc) + ": " + script);
     return testsupport::readFile(out);
 }
 

@@ -21,7 +21,9 @@ TEST(SplitCommandLine, WordsAtBlanksWithDoubleQuotesGrouping) {
     };
     const std::vector<Case> cases = {
         {"service command", "net stop OsReceiver", {"net", "stop", "OsReceiver"}},
-        {"runs of blanks and tabs", "  net \t start   OsBalancer \t", {"net", "start", "OsBalancer"}},
+        {"runs of blanks and tabs",
+         "  net \t start   OsBalancer \t",
+         {"net", "start", "OsBalancer"}},
         {"empty", "", {}},
         {"blanks only", " \t ", {}},
         {"quoted blanks", "prog \"a b\" c", {"prog", "a b", "c"}},
@@ -69,8 +71,9 @@ TEST(RunAndWait, CommandLinesUpTo512CharactersNotBytes) {
 TEST(RunAndWait, FindsTheProgramThroughPathAndPassesTheWordsAsArguments) {
     servicetest::ProductProcesses procs;  // puts its tools folder first on PATH
     const std::string out = procs.dir().str() + "args.txt";
-    procs.dir().write("tools/ql-echo-args",
-                      "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > " + out + "\n");
+    procs.dir().write(
+        "tools/ql-echo-args",
+        "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > " + out + "\n");
     std::filesystem::permissions(procs.dir().path() / "tools/ql-echo-args",
                                  std::filesystem::perms::owner_all);
     ASSERT_EQ(host::RunAndWait("ql-echo-args one  \"two words\" $HOME \"\""), 0);

@@ -54,7 +54,8 @@ TEST_F(ServicesTest, NothingRunningLogsTheTwoHeadingsOnly) {
 TEST_F(ServicesTest, OneServiceIsStoppedOnceAndStartedAgain) {
     ChildProcess& receiver = procs.startService(1);
     EXPECT_TRUE(stop());
-    EXPECT_EQ(running, (host::RunningSnapshot{false, true, false, false, false, false, false, false}));
+    EXPECT_EQ(running,
+              (host::RunningSnapshot{false, true, false, false, false, false, false, false}));
     EXPECT_EQ(procs.netCalls(), Lines{"stop OsReceiver"});
     EXPECT_EQ(pausedMs, 1000u);
     EXPECT_FALSE(host::IsProcessRunning("OsReceiveSrv.exe"));
@@ -93,16 +94,17 @@ TEST_F(ServicesTest, EverythingRunningIsStoppedAndRestartedInTableOrder) {
         EXPECT_FALSE(host::IsProcessRunning(e.imageName)) << e.imageName;
 
     restart();
-    EXPECT_EQ(log, (Lines{"Stop QL Services", "Stop Replicator...", "Stop Receiver...",
-                          "Stop Terminator...", "Stop Dispatcher...", "Stop Balancer...",
-                          "Stop Listening...", "Stop QLMain...", "Stop QLSales...",
-                          "Restart QL Services", "Restart Replicator...", "Restart Receiver...",
-                          "Restart Terminator...", "Restart Dispatcher...", "Restart Balancer..."}));
+    EXPECT_EQ(
+        log, (Lines{"Stop QL Services", "Stop Replicator...", "Stop Receiver...",
+                    "Stop Terminator...", "Stop Dispatcher...", "Stop Balancer...",
+                    "Stop Listening...", "Stop QLMain...", "Stop QLSales...", "Restart QL Services",
+                    "Restart Replicator...", "Restart Receiver...", "Restart Terminator...",
+                    "Restart Dispatcher...", "Restart Balancer..."}));
     EXPECT_EQ(procs.netCalls(),
-              (Lines{"stop OsReplicator", "stop OsReceiver", "stop OsTerminator", "stop OsDispatcher",
-                     "stop OsBalancer", "stop OsListening", "start OsReplicator", "start OsReceiver",
-                     "start OsTerminator", "start OsDispatcher", "start OsBalancer",
-                     "start OsListening"}));
+              (Lines{"stop OsReplicator", "stop OsReceiver", "stop OsTerminator",
+                     "stop OsDispatcher", "stop OsBalancer", "stop OsListening",
+                     "start OsReplicator", "start OsReceiver", "start OsTerminator",
+                     "start OsDispatcher", "start OsBalancer", "start OsListening"}));
     EXPECT_EQ(pausedMs, 14000u);
     for (std::size_t i = 0; i < host::ServiceTable.size(); ++i)
         EXPECT_EQ(host::IsProcessRunning(host::ServiceTable[i].imageName),
@@ -124,7 +126,8 @@ TEST_F(ServicesTest, ProgramsAreTerminatedAndNeverStartedAgain) {
     ChildProcess& main = procs.start("qlmain.exe");
     ChildProcess& sales = procs.start("countersale.exe");
     stop();
-    EXPECT_EQ(running, (host::RunningSnapshot{false, false, false, false, false, false, true, true}));
+    EXPECT_EQ(running,
+              (host::RunningSnapshot{false, false, false, false, false, false, true, true}));
     expectKilled(main, "qlmain.exe");
     expectKilled(sales, "countersale.exe");
     restart();

@@ -31,9 +31,8 @@ TEST_F(QltoolServices, PrintsTheEightEntriesInTableOrderWithTheirState) {
 TEST(NetSystemd, MapsStopAndStartToSystemctlAndPassesItsExitCodeOn) {
     servicetest::ProductProcesses procs;  // its tools folder is first on PATH
     const std::string calls = procs.dir().str() + "systemctl.log";
-    procs.dir().write("tools/systemctl",
-                      "#!/bin/sh\necho \"$*\" >> " + calls +
-                          "\n[ \"$3\" = Broken.service ] && exit 5\nexit 0\n");
+    procs.dir().write("tools/systemctl", "#!/bin/sh\necho \"$*\" >> " + calls +
+                                             "\n[ \"$3\" = Broken.service ] && exit 5\nexit 0\n");
     std::filesystem::permissions(procs.dir().path() / "tools/systemctl",
                                  std::filesystem::perms::owner_all);
     const std::string net = testsupport::sourceDir() + "/tools/net-systemd";
