@@ -117,7 +117,10 @@ std::string imageNameAt(const std::string& dir) {
     const std::string cmdline = readSmallFile(dir + "/cmdline");
     name = baseName(std::string_view(cmdline.c_str()));
     if (!name.empty()) return name;
-    return "[" + readTaskStat(dir).name + "]";
+    std::string bracketed = "[";
+    bracketed += readTaskStat(dir).name;
+    bracketed += ']';
+    return bracketed;
 }
 
 std::vector<ProcessId> listedIds() {
