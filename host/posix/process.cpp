@@ -26,14 +26,18 @@ constexpr std::string_view kIdleName = "[idle]";
 constexpr std::string_view kUnknownModule = "unknown";
 constexpr std::string_view kDeletedSuffix = " (deleted)";
 
-// /proc files report a size of 0, so read until the end; a few reads at most.
+// The most we read of a /proc file: stat is a few hundred bytes, and of cmdline (up to the
+// whole argument list, which the process chooses) only argv[0] is wanted, at most a path.
+constexpr std::size_t kMaxProcFileBytes = PATH_MAX + 1;
+
+// /proc files report a size of 0, so read until the end or the limit.
 std::string readSmallFile(const std::string& path) {
     std::string out;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return out;
-    char buf[4096];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+    char buf[kMaxProcFileBytes];
+    while (out.size() < kMaxProcFileBytes) {
+        ssize_t n = ::read(fd, buf, kMaxProcFileBytes - out.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         out.append(buf, static_cast<std::size_t>(n));

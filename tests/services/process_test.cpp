@@ -133,6 +133,36 @@ TEST(ModuleBaseName, UnknownForTheIdleEntryAndForIdsThatNameNoProcess) {
     EXPECT_FALSE(host::KillProcess(unused));
 }
 
+TEST(ProcessSnapshot, AProcessWeMayNotInspectIsNamedByArgvZeroAndItsModuleIsUnknown) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to look at a process as another user";
+    // A child that gives up root looks at its parent, a root process whose executable link it
+    // may no longer read; the exit code says which check failed.
+    const auto parent = static_cast<host::ProcessId>(::getpid());
+    const std::string expected =
+        std::filesystem::path(host::programFilePath()).filename().string();
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(10);
+        int code = 1;
+        for (const host::ProcessInfo& p : host::processSnapshot())
+            if (p.id == parent) code = p.imageName == expected ? 0 : 2;
+        if (code == 0 && host::moduleBaseName(parent) != "unknown") code = 3;
+        if (code == 0 && host::FindProcessByModule(expected) == parent) code = 4;
+        ::_exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    const int code = WEXITSTATUS(status);
+    if (code == 10) GTEST_SKIP() << "cannot drop root here";
+    EXPECT_NE(code, 1) << "our process is missing from the other user's snapshot";
+    EXPECT_NE(code, 2) << "the image name is not argv[0]'s base name";
+    EXPECT_NE(code, 3) << "the module name of an unreadable process is not \"unknown\"";
+    EXPECT_NE(code, 4) << "an unreadable process was found by its module name";
+    EXPECT_EQ(code, 0);
+}
+
 TEST(KillProcess, RefusesIdZeroWhichWouldSignalTheWholeProcessGroup) {
     // Run in a child with a process group of its own: if id 0 reached kill(), only the child
     // (and its group of one) would die.
