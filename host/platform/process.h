@@ -17,7 +17,8 @@ using ProcessId = std::uint32_t;
 
 struct ProcessInfo {
     ProcessId id = 0;
-    // The program file name without folder: the base name of the executable, else of argv[0].
+    // The program file name without folder: the base name of the executable (of argv[0] for a
+    // program run by Wine), else of argv[0].
     std::string imageName;
 };
 
@@ -55,7 +56,8 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine);
 // Runs the command line's first word, found through PATH, with the other words as its
 // arguments, in our environment and folder; waits without limit and gives its exit code
 // (128 + the signal number when a signal ended it), or -1 when it could not be started
-// (empty line, longer than kMaxCommandLine characters, program not found or not runnable).
+// (empty line, longer than kMaxCommandLine characters, program not found or not runnable) or
+// could not be waited for (a host program that sets SIGCHLD to SIG_IGN gives up exit codes).
 int RunAndWait(std::string_view commandLine);
 
 // A millisecond tick counter that wraps at 2^32 and a sleep, injectable so that a test can put

@@ -46,9 +46,22 @@ std::string readSmallFile(const std::string& path) {
     return out;
 }
 
-std::string baseName(std::string_view path) {
-    std::size_t slash = path.rfind('/');
+std::string baseName(std::string_view path, std::string_view separators = "/") {
+    std::size_t slash = path.find_last_of(separators);
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+// argv[0] of a Windows program run by Wine is a Windows path, so "\\" separates there too.
+std::string argvZeroBaseName(const std::string& dir) {
+    const std::string cmdline = readSmallFile(dir + "/cmdline");
+    return baseName(std::string_view(cmdline.c_str()), "/\\");
+}
+
+// Wine runs every Windows program in its own loader and puts the program's Windows path in
+// argv[0]: the program file name is found there, not in the executable link.
+bool isWineLoader(std::string_view exeName) {
+    return exeName == "wine" || exeName == "wine64" || exeName == "wine-preloader" ||
+           exeName == "wine64-preloader";
 }
 
 // The executable's base name, "" when the link cannot be read (a kernel thread, a process of
@@ -61,6 +74,16 @@ std::string exeBaseName(const std::string& dir) {
     std::string_view target(buf, static_cast<std::size_t>(n));
     if (target.ends_with(kDeletedSuffix)) target.remove_suffix(kDeletedSuffix.size());
     return baseName(target);
+}
+
+// The program file's base name as a Windows module name would give it; "" when unreadable.
+std::string programBaseName(const std::string& dir) {
+    std::string name = exeBaseName(dir);
+    if (isWineLoader(name)) {
+        std::string windowsName = argvZeroBaseName(dir);
+        if (!windowsName.empty()) return windowsName;
+    }
+    return name;
 }
 
 // What /proc/PID/stat says of a task: "PID (NAME) STATE ..." with the thread count as the
@@ -113,13 +136,12 @@ std::string liveProcessDir(ProcessId id) {
     return live;
 }
 
-// Image name: the executable's base name; else argv[0]'s base name; else the kernel's name for
+// Image name: the program file's base name; else argv[0]'s base name; else the kernel's name for
 // the task in brackets, as ps shows kernel threads.
 std::string imageNameAt(const std::string& dir) {
-    std::string name = exeBaseName(dir);
+    std::string name = programBaseName(dir);
     if (!name.empty()) return name;
-    const std::string cmdline = readSmallFile(dir + "/cmdline");
-    name = baseName(std::string_view(cmdline.c_str()));
+    name = argvZeroBaseName(dir);
     if (!name.empty()) return name;
     std::string bracketed = "[";
     bracketed += readTaskStat(dir).name;
@@ -160,7 +182,7 @@ std::vector<ProcessInfo> processSnapshot() {
 std::string moduleBaseName(ProcessId id) {
     if (id == 0) return std::string(kUnknownModule);
     std::string dir = liveProcessDir(id);
-    std::string name = dir.empty() ? std::string() : exeBaseName(dir);
+    std::string name = dir.empty() ? std::string() : programBaseName(dir);
     return name.empty() ? std::string(kUnknownModule) : name;
 }
 

@@ -15,8 +15,9 @@ extern char** environ;
 
 namespace servicetest {
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args) {
-    std::vector<std::string> words{program};
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                           const std::string& argv0) {
+    std::vector<std::string> words{argv0.empty() ? program : argv0};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());

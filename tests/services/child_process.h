@@ -16,8 +16,10 @@ struct ChildEnd {
 
 class ChildProcess {
 public:
-    // Starts `program` with `args` (argv[0] is the program path); throws when it cannot start.
-    ChildProcess(const std::string& program, const std::vector<std::string>& args = {});
+    // Starts `program` with `args`; argv[0] is `argv0`, or the program path when empty.
+    // Throws when it cannot start.
+    ChildProcess(const std::string& program, const std::vector<std::string>& args = {},
+                 const std::string& argv0 = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

@@ -112,6 +112,19 @@ TEST_F(ProcessTest, AProgramWhoseMainThreadEndedRunsOnInItsOtherThreads) {
     EXPECT_EQ(host::FindProcessByModule("OsDispatchSrv.exe"), child.id());
 }
 
+TEST_F(ProcessTest, AWindowsProgramRunByWineIsNamedByItsWindowsPath) {
+    // Wine's loader is the executable; argv[0] holds the Windows program's path.
+    ChildProcess& wine =
+        procs.start("wine64-preloader", {}, "C:\\Program Files\\Ostrel\\OsReceiveSrv.exe");
+    EXPECT_TRUE(host::IsProcessRunning("OsReceiveSrv.exe"));
+    EXPECT_EQ(host::moduleBaseName(wine.id()), "OsReceiveSrv.exe");
+    EXPECT_EQ(host::FindProcessByModule("osreceivesrv.exe"), wine.id());
+    // Any other program keeps its executable's name whatever its argv[0] says.
+    ChildProcess& other = procs.start("OsBalancerSrv.exe", {}, "C:\\Ostrel\\QLMain.exe");
+    EXPECT_FALSE(host::IsProcessRunning("QLMain.exe"));
+    EXPECT_EQ(host::moduleBaseName(other.id()), "OsBalancerSrv.exe");
+}
+
 TEST_F(ProcessTest, FindProcessByModuleGivesTheFirstIdWhoseNameContainsTheName) {
     EXPECT_EQ(host::FindProcessByModule("QLMain.exe"), 0u);
     ChildProcess& ql = procs.start("QLMain.exe");

@@ -92,9 +92,9 @@ std::string ProductProcesses::program(std::string_view image) {
     return canonicalText(p);
 }
 
-ChildProcess& ProductProcesses::start(std::string_view image,
-                                      const std::vector<std::string>& args) {
-    m_children.push_back(std::make_unique<ChildProcess>(program(image), args));
+ChildProcess& ProductProcesses::start(std::string_view image, const std::vector<std::string>& args,
+                                      const std::string& argv0) {
+    m_children.push_back(std::make_unique<ChildProcess>(program(image), args, argv0));
     return *m_children.back();
 }
 

@@ -24,8 +24,9 @@ public:
 
     // Path of a copy of the idle program saved under `image` (made on first use).
     std::string program(std::string_view image);
-    // Starts a copy under `image`.
-    ChildProcess& start(std::string_view image, const std::vector<std::string>& args = {});
+    // Starts a copy under `image` (with `argv0` as argv[0] when given).
+    ChildProcess& start(std::string_view image, const std::vector<std::string>& args = {},
+                        const std::string& argv0 = {});
     // Starts the process of a service table entry so that the fake "net stop" can stop it.
     ChildProcess& startService(std::size_t entry);
     // Each call of the fake "net", its arguments joined by blanks, oldest first.
