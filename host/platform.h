@@ -4,4 +4,5 @@
 
 #include "host/platform/files.h"
 #include "host/platform/paths.h"
+#include "host/platform/process.h"
 #include "host/platform/socket.h"
