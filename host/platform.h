@@ -4,3 +4,4 @@
 
 #include "host/platform/files.h"
 #include "host/platform/socket.h"
+#include "host/platform/data_file.h"
