@@ -144,6 +144,7 @@ std::optional<ResponseHead> TIdHTTP::readHead(bool reused) {
                 }
                 // A partial line at the close is not a line: the head ends with those before it.
                 if (auto r = parser.finish(); !r) raise(r.error());
+                m_conn.discardPending();
             }
         }
         if (parser.head().statusCode != 100) return parser.take();
