@@ -63,7 +63,8 @@ Url parseUrl(std::string_view text) {
     // What follows the host: the leading "/" separates it, the rest up to the last "/" is the path.
     if (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
     auto last = rest.rfind('/');
-    url.path = "/" + std::string(last == std::string_view::npos ? std::string_view{} : rest.substr(0, last + 1));
+    url.path.push_back('/');
+    if (last != std::string_view::npos) url.path.append(rest.substr(0, last + 1));
     std::string_view doc = last == std::string_view::npos ? rest : rest.substr(last + 1);
     if (auto hash = doc.find('#'); hash != std::string_view::npos) {
         url.bookmark = std::string(doc.substr(hash + 1));
@@ -75,15 +76,18 @@ Url parseUrl(std::string_view text) {
 }
 
 std::string Url::target() const {
-    std::string t = path + document;
-    if (!params.empty()) t += "?" + params;
+    std::string t = path;
+    t.append(document);
+    if (!params.empty()) t.append("?").append(params);
     return t;
 }
 
 std::string Url::hostHeader() const {
-    std::string h = ipv6 ? "[" + host + "]" : host;
-    if (port.empty() || port == defaultPort(protocol)) return h;
-    return h + ":" + port;
+    std::string h;
+    if (ipv6) h.append("[").append(host).append("]");
+    else h = host;
+    if (!port.empty() && port != defaultPort(protocol)) h.append(":").append(port);
+    return h;
 }
 
 }  // namespace net
