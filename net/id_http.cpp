@@ -77,10 +77,12 @@ std::string TIdHTTP::requestBytes(const Target& t) {
     if (Request.AcceptEncoding.find("identity") == std::string::npos)
         Request.AcceptEncoding = Request.AcceptEncoding.empty() ? "identity" : Request.AcceptEncoding + ", identity";
     const bool v10 = ProtocolVersion == TIdHTTPProtocolVersion::pv1_0;
-    if (v10 && Request.Connection.empty()) Request.Connection = "keep-alive";
+    TIdHTTPRequest sent = Request;
+    // HTTP/1.0 connections close after each response unless keep-alive is asked for.
+    if (v10 && sent.Connection.empty()) sent.Connection = "keep-alive";
     CookieLines cookies;
     if (AllowCookies) cookies = m_cookies.linesFor(t.url.host, t.url.path + t.url.document, CookieClock::now());
-    return buildRequest("GET", t.url.target(), v10 ? "1.0" : "1.1", Request, cookies);
+    return buildRequest("GET", t.url.target(), v10 ? "1.0" : "1.1", sent, cookies);
 }
 
 void TIdHTTP::Get(const std::string& URL, Stream& dest) {
@@ -168,7 +170,7 @@ void TIdHTTP::handleStatus(const ResponseHead& head, Stream& dest) {
 }
 
 [[noreturn]] void TIdHTTP::refuse(const ResponseHead& head, bool withBody) {
-    MemoryStream scratch(kMaxErrorBody);
+    MemoryStream scratch(kMaxErrorBody, Overflow::Drop);
     if (withBody) readBody(head, scratch);
     throw EIdHTTPProtocolException(head.statusLine, head.statusCode,
                                    decodeCharset(scratch.text(), head.charSet()));

@@ -27,11 +27,17 @@ public:
     virtual bool IsMemory() const { return false; }
 };
 
+// What a bounded memory stream does with bytes beyond its limit.
+enum class Overflow {
+    Drop,  // count them but keep nothing (the client's scratch buffer for error bodies)
+    Fail,  // throw EStreamError (a caller that wants all of a small body or nothing)
+};
+
 class MemoryStream : public Stream {
 public:
-    // `limit` caps what is kept; bytes beyond it are counted but dropped (the client's scratch
-    // buffer for error bodies uses it so that no response can make it grow without bound).
-    explicit MemoryStream(std::size_t limit = SIZE_MAX) : m_limit(limit) {}
+    MemoryStream() = default;
+    // At most `limit` bytes are kept, so that no response can make the stream grow without bound.
+    MemoryStream(std::size_t limit, Overflow overflow) : m_limit(limit), m_overflow(overflow) {}
 
     std::int64_t Position() const override { return m_pos; }
     std::int64_t Size() const override { return m_size; }
@@ -46,7 +52,8 @@ public:
 
 private:
     std::vector<std::byte> m_data;
-    std::size_t m_limit;
+    std::size_t m_limit = SIZE_MAX;
+    Overflow m_overflow = Overflow::Drop;
     std::int64_t m_pos = 0;
     std::int64_t m_size = 0;  // may exceed m_data.size() when a size was claimed ahead
 };

@@ -419,6 +419,38 @@ TEST(TIdHTTP, ReadTimeoutEndsAStalledBody) {
     EXPECT_EQ(out.text(), "ab");
 }
 
+TEST(TIdHTTP, BoundedMemoryDestinationFailsInsteadOfGrowing) {
+    // A sized body over the limit fails before any byte is stored; an unsized one when it gets there.
+    ScriptedServer server({{readRequest(), send(ok(std::string(5000, 'v')))},
+                           {readRequest(), send("HTTP/1.1 200 OK\r\n\r\n" + std::string(5000, 'w')), shutdownSend()}});
+    Client c;
+    MemoryStream sized(4096, Overflow::Fail);
+    auto e = expectThrow<EStreamError>([&] { c.http.Get(server.url("/a"), sized); });
+    EXPECT_STREQ(e.what(), "Memory stream limit of 4096 bytes exceeded.");
+    EXPECT_EQ(sized.Size(), 0);
+    MemoryStream unsized(4096, Overflow::Fail);
+    expectThrow<EStreamError>([&] { c.http.Get(server.url("/b"), unsized); });
+    EXPECT_LE(unsized.Size(), 4096);
+    EXPECT_EQ(c.http.ConnectCount(), 2);  // a failed body leaves the connection out of step: closed
+}
+
+TEST(TIdHTTP, Http10AsksForKeepAlive) {
+    ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 1\r\n\r\nx"),
+                            readRequest(), send("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\ny"), waitPeerClose()},
+                           {readRequest(), send(ok("z"))}});
+    Client c;
+    c.http.ProtocolVersion = TIdHTTPProtocolVersion::pv1_0;
+    MemoryStream a, b, d;
+    c.http.Get(server.url("/1"), a);
+    c.http.Get(server.url("/2"), b);
+    c.http.Get(server.url("/3"), d);
+    EXPECT_EQ(std::string(a.text()) + std::string(b.text()) + std::string(d.text()), "xyz");
+    auto reqs = server.requests();
+    ASSERT_EQ(reqs.size(), 3u);
+    EXPECT_TRUE(reqs[0].starts_with("GET /1 HTTP/1.0\r\nConnection: keep-alive\r\nHost: ")) << reqs[0];
+    EXPECT_EQ(server.connectionsAccepted(), 2);
+}
+
 TEST(UpdateServer, UrlsOfBothResources) {
     UpdateServer def;
     EXPECT_EQ(def.versionFileUrl(), "http://update.quillora.it/public/qlupdate/UPDATEQL.txt");
