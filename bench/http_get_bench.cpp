@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
     const std::string url = nginx.url("/big.zip");
     const fs::path out = dir.path() / "out.zip";
     const fs::path timing = dir.path() / "timing.txt";
-    const std::string ours = binaryDir() + "/tools/qltool/qltool get " + url + " " + out.string() + " 2>/dev/null";
+    const std::string ours =
+        binaryDir() + "/tools/qltool/qltool get " + url + " " + out.string() + " 2>/dev/null";
     const std::string curl = "curl -s -o " + out.string() + " " + url;
 
     std::vector<double> tq, tc, cq, cc, rq, rc;
@@ -81,15 +82,21 @@ int main(int argc, char** argv) {
             (who == 0 ? tq : tc).push_back(static_cast<double>(size) / r.seconds / (1024 * 1024));
             (who == 0 ? cq : cc).push_back(r.cpu);
             (who == 0 ? rq : rc).push_back(r.rssMiB);
-            std::printf("run %d %-10s %8.1f MiB/s  cpu %.2f s  rss %.1f MiB\n", i + 1, who == 0 ? "qltool" : "curl",
+            std::printf("run %d %-10s %8.1f MiB/s  cpu %.2f s  rss %.1f MiB\n", i + 1,
+                        who == 0 ? "qltool" : "curl",
                         static_cast<double>(size) / r.seconds / (1024 * 1024), r.cpu, r.rssMiB);
         }
     }
     fs::remove(out);
-    std::printf("\nfile %llu MiB, %d runs each, medians:\n", static_cast<unsigned long long>(mib), runs);
-    std::printf("  qltool get: %8.1f MiB/s  cpu %.2f s  peak rss %.1f MiB\n", median(tq), median(cq), median(rq));
-    std::printf("  curl -o   : %8.1f MiB/s  cpu %.2f s  peak rss %.1f MiB\n", median(tc), median(cc), median(rc));
-    std::printf("  throughput ratio (qltool/curl) %.3f  (target >= 0.95)\n", median(tq) / median(tc));
-    std::printf("  cpu ratio        (qltool/curl) %.3f  (target <= 1.2)\n", median(cq) / median(cc));
+    std::printf("\nfile %llu MiB, %d runs each, medians:\n", static_cast<unsigned long long>(mib),
+                runs);
+    std::printf("  qltool get: %8.1f MiB/s  cpu %.2f s  peak rss %.1f MiB\n", median(tq),
+                median(cq), median(rq));
+    std::printf("  curl -o   : %8.1f MiB/s  cpu %.2f s  peak rss %.1f MiB\n", median(tc),
+                median(cc), median(rc));
+    std::printf("  throughput ratio (qltool/curl) %.3f  (target >= 0.95)\n",
+                median(tq) / median(tc));
+    std::printf("  cpu ratio        (qltool/curl) %.3f  (target <= 1.2)\n",
+                median(cq) / median(cc));
     return 0;
 }

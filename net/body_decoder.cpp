@@ -29,7 +29,8 @@ std::optional<std::uint64_t> parseChunkSize(std::string_view line) {
         if (d < 0) return std::nullopt;
         v = (v << 4) | static_cast<std::uint64_t>(d);
     }
-    if (v > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return std::nullopt;
+    if (v > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+        return std::nullopt;
     return v;
 }
 
@@ -46,12 +47,16 @@ Framing framingOf(const ResponseHead& head) {
 
 BodyDecoder::BodyDecoder(Framing framing, std::int64_t contentLength) : m_framing(framing) {
     switch (framing) {
-        case Framing::None: m_state = State::Done; break;
+        case Framing::None:
+            m_state = State::Done;
+            break;
         case Framing::Sized:
             m_remaining = static_cast<std::uint64_t>(std::max<std::int64_t>(contentLength, 0));
             m_state = m_remaining ? State::Data : State::Done;
             break;
-        case Framing::Chunked: m_state = State::SizeLine; break;
+        case Framing::Chunked:
+            m_state = State::SizeLine;
+            break;
         case Framing::UntilClose:
             m_remaining = kUnbounded;
             m_state = State::Data;
@@ -59,7 +64,9 @@ BodyDecoder::BodyDecoder(Framing framing, std::int64_t contentLength) : m_framin
     }
 }
 
-std::uint64_t BodyDecoder::dataWanted() const { return m_state == State::Data ? m_remaining : 0; }
+std::uint64_t BodyDecoder::dataWanted() const {
+    return m_state == State::Data ? m_remaining : 0;
+}
 
 core::Result<BodyPiece, HttpFailure> BodyDecoder::next(std::span<const std::byte> in) {
     if (m_state == State::Done || in.empty()) return BodyPiece{};
@@ -95,7 +102,9 @@ core::Result<void, HttpFailure> BodyDecoder::takeLine(std::string_view line) {
             m_state = *size ? State::Data : State::Trailer;
             return core::Ok{};
         }
-        case State::DataEnd: m_state = State::SizeLine; return core::Ok{};
+        case State::DataEnd:
+            m_state = State::SizeLine;
+            return core::Ok{};
         case State::Trailer:
             if (line.empty()) {
                 m_state = State::Done;
@@ -109,7 +118,8 @@ core::Result<void, HttpFailure> BodyDecoder::takeLine(std::string_view line) {
             m_trailers.emplace_back(line);
             return core::Ok{};
         case State::Data:
-        case State::Done: return core::Ok{};
+        case State::Done:
+            return core::Ok{};
     }
     return core::Ok{};
 }

@@ -29,7 +29,7 @@ struct BodyPiece {
 };
 
 class BodyDecoder {
-public:
+  public:
     BodyDecoder(Framing framing, std::int64_t contentLength);
 
     // Body data the decoder can take right now: the rest of a sized body or of the current
@@ -47,7 +47,7 @@ public:
     const std::vector<std::string>& trailers() const { return m_trailers; }
     std::uint64_t bytesRead() const { return m_read; }
 
-private:
+  private:
     // Chunked framing (RFC 9112 7.1), row by row: SizeLine reads "hex[;ext]" and goes to Data
     // (size > 0) or Trailer (size 0); Data passes the chunk's bytes and goes to DataEnd; DataEnd
     // reads the line end after the data and goes back to SizeLine; Trailer reads lines up to

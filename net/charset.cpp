@@ -13,7 +13,8 @@ std::string decodeCharset(std::string_view bytes, std::string_view charset) {
     if (cs == "utf-16be") return core::utf16ToUtf8(bytes, core::Endian::Big);
     if (cs == "utf-16") {
         // RFC 2781 4.3: a BOM decides, big-endian without one.
-        if (bytes.starts_with("\xFF\xFE")) return core::utf16ToUtf8(bytes.substr(2), core::Endian::Little);
+        if (bytes.starts_with("\xFF\xFE"))
+            return core::utf16ToUtf8(bytes.substr(2), core::Endian::Little);
         if (bytes.starts_with("\xFE\xFF")) bytes.remove_prefix(2);
         return core::utf16ToUtf8(bytes, core::Endian::Big);
     }

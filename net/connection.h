@@ -12,7 +12,7 @@
 namespace net {
 
 class Connection {
-public:
+  public:
     Connection();
 
     // Keeps the open connection when it goes to `host`:`port` and is still alive (an idle
@@ -41,7 +41,7 @@ public:
     // Waits up to `timeoutMs` for data; true when some can be read (or a close is pending).
     bool readableWithin(int timeoutMs);
 
-private:
+  private:
     std::size_t receiveInto(std::size_t offset, std::size_t max, int timeoutMs);
     [[noreturn]] void fail(const host::SocketError& e);
 

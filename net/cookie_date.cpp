@@ -18,10 +18,12 @@ bool isDelimiter(char c) {
 }
 
 // Leading digits (1..max of them) of a token; -1 when there are none or too many.
-int leadingNumber(std::string_view t, std::size_t minDigits, std::size_t maxDigits, std::size_t* used) {
+int leadingNumber(std::string_view t, std::size_t minDigits, std::size_t maxDigits,
+                  std::size_t* used) {
     std::size_t n = 0;
     int v = 0;
-    while (n < t.size() && std::isdigit(static_cast<unsigned char>(t[n]))) v = v * 10 + (t[n++] - '0');
+    while (n < t.size() && std::isdigit(static_cast<unsigned char>(t[n])))
+        v = v * 10 + (t[n++] - '0');
     if (n < minDigits || n > maxDigits) return -1;
     *used = n;
     return v;
@@ -56,8 +58,8 @@ long long daysFromCivil(int y, int m, int d) {
 }  // namespace
 
 std::optional<CookieClock::time_point> parseCookieDate(std::string_view text) {
-    static constexpr std::array<const char*, 12> kMonths = {"jan", "feb", "mar", "apr", "may", "jun",
-                                                            "jul", "aug", "sep", "oct", "nov", "dec"};
+    static constexpr std::array<const char*, 12> kMonths = {
+        "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
     bool haveTime = false, haveDay = false, haveMonth = false, haveYear = false;
     int hour = 0, minute = 0, second = 0, day = 0, month = 0, year = 0;
     std::size_t i = 0;
@@ -80,7 +82,8 @@ std::optional<CookieClock::time_point> parseCookieDate(std::string_view text) {
                     haveMonth = true;
                 }
             }
-            if (!haveMonth && !haveYear && (year = leadingNumber(token, 2, 4, &used)) >= 0) haveYear = true;
+            if (!haveMonth && !haveYear && (year = leadingNumber(token, 2, 4, &used)) >= 0)
+                haveYear = true;
         } else if (!haveYear && (year = leadingNumber(token, 2, 4, &used)) >= 0) {
             haveYear = true;
         }

@@ -18,7 +18,9 @@ bool hasControl(std::string_view s) {
 
 bool isIpAddress(std::string_view host) {
     return host.find(':') != std::string_view::npos ||
-           std::all_of(host.begin(), host.end(), [](char c) { return c == '.' || std::isdigit(static_cast<unsigned char>(c)); });
+           std::all_of(host.begin(), host.end(), [](char c) {
+               return c == '.' || std::isdigit(static_cast<unsigned char>(c));
+           });
 }
 
 // RFC 6265 5.1.3.
@@ -83,7 +85,8 @@ void applyAttribute(Cookie& c, const std::string& name, const std::string& value
     } else if (key == "secure") {
         c.secure = true;
     } else if (key == "version") {
-        if (auto v = parseDeltaSeconds(unquote(value)); v && *v > 0 && *v < 100) c.version = int(*v);
+        if (auto v = parseDeltaSeconds(unquote(value)); v && *v > 0 && *v < 100)
+            c.version = int(*v);
     }
 }
 
@@ -147,7 +150,8 @@ void CookieStore::store(const std::vector<std::string>& setCookie,
             if (!c) continue;
             c->fromCookie2 = true;
             if (c->version == 0) c->version = 1;
-            std::erase_if(fresh, [&](const Cookie& o) { return !o.fromCookie2 && o.name == c->name; });
+            std::erase_if(fresh,
+                          [&](const Cookie& o) { return !o.fromCookie2 && o.name == c->name; });
             fresh.push_back(std::move(*c));
         }
     }

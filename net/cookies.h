@@ -25,7 +25,7 @@ struct Cookie {
     bool explicitDomain = false;
     std::optional<CookieClock::time_point> expires;  // none: lives as long as the client
     bool secure = false;
-    int version = 0;          // the "Version" attribute
+    int version = 0;           // the "Version" attribute
     bool fromCookie2 = false;  // came by "Set-Cookie2"
     std::uint64_t created = 0;
 };
@@ -35,11 +35,12 @@ inline constexpr std::size_t kMaxCookies = 3000;
 inline constexpr std::size_t kMaxCookieBytes = 4096;
 
 class CookieStore {
-public:
+  public:
     // Takes the cookies of one response's "Set-Cookie" and "Set-Cookie2" values for a request
     // to `host` and `path`; a "Set-Cookie2" cookie replaces a "Set-Cookie" one of the same name.
-    void store(const std::vector<std::string>& setCookie, const std::vector<std::string>& setCookie2,
-               std::string_view host, std::string_view requestPath, CookieClock::time_point now);
+    void store(const std::vector<std::string>& setCookie,
+               const std::vector<std::string>& setCookie2, std::string_view host,
+               std::string_view requestPath, CookieClock::time_point now);
 
     // "Cookie"/"Cookie2" lines for a request, one per cookie, then "Cookie2: $Version="1""
     // when none of them came by "Set-Cookie2". Secure cookies are never sent over plain HTTP.
@@ -48,7 +49,7 @@ public:
 
     const std::vector<Cookie>& cookies() const { return m_cookies; }
 
-private:
+  private:
     void add(Cookie c);
     std::vector<Cookie> m_cookies;
     std::uint64_t m_counter = 0;

@@ -24,7 +24,7 @@ enum class HttpErrorKind {
 
 struct HttpFailure {
     HttpErrorKind kind = HttpErrorKind::ClosedEarly;
-    std::string detail;      // the offending text, cut short
+    std::string detail;        // the offending text, cut short
     std::uint64_t offset = 0;  // bytes of the response read before the fault
 
     // The exact message the client's exception carries.

@@ -15,18 +15,18 @@ QL_DECLARE_EXCEPTION(EIdException, Exception);
 
 // "Socket Error # N", a line break, then the system's text for N.
 class EIdSocketError : public EIdException {
-public:
+  public:
     EIdSocketError(int lastError, const std::string& systemText);
     const char* className() const override { return "EIdSocketError"; }
     int LastError() const { return m_lastError; }
 
-private:
+  private:
     int m_lastError;
 };
 
 // A response the client does not accept: the message is the status line as received.
 class EIdHTTPProtocolException : public EIdException {
-public:
+  public:
     EIdHTTPProtocolException(const std::string& statusLine, int errorCode, std::string errorMessage)
         : EIdException(statusLine), m_code(errorCode), m_body(std::move(errorMessage)) {}
     const char* className() const override { return "EIdHTTPProtocolException"; }
@@ -34,7 +34,7 @@ public:
     // The body of the error response decoded in its character set.
     const std::string& ErrorMessage() const { return m_body; }
 
-private:
+  private:
     int m_code;
     std::string m_body;
 };

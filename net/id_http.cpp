@@ -29,7 +29,8 @@ bool hasToken(std::string_view list, std::string_view token) {
 }
 
 std::uint16_t parsePort(const std::string& port) {
-    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
+    if (port.empty() || port.size() > 5 ||
+        port.find_first_not_of("0123456789") != std::string::npos)
         throw EIdURIException("Invalid port \"" + port + "\".");
     unsigned long v = std::stoul(port);
     if (v == 0 || v > 65535) throw EIdURIException("Invalid port \"" + port + "\".");
@@ -59,7 +60,9 @@ struct TIdHTTP::Target {
     std::uint16_t port = 0;
 };
 
-void TIdHTTP::Disconnect() { m_conn.close(); }
+void TIdHTTP::Disconnect() {
+    m_conn.close();
+}
 
 TIdHTTP::Target TIdHTTP::prepare(const std::string& text) {
     Target t{parseUrl(text)};
@@ -75,13 +78,15 @@ std::string TIdHTTP::requestBytes(const Target& t) {
     Request.Host = t.url.hostHeader();
     // Bodies are stored as received: no content coding is ever asked for.
     if (Request.AcceptEncoding.find("identity") == std::string::npos)
-        Request.AcceptEncoding = Request.AcceptEncoding.empty() ? "identity" : Request.AcceptEncoding + ", identity";
+        Request.AcceptEncoding =
+            Request.AcceptEncoding.empty() ? "identity" : Request.AcceptEncoding + ", identity";
     const bool v10 = ProtocolVersion == TIdHTTPProtocolVersion::pv1_0;
     TIdHTTPRequest sent = Request;
     // HTTP/1.0 connections close after each response unless keep-alive is asked for.
     if (v10 && sent.Connection.empty()) sent.Connection = "keep-alive";
     CookieLines cookies;
-    if (AllowCookies) cookies = m_cookies.linesFor(t.url.host, t.url.path + t.url.document, CookieClock::now());
+    if (AllowCookies)
+        cookies = m_cookies.linesFor(t.url.host, t.url.path + t.url.document, CookieClock::now());
     return buildRequest("GET", t.url.target(), v10 ? "1.0" : "1.1", sent, cookies);
 }
 
@@ -136,7 +141,8 @@ std::optional<ResponseHead> TIdHTTP::readHead(bool reused) {
             try {
                 more = m_conn.receiveMore(ReadTimeout);
             } catch (const EIdSocketError&) {
-                if (reused && parser.bytesRead() == 0 && m_conn.pending().empty()) return std::nullopt;
+                if (reused && parser.bytesRead() == 0 && m_conn.pending().empty())
+                    return std::nullopt;
                 throw;
             }
             if (!more) {
@@ -212,8 +218,12 @@ void TIdHTTP::readBody(const ResponseHead& head, Stream& dest) {
             }
             if (in.empty()) {
                 const std::uint64_t want = decoder.dataWanted();
-                if (want > 0) m_conn.fillBlock(static_cast<std::size_t>(std::min<std::uint64_t>(want, kReceiveBlock)), ReadTimeout);
-                else m_conn.receiveMore(ReadTimeout);
+                if (want > 0)
+                    m_conn.fillBlock(
+                        static_cast<std::size_t>(std::min<std::uint64_t>(want, kReceiveBlock)),
+                        ReadTimeout);
+                else
+                    m_conn.receiveMore(ReadTimeout);
                 continue;
             }
             auto piece = decoder.next(in);
@@ -251,11 +261,14 @@ bool TIdHTTP::keepConnection(const ResponseHead& head) const {
 void TIdHTTP::raise(const HttpFailure& f) {
     m_conn.close();
     switch (f.kind) {
-        case HttpErrorKind::LineTooLong: throw EIdReadLnMaxLineLengthExceeded(f.message());
-        case HttpErrorKind::ClosedEarly: throw EIdConnClosedGracefully(f.message());
+        case HttpErrorKind::LineTooLong:
+            throw EIdReadLnMaxLineLengthExceeded(f.message());
+        case HttpErrorKind::ClosedEarly:
+            throw EIdConnClosedGracefully(f.message());
         case HttpErrorKind::HeadTooLarge:
         case HttpErrorKind::TooManyHeaders:
-        case HttpErrorKind::BadChunkSize: throw EIdHTTPResponseInvalid(f.message());
+        case HttpErrorKind::BadChunkSize:
+            throw EIdHTTPResponseInvalid(f.message());
     }
     throw EIdHTTPResponseInvalid(f.message());
 }

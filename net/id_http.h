@@ -35,7 +35,7 @@ struct TIdHTTPResponse {
 };
 
 class TIdHTTP {
-public:
+  public:
     TIdHTTP() = default;
     TIdHTTP(const TIdHTTP&) = delete;
     TIdHTTP& operator=(const TIdHTTP&) = delete;
@@ -53,14 +53,15 @@ public:
     const TIdHTTPResponse& Response() const { return m_response; }
     const CookieStore& CookieManager() const { return m_cookies; }
 
-    std::function<void(TIdHTTP& Sender, TWorkMode AWorkMode, std::int64_t AWorkCountMax)> OnWorkBegin;
+    std::function<void(TIdHTTP& Sender, TWorkMode AWorkMode, std::int64_t AWorkCountMax)>
+        OnWorkBegin;
     std::function<void(TIdHTTP& Sender, TWorkMode AWorkMode, std::int64_t AWorkCount)> OnWork;
     std::function<void(TIdHTTP& Sender, TWorkMode AWorkMode)> OnWorkEnd;
 
     // Connections opened so far (a kept connection serves several requests).
     int ConnectCount() const { return m_connects; }
 
-private:
+  private:
     struct Target;
     Target prepare(const std::string& url);
     std::string requestBytes(const Target& t);

@@ -10,12 +10,14 @@ core::Result<std::optional<Line>, HttpFailure> nextLine(std::span<const std::byt
     core::ByteCursor cur(in.first(window));
     std::string_view text = cur.readUntil(std::byte{'\n'});
     if (!cur.ok()) {
-        if (window == kMaxLineLength + 2) return core::fail(HttpFailure{HttpErrorKind::LineTooLong, {}, 0});
+        if (window == kMaxLineLength + 2)
+            return core::fail(HttpFailure{HttpErrorKind::LineTooLong, {}, 0});
         return std::optional<Line>{};
     }
     const std::size_t consumed = cur.offset();
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    if (text.size() > kMaxLineLength) return core::fail(HttpFailure{HttpErrorKind::LineTooLong, {}, 0});
+    if (text.size() > kMaxLineLength)
+        return core::fail(HttpFailure{HttpErrorKind::LineTooLong, {}, 0});
     return std::optional<Line>{Line{text, consumed}};
 }
 

@@ -78,7 +78,9 @@ std::string ResponseHead::charSet() const {
     return "";
 }
 
-bool ResponseHead::isHttp10() const { return statusLine.starts_with("HTTP/1.0"); }
+bool ResponseHead::isHttp10() const {
+    return statusLine.starts_with("HTTP/1.0");
+}
 
 // Reads whole lines while there are any; a head ends at its first empty line.
 core::Result<std::size_t, HttpFailure> HeadParser::feed(std::span<const std::byte> in) {

@@ -43,7 +43,7 @@ int parseStatusCode(std::string_view statusLine);
 // Reads one head line by line. feed() takes whole lines only and says how many bytes it used;
 // the caller keeps the rest (a partial line, or the body that follows the empty line).
 class HeadParser {
-public:
+  public:
     core::Result<std::size_t, HttpFailure> feed(std::span<const std::byte> in);
     // The peer closed in order: before the status line that is ClosedEarly; among the header
     // lines it ends the head with the lines read so far.
@@ -55,7 +55,7 @@ public:
     const ResponseHead& head() const { return m_head; }
     ResponseHead take() { return std::move(m_head); }
 
-private:
+  private:
     enum class State { StatusLine, Headers, Done };
     State m_state = State::StatusLine;
     ResponseHead m_head;

@@ -12,7 +12,7 @@ namespace {
 
 // Drives the head parser and then the body decoder over a growing buffer of pieces.
 class OneShot {
-public:
+  public:
     core::Result<bool, HttpFailure> feed(std::span<const std::byte> piece) {
         m_buf.insert(m_buf.end(), piece.begin(), piece.end());
         return step();
@@ -32,7 +32,7 @@ public:
 
     ParsedResponse take() { return std::move(m_out); }
 
-private:
+  private:
     std::span<const std::byte> pending() const {
         return std::span<const std::byte>(m_buf).subspan(m_pos);
     }

@@ -17,10 +17,10 @@ namespace net {
 enum class PeerEnd { Open, Closed };
 
 struct ParsedResponse {
-    ResponseHead head;           // the final head (after any 100 Continue), trailers appended
-    std::string body;            // the body by its framing
-    std::uint64_t framedBytes;   // body bytes including the chunked framing
-    bool complete = false;       // false: more bytes were needed
+    ResponseHead head;          // the final head (after any 100 Continue), trailers appended
+    std::string body;           // the body by its framing
+    std::uint64_t framedBytes;  // body bytes including the chunked framing
+    bool complete = false;      // false: more bytes were needed
 };
 
 // Reads the pieces in order (as they would arrive) and, when `end` is Closed, the orderly

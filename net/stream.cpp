@@ -20,17 +20,22 @@ namespace {
 }  // namespace
 
 void MemoryStream::SetSize(std::int64_t size) {
-    if (m_overflow == Overflow::Fail && size > static_cast<std::int64_t>(m_limit)) tooLarge(m_limit);
+    if (m_overflow == Overflow::Fail && size > static_cast<std::int64_t>(m_limit))
+        tooLarge(m_limit);
     m_size = std::max<std::int64_t>(size, 0);
-    const auto kept = static_cast<std::size_t>(std::min<std::int64_t>(m_size, static_cast<std::int64_t>(m_limit)));
-    if (kept < m_data.size()) m_data.resize(kept);
-    else m_data.reserve(std::min(kept, kMaxMemoryReserve));
+    const auto kept = static_cast<std::size_t>(
+        std::min<std::int64_t>(m_size, static_cast<std::int64_t>(m_limit)));
+    if (kept < m_data.size())
+        m_data.resize(kept);
+    else
+        m_data.reserve(std::min(kept, kMaxMemoryReserve));
     m_pos = std::min(m_pos, m_size);
 }
 
 void MemoryStream::Write(std::span<const std::byte> data) {
     const auto pos = static_cast<std::size_t>(m_pos);
-    if (m_overflow == Overflow::Fail && data.size() > m_limit - std::min(pos, m_limit)) tooLarge(m_limit);
+    if (m_overflow == Overflow::Fail && data.size() > m_limit - std::min(pos, m_limit))
+        tooLarge(m_limit);
     if (pos < m_limit) {
         const std::size_t keep = std::min(data.size(), m_limit - pos);
         if (m_data.size() < pos + keep) m_data.resize(pos + keep);

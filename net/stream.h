@@ -14,7 +14,7 @@
 namespace net {
 
 class Stream {
-public:
+  public:
     virtual ~Stream() = default;
     virtual std::int64_t Position() const = 0;
     virtual std::int64_t Size() const = 0;
@@ -34,7 +34,7 @@ enum class Overflow {
 };
 
 class MemoryStream : public Stream {
-public:
+  public:
     MemoryStream() = default;
     // At most `limit` bytes are kept, so that no response can make the stream grow without bound.
     MemoryStream(std::size_t limit, Overflow overflow) : m_limit(limit), m_overflow(overflow) {}
@@ -47,10 +47,12 @@ public:
     bool IsMemory() const override { return true; }
 
     // The bytes kept (all of them when no limit was reached).
-    std::string_view text() const { return {reinterpret_cast<const char*>(m_data.data()), m_data.size()}; }
+    std::string_view text() const {
+        return {reinterpret_cast<const char*>(m_data.data()), m_data.size()};
+    }
     const std::vector<std::byte>& bytes() const { return m_data; }
 
-private:
+  private:
     std::vector<std::byte> m_data;
     std::size_t m_limit = SIZE_MAX;
     Overflow m_overflow = Overflow::Drop;
@@ -59,7 +61,7 @@ private:
 };
 
 class FileStream : public Stream {
-public:
+  public:
     // Creates (or empties) the file. Throws EStreamError when it cannot.
     explicit FileStream(const std::string& path);
 
@@ -70,7 +72,7 @@ public:
     void Seek(std::int64_t position) override { m_pos = position; }
     void Close() { m_file.close(); }
 
-private:
+  private:
     std::string m_path;
     host::DataFile m_file;
     std::int64_t m_pos = 0;

@@ -8,7 +8,9 @@ UpdateServer::UpdateServer(std::string_view base) : m_base(base) {
     while (!m_base.empty() && m_base.back() == '/') m_base.pop_back();
 }
 
-std::string UpdateServer::versionFileUrl() const { return m_base + "/public/qlupdate/UPDATEQL.txt"; }
+std::string UpdateServer::versionFileUrl() const {
+    return m_base + "/public/qlupdate/UPDATEQL.txt";
+}
 
 std::string UpdateServer::packageUrl(std::string_view vid) const {
     return m_base + "/public/qlupdate/" + std::string(vid) + ".zip";

@@ -10,11 +10,12 @@ namespace net {
 class TIdHTTP;
 
 inline constexpr const char* kDefaultUpdateServer = "http://update.quillora.it";
-inline constexpr const char* kUpdaterUserAgent = "Mozilla/5.0 (Windows; U; Windows NT 6.0; it; rv:1.8.1.12)";
+inline constexpr const char* kUpdaterUserAgent =
+    "Mozilla/5.0 (Windows; U; Windows NT 6.0; it; rv:1.8.1.12)";
 inline constexpr const char* kUpdaterAccept = "text/html, */*";
 
 class UpdateServer {
-public:
+  public:
     UpdateServer() = default;
     // `base` is "http://host[:port]" with or without a path; a trailing "/" is dropped.
     explicit UpdateServer(std::string_view base);
@@ -25,7 +26,7 @@ public:
     // base + "/public/qlupdate/" + vid + ".zip" (an empty vid gives ".../.zip").
     std::string packageUrl(std::string_view vid) const;
 
-private:
+  private:
     std::string m_base = kDefaultUpdateServer;
 };
 

@@ -21,7 +21,8 @@ void splitAuthority(std::string_view auth, Url& url) {
     if (!auth.empty() && auth.front() == '[') {
         auto close = auth.find(']');
         url.ipv6 = true;
-        url.host = std::string(auth.substr(1, close == std::string_view::npos ? auth.npos : close - 1));
+        url.host =
+            std::string(auth.substr(1, close == std::string_view::npos ? auth.npos : close - 1));
         afterHost = close == std::string_view::npos ? std::string_view{} : auth.substr(close + 1);
     } else {
         auto colon = auth.find(':');
@@ -84,8 +85,10 @@ std::string Url::target() const {
 
 std::string Url::hostHeader() const {
     std::string h;
-    if (ipv6) h.append("[").append(host).append("]");
-    else h = host;
+    if (ipv6)
+        h.append("[").append(host).append("]");
+    else
+        h = host;
     if (!port.empty() && port != defaultPort(protocol)) h.append(":").append(port);
     return h;
 }

@@ -19,7 +19,7 @@ struct FileError {
 enum class FileMode { CreateTruncate, OpenExisting };
 
 class DataFile {
-public:
+  public:
     DataFile() = default;
     ~DataFile();
     DataFile(DataFile&& other) noexcept;
@@ -36,7 +36,7 @@ public:
     core::Result<void, FileError> writeAt(std::int64_t offset, std::span<const std::byte> data);
     void close();
 
-private:
+  private:
     explicit DataFile(int fd) : m_fd(fd) {}
     int m_fd = -1;
 };

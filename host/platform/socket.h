@@ -37,7 +37,7 @@ core::Result<std::vector<SocketAddress>, SocketError> resolve(std::string_view h
                                                               AddressFamily family);
 
 class Socket {
-public:
+  public:
     Socket() = default;
     ~Socket();
     Socket(Socket&& other) noexcept;
@@ -68,7 +68,7 @@ public:
     void shutdownSend();
     void close();
 
-private:
+  private:
     friend class Listener;
     explicit Socket(int fd) : m_fd(fd) {}
     int m_fd = -1;
@@ -76,7 +76,7 @@ private:
 
 // A listening TCP socket, for the servers of tests and tools (loopback peers).
 class Listener {
-public:
+  public:
     Listener() = default;
     ~Listener();
     Listener(Listener&& other) noexcept;
@@ -93,7 +93,7 @@ public:
     void shutdown();
     void close();
 
-private:
+  private:
     int m_fd = -1;
     std::uint16_t m_port = 0;
 };

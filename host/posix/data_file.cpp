@@ -1,10 +1,10 @@
 #include "host/platform/data_file.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace host {
 
@@ -15,9 +15,13 @@ FileError lastError() {
 }
 }  // namespace
 
-DataFile::~DataFile() { close(); }
+DataFile::~DataFile() {
+    close();
+}
 
-DataFile::DataFile(DataFile&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+DataFile::DataFile(DataFile&& other) noexcept : m_fd(other.m_fd) {
+    other.m_fd = -1;
+}
 
 DataFile& DataFile::operator=(DataFile&& other) noexcept {
     if (this != &other) {
@@ -46,7 +50,8 @@ core::Result<void, FileError> DataFile::resize(std::int64_t size) {
     return core::Ok{};
 }
 
-core::Result<void, FileError> DataFile::writeAt(std::int64_t offset, std::span<const std::byte> data) {
+core::Result<void, FileError> DataFile::writeAt(std::int64_t offset,
+                                                std::span<const std::byte> data) {
     while (!data.empty()) {
         ssize_t n = ::pwrite(m_fd, data.data(), data.size(), static_cast<off_t>(offset));
         if (n < 0) {

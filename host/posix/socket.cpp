@@ -1,8 +1,6 @@
 #include "host/platform/socket.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -10,6 +8,8 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace host {
 
@@ -28,7 +28,9 @@ core::Result<void, SocketError> setOpt(int fd, int level, int name, int value) {
 
 }  // namespace
 
-std::string systemErrorText(int code) { return std::strerror(code); }
+std::string systemErrorText(int code) {
+    return std::strerror(code);
+}
 
 core::Result<std::vector<SocketAddress>, SocketError> resolve(std::string_view host,
                                                               std::uint16_t port,
@@ -48,19 +50,25 @@ core::Result<std::vector<SocketAddress>, SocketError> resolve(std::string_view h
     std::vector<SocketAddress> out;
     for (addrinfo* a = list; a; a = a->ai_next) {
         char buf[INET6_ADDRSTRLEN] = {};
-        const void* src = a->ai_family == AF_INET6
-                              ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_addr)
-                              : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr);
+        const void* src =
+            a->ai_family == AF_INET6
+                ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_addr)
+                : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr);
         if (::inet_ntop(a->ai_family, src, buf, sizeof buf))
-            out.push_back({a->ai_family == AF_INET6 ? AddressFamily::IPv6 : AddressFamily::IPv4, buf, port});
+            out.push_back(
+                {a->ai_family == AF_INET6 ? AddressFamily::IPv6 : AddressFamily::IPv4, buf, port});
     }
     ::freeaddrinfo(list);
     return out;
 }
 
-Socket::~Socket() { close(); }
+Socket::~Socket() {
+    close();
+}
 
-Socket::Socket(Socket&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+Socket::Socket(Socket&& other) noexcept : m_fd(other.m_fd) {
+    other.m_fd = -1;
+}
 
 Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
@@ -161,9 +169,13 @@ void Socket::close() {
     }
 }
 
-Listener::~Listener() { close(); }
+Listener::~Listener() {
+    close();
+}
 
-Listener::Listener(Listener&& other) noexcept : m_fd(other.m_fd), m_port(other.m_port) { other.m_fd = -1; }
+Listener::Listener(Listener&& other) noexcept : m_fd(other.m_fd), m_port(other.m_port) {
+    other.m_fd = -1;
+}
 
 Listener& Listener::operator=(Listener&& other) noexcept {
     if (this != &other) {

@@ -121,17 +121,20 @@ TEST(RealServers, QltoolGet) {
     const std::string qltool = binaryDir() + "/tools/qltool/qltool";
     const fs::path out = site.dir.path() / "q.zip";
     const fs::path err = site.dir.path() / "err.txt";
-    int rc = std::system((qltool + " get " + nginx.url("/public/qlupdate/big.zip") + " " + out.string() + " 2>" +
-                          err.string()).c_str());
+    int rc = std::system((qltool + " get " + nginx.url("/public/qlupdate/big.zip") + " " +
+                          out.string() + " 2>" + err.string())
+                             .c_str());
     EXPECT_EQ(rc, 0);
     EXPECT_TRUE(sameFileContents(out, site.big));
 
-    rc = std::system((qltool + " get " + nginx.url("/public/qlupdate/none.zip") + " " + out.string() + " 2>" +
-                      err.string()).c_str());
+    rc = std::system((qltool + " get " + nginx.url("/public/qlupdate/none.zip") + " " +
+                      out.string() + " 2>" + err.string())
+                         .c_str());
     EXPECT_NE(rc, 0);
     const std::string text = readFile(err);
     // The failure is a line of its own, whatever progress came before it.
-    EXPECT_NE(text.find("\nEIdHTTPProtocolException: HTTP/1.1 404 Not Found\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nEIdHTTPProtocolException: HTTP/1.1 404 Not Found\n"), std::string::npos)
+        << text;
 }
 
 }  // namespace

@@ -17,14 +17,15 @@ TEST(CookieDate, Rfc6265Formats) {
         ASSERT_TRUE(t.has_value()) << text;
         EXPECT_EQ(duration_cast<seconds>(t->time_since_epoch()).count(), expected) << text;
     }
-    for (const char* text : {"", "tomorrow", "Sun, 06 Nov 1994", "06 Foo 1994 08:49:37", "32 Nov 1994 08:49:37",
-                             "06 Nov 1994 25:00:00", "06 Nov 1500 08:49:37"})
+    for (const char* text :
+         {"", "tomorrow", "Sun, 06 Nov 1994", "06 Foo 1994 08:49:37", "32 Nov 1994 08:49:37",
+          "06 Nov 1994 25:00:00", "06 Nov 1500 08:49:37"})
         EXPECT_FALSE(parseCookieDate(text).has_value()) << text;
 }
 
 TEST(CookieParse, AttributesAndRejections) {
-    auto c = parseCookie("SID = abc ; Path=/shop; Domain=.Example.com; Secure; Max-Age=60", "www.example.com",
-                         "/x/y", kNow);
+    auto c = parseCookie("SID = abc ; Path=/shop; Domain=.Example.com; Secure; Max-Age=60",
+                         "www.example.com", "/x/y", kNow);
     ASSERT_TRUE(c);
     EXPECT_EQ(c->name, "SID");
     EXPECT_EQ(c->value, "abc");
@@ -49,7 +50,8 @@ TEST(CookieParse, AttributesAndRejections) {
 
 TEST(CookieStore, LinesForLaterRequests) {
     CookieStore store;
-    store.store({"a=1", "b=2; Path=/docs", "gone=1; Max-Age=0", "sec=1; Secure"}, {}, "h", "/index.html", kNow);
+    store.store({"a=1", "b=2; Path=/docs", "gone=1; Max-Age=0", "sec=1; Secure"}, {}, "h",
+                "/index.html", kNow);
     EXPECT_EQ(store.cookies().size(), 3u);
 
     // Longer paths first; every cookie its own line; the extra Cookie2 line after them.
@@ -60,7 +62,8 @@ TEST(CookieStore, LinesForLaterRequests) {
     EXPECT_TRUE(store.linesFor("other", "/", kNow).empty());
 
     // A later Set-Cookie with the same name, domain and path replaces; an expired one removes.
-    store.store({"a=9", "b=x; Path=/docs; Expires=Thu, 01 Jan 1970 00:00:00 GMT"}, {}, "h", "/", kNow);
+    store.store({"a=9", "b=x; Path=/docs; Expires=Thu, 01 Jan 1970 00:00:00 GMT"}, {}, "h", "/",
+                kNow);
     CookieLines replaced{{"Cookie", "a=9"}, {"Cookie2", "$Version=\"1\""}};
     EXPECT_EQ(store.linesFor("h", "/docs/x", kNow), replaced);
     EXPECT_TRUE(store.linesFor("h", "/", kNow + hours(24 * 365 * 100)).size() == 2);
@@ -68,7 +71,8 @@ TEST(CookieStore, LinesForLaterRequests) {
 
 TEST(CookieStore, SetCookie2ReplacesSameNameAndGoesOnCookie2) {
     CookieStore store;
-    store.store({"s=old", "keep=1"}, {"s=\"new\"; Version=1; Path=\"/\", t=2; Version=\"1\""}, "h", "/", kNow);
+    store.store({"s=old", "keep=1"}, {"s=\"new\"; Version=1; Path=\"/\", t=2; Version=\"1\""}, "h",
+                "/", kNow);
     CookieLines expected{{"Cookie", "keep=1"},
                          {"Cookie2", "$Version=\"1\"; s=\"new\"; $Path=\"/\""},
                          {"Cookie2", "$Version=\"1\"; t=2"}};
@@ -78,7 +82,8 @@ TEST(CookieStore, SetCookie2ReplacesSameNameAndGoesOnCookie2) {
 TEST(CookieStore, BoundedNumberOfCookies) {
     CookieStore store;
     std::vector<std::string> many;
-    for (std::size_t i = 0; i < kMaxCookies + 10; ++i) many.push_back("c" + std::to_string(i) + "=v");
+    for (std::size_t i = 0; i < kMaxCookies + 10; ++i)
+        many.push_back("c" + std::to_string(i) + "=v");
     store.store(many, {}, "h", "/", kNow);
     EXPECT_EQ(store.cookies().size(), kMaxCookies);
     EXPECT_EQ(store.cookies().front().name, "c10");  // the oldest went first

@@ -44,7 +44,8 @@ struct Client {
 };
 
 std::string ok(const std::string& body, const std::string& extra = "") {
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra + "\r\n" + body;
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra +
+           "\r\n" + body;
 }
 
 std::string pattern(std::size_t n) {
@@ -77,18 +78,21 @@ TEST(TIdHTTP, FirstRequestBytesAreExact) {
     ASSERT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(server.requests()[0],
               "GET /public/qlupdate/UPDATEQL.txt HTTP/1.1\r\n"
-              "Host: 127.0.0.1:" + std::to_string(server.port()) + "\r\n"
-              "Accept: text/html, */*\r\n"
-              "Accept-Encoding: identity\r\n"
-              "User-Agent: Mozilla/5.0 (Windows; U; Windows NT 6.0; it; rv:1.8.1.12)\r\n\r\n");
+              "Host: 127.0.0.1:" +
+                  std::to_string(server.port()) +
+                  "\r\n"
+                  "Accept: text/html, */*\r\n"
+                  "Accept-Encoding: identity\r\n"
+                  "User-Agent: Mozilla/5.0 (Windows; U; Windows NT 6.0; it; rv:1.8.1.12)\r\n\r\n");
     EXPECT_EQ(c.http.Response().ResponseCode, 200);
     EXPECT_EQ(c.http.Response().ResponseText, "HTTP/1.1 200 OK");
 }
 
 TEST(TIdHTTP, SizedBodyInBlocksIntoAPresizedFile) {
     const std::string body = pattern(100000);
-    ScriptedServer server({{readRequest(), send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"), pause(100),
-                            send(body)}});
+    ScriptedServer server(
+        {{readRequest(), send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"), pause(100),
+          send(body)}});
     TempDir dir;
     Client c;
     std::int64_t sizeAtFirstWork = -1;
@@ -109,8 +113,10 @@ TEST(TIdHTTP, SizedBodyInBlocksIntoAPresizedFile) {
 
 TEST(TIdHTTP, BytesThatCameWithTheHeadAreOneWorkStep) {
     const std::string body = pattern(40000);
-    ScriptedServer server({{readRequest(), send("HTTP/1.1 200 OK\r\nContent-Length: 40000\r\n\r\n" + body.substr(0, 100)),
-                            pause(100), send(body.substr(100))}});
+    ScriptedServer server(
+        {{readRequest(),
+          send("HTTP/1.1 200 OK\r\nContent-Length: 40000\r\n\r\n" + body.substr(0, 100)),
+          pause(100), send(body.substr(100))}});
     Client c;
     MemoryStream out;
     c.http.Get(server.url("/f"), out);
@@ -120,8 +126,9 @@ TEST(TIdHTTP, BytesThatCameWithTheHeadAreOneWorkStep) {
 
 TEST(TIdHTTP, ChunkedCountsItsFraming) {
     const std::string framed = "4\r\nWiki\r\n5;x=1\r\npedia\r\n0\r\nX-T: 1\r\n\r\n";
-    ScriptedServer server({{readRequest(), send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"), pause(50),
-                            send(framed)}});
+    ScriptedServer server(
+        {{readRequest(), send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"), pause(50),
+          send(framed)}});
     Client c;
     MemoryStream out;
     c.http.Get(server.url("/c"), out);
@@ -133,8 +140,9 @@ TEST(TIdHTTP, ChunkedCountsItsFraming) {
 }
 
 TEST(TIdHTTP, UntilCloseStoresEverythingAndReconnectsNextTime) {
-    ScriptedServer server({{readRequest(), send("HTTP/1.1 200 OK\r\n\r\nno length"), shutdownSend()},
-                           {readRequest(), send(ok("second"))}});
+    ScriptedServer server(
+        {{readRequest(), send("HTTP/1.1 200 OK\r\n\r\nno length"), shutdownSend()},
+         {readRequest(), send(ok("second"))}});
     Client c;
     MemoryStream a, b;
     c.http.Get(server.url("/a"), a);
@@ -146,8 +154,9 @@ TEST(TIdHTTP, UntilCloseStoresEverythingAndReconnectsNextTime) {
 }
 
 TEST(TIdHTTP, SizedBodyCutShortFailsAndKeepsWhatArrived) {
-    ScriptedServer server({{readRequest(), send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n0123456789"),
-                            pause(50), shutdownSend()}});
+    ScriptedServer server(
+        {{readRequest(), send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n0123456789"),
+          pause(50), shutdownSend()}});
     TempDir dir;
     Client c;
     FileStream file((dir.path() / "v.txt").string());
@@ -170,22 +179,28 @@ struct Refusal {
 
 TEST(TIdHTTP, RefusedStatusesLeaveTheDestinationUntouched) {
     const std::vector<Refusal> cases = {
-        {"Location on a 200", ok("moved", "Location: http://elsewhere/\r\n"), 200, "HTTP/1.1 200 OK", "moved"},
-        {"302 redirect", "HTTP/1.1 302 Found\r\nLocation: /other.zip\r\nContent-Length: 3\r\n\r\nabc", 302,
+        {"Location on a 200", ok("moved", "Location: http://elsewhere/\r\n"), 200,
+         "HTTP/1.1 200 OK", "moved"},
+        {"302 redirect",
+         "HTTP/1.1 302 Found\r\nLocation: /other.zip\r\nContent-Length: 3\r\n\r\nabc", 302,
          "HTTP/1.1 302 Found", "abc"},
         {"404 with an HTML body",
-         "HTTP/1.0 404 File not found\r\nContent-Type: text/html\r\nContent-Length: 18\r\n\r\n<p>non c\xE8 pi\xF9</p>\n",
+         "HTTP/1.0 404 File not found\r\nContent-Type: text/html\r\nContent-Length: "
+         "18\r\n\r\n<p>non c\xE8 pi\xF9</p>\n",
          404, "HTTP/1.0 404 File not found", "<p>non c\xC3\xA8 pi\xC3\xB9</p>\n"},
         {"utf-8 error body",
-         "HTTP/1.1 500 Oops\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 3\r\n\r\n\xC3\xA8!", 500,
-         "HTTP/1.1 500 Oops", "\xC3\xA8!"},
+         "HTTP/1.1 500 Oops\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: "
+         "3\r\n\r\n\xC3\xA8!",
+         500, "HTTP/1.1 500 Oops", "\xC3\xA8!"},
         {"401 needs credentials", "HTTP/1.1 401 Unauthorized\r\nContent-Length: 4\r\n\r\nauth", 401,
          "HTTP/1.1 401 Unauthorized", "auth"},
         {"304 without a body", "HTTP/1.1 304 Not Modified\r\nContent-Length: 500\r\n\r\n", 304,
          "HTTP/1.1 304 Not Modified", ""},
-        {"chunked error body", "HTTP/1.1 503 Busy\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nbus\r\n1\r\ny\r\n0\r\n\r\n",
+        {"chunked error body",
+         "HTTP/1.1 503 Busy\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nbus\r\n1\r\ny\r\n0\r\n\r\n",
          503, "HTTP/1.1 503 Busy", "busy"},
-        {"status that is not a number", "HTTP/1.1 abc Weird\r\nContent-Length: 1\r\n\r\nw", -1, "HTTP/1.1 abc Weird", "w"},
+        {"status that is not a number", "HTTP/1.1 abc Weird\r\nContent-Length: 1\r\n\r\nw", -1,
+         "HTTP/1.1 abc Weird", "w"},
     };
     for (const auto& rc : cases) {
         SCOPED_TRACE(rc.name);
@@ -205,7 +220,8 @@ TEST(TIdHTTP, RefusedStatusesLeaveTheDestinationUntouched) {
 
 TEST(TIdHTTP, InterimAndEmptyResponses) {
     {
-        ScriptedServer server({{readRequest(), send("HTTP/1.1 100 Continue\r\n\r\n"), pause(30), send(ok("after"))}});
+        ScriptedServer server(
+            {{readRequest(), send("HTTP/1.1 100 Continue\r\n\r\n"), pause(30), send(ok("after"))}});
         Client c;
         MemoryStream out;
         c.http.Get(server.url("/"), out);
@@ -215,8 +231,8 @@ TEST(TIdHTTP, InterimAndEmptyResponses) {
     {
         // 204: stray bytes after the head are dropped, the destination keeps what it had, and a
         // connection that carried stray bytes is not reused.
-        ScriptedServer server({{readRequest(), send("HTTP/1.1 204 No Content\r\n\r\nstray"), pause(20), send("more"),
-                                waitPeerClose()},
+        ScriptedServer server({{readRequest(), send("HTTP/1.1 204 No Content\r\n\r\nstray"),
+                                pause(20), send("more"), waitPeerClose()},
                                {readRequest(), send(ok("fresh"))}});
         Client c;
         MemoryStream out;
@@ -230,7 +246,8 @@ TEST(TIdHTTP, InterimAndEmptyResponses) {
         EXPECT_EQ(c.http.ConnectCount(), 2);
     }
     {
-        ScriptedServer server({{readRequest(), send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")}});
+        ScriptedServer server(
+            {{readRequest(), send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")}});
         Client c;
         MemoryStream out;
         c.http.Get(server.url("/"), out);
@@ -253,8 +270,9 @@ TEST(TIdHTTP, KeepAliveCloseAndIdleClose) {
     }
     // "Connection: close" makes the next Get open a new connection.
     {
-        ScriptedServer server({{readRequest(), send(ok("one", "Connection: Close\r\n")), waitPeerClose()},
-                               {readRequest(), send(ok("two"))}});
+        ScriptedServer server(
+            {{readRequest(), send(ok("one", "Connection: Close\r\n")), waitPeerClose()},
+             {readRequest(), send(ok("two"))}});
         Client c;
         MemoryStream a, b;
         c.http.Get(server.url("/1"), a);
@@ -264,7 +282,8 @@ TEST(TIdHTTP, KeepAliveCloseAndIdleClose) {
     }
     // A kept connection the server closed while idle is noticed before sending.
     {
-        ScriptedServer server({{readRequest(), send(ok("one")), closeConnection()}, {readRequest(), send(ok("two"))}});
+        ScriptedServer server({{readRequest(), send(ok("one")), closeConnection()},
+                               {readRequest(), send(ok("two"))}});
         Client c;
         MemoryStream a, b;
         c.http.Get(server.url("/1"), a);
@@ -287,8 +306,10 @@ TEST(TIdHTTP, KeepAliveCloseAndIdleClose) {
     }
     // An HTTP/1.0 answer without keep-alive does not keep the connection (RFC 9112 9.3).
     {
-        ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx"), waitPeerClose()},
-                               {readRequest(), send(ok("y"))}});
+        ScriptedServer server(
+            {{readRequest(), send("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx"),
+              waitPeerClose()},
+             {readRequest(), send(ok("y"))}});
         Client c;
         MemoryStream a, b;
         c.http.Get(server.url("/1"), a);
@@ -299,8 +320,8 @@ TEST(TIdHTTP, KeepAliveCloseAndIdleClose) {
 }
 
 TEST(TIdHTTP, CookieGoesBackOnTheSecondRequest) {
-    ScriptedServer server({{readRequest(), send(ok("v", "Set-Cookie: sess=abc123; Path=/\r\n")), readRequest(),
-                            send(ok("p"))}});
+    ScriptedServer server({{readRequest(), send(ok("v", "Set-Cookie: sess=abc123; Path=/\r\n")),
+                            readRequest(), send(ok("p"))}});
     Client c;
     MemoryStream a, b;
     c.http.Get(server.url("/public/qlupdate/UPDATEQL.txt"), a);
@@ -308,8 +329,9 @@ TEST(TIdHTTP, CookieGoesBackOnTheSecondRequest) {
     auto reqs = server.requests();
     ASSERT_EQ(reqs.size(), 2u);
     EXPECT_EQ(reqs[0].find("Cookie"), std::string::npos);
-    const std::string tail = "User-Agent: Mozilla/5.0 (Windows; U; Windows NT 6.0; it; rv:1.8.1.12)\r\n"
-                             "Cookie: sess=abc123\r\nCookie2: $Version=\"1\"\r\n\r\n";
+    const std::string tail =
+        "User-Agent: Mozilla/5.0 (Windows; U; Windows NT 6.0; it; rv:1.8.1.12)\r\n"
+        "Cookie: sess=abc123\r\nCookie2: $Version=\"1\"\r\n\r\n";
     EXPECT_TRUE(reqs[1].ends_with(tail)) << reqs[1];
 }
 
@@ -323,28 +345,42 @@ struct Broken {
 
 TEST(TIdHTTP, BrokenResponsesRaiseTheirClass) {
     const std::vector<Broken> cases = {
-        {"close before the status line", {readRequest(), shutdownSend()}, "EIdConnClosedGracefully",
+        {"close before the status line",
+         {readRequest(), shutdownSend()},
+         "EIdConnClosedGracefully",
          "Connection Closed Gracefully."},
         {"close inside a chunked body",
-         {readRequest(), send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nabc"), shutdownSend()},
-         "EIdConnClosedGracefully", "Connection Closed Gracefully.", 4},
+         {readRequest(), send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nabc"),
+          shutdownSend()},
+         "EIdConnClosedGracefully",
+         "Connection Closed Gracefully.",
+         4},
         {"16385-byte header line",
-         {readRequest(), send("HTTP/1.1 200 OK\r\nX: " + std::string(16382, 'h') + "\r\n\r\n"), waitPeerClose()},
-         "EIdReadLnMaxLineLengthExceeded", "Max line length exceeded."},
-        {"endless header lines",
-         {readRequest(), send("HTTP/1.1 200 OK\r\n" + [] {
-              std::string s;
-              for (int i = 0; i < 1500; ++i) s += "A: b\r\n";
-              return s;
-          }()),
+         {readRequest(), send("HTTP/1.1 200 OK\r\nX: " + std::string(16382, 'h') + "\r\n\r\n"),
           waitPeerClose()},
-         "EIdHTTPResponseInvalid", "Response head with more than 1000 header lines."},
+         "EIdReadLnMaxLineLengthExceeded",
+         "Max line length exceeded."},
+        {"endless header lines",
+         {readRequest(),
+          send("HTTP/1.1 200 OK\r\n" +
+               [] {
+                   std::string s;
+                   for (int i = 0; i < 1500; ++i) s += "A: b\r\n";
+                   return s;
+               }()),
+          waitPeerClose()},
+         "EIdHTTPResponseInvalid",
+         "Response head with more than 1000 header lines."},
         {"garbage chunk size",
-         {readRequest(), send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nnope\r\n"), waitPeerClose()},
-         "EIdHTTPResponseInvalid", "Invalid chunk size \"nope\" at offset 0."},
+         {readRequest(), send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nnope\r\n"),
+          waitPeerClose()},
+         "EIdHTTPResponseInvalid",
+         "Invalid chunk size \"nope\" at offset 0."},
         {"length beyond the stream's range",
-         {readRequest(), send("HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775807\r\n\r\nx"), waitPeerClose()},
-         "EIdIOHandlerStreamDataTooLarge", "Data is too large for stream"},
+         {readRequest(), send("HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775807\r\n\r\nx"),
+          waitPeerClose()},
+         "EIdIOHandlerStreamDataTooLarge",
+         "Data is too large for stream"},
     };
     for (const auto& bc : cases) {
         SCOPED_TRACE(bc.name);
@@ -364,7 +400,8 @@ TEST(TIdHTTP, BrokenResponsesRaiseTheirClass) {
 }
 
 TEST(TIdHTTP, CloseAmongHeaderLinesEndsTheHead) {
-    ScriptedServer server({{readRequest(), send("HTTP/1.1 200 OK\r\nServer: half\r\nX-Cut: abc"), shutdownSend()}});
+    ScriptedServer server(
+        {{readRequest(), send("HTTP/1.1 200 OK\r\nServer: half\r\nX-Cut: abc"), shutdownSend()}});
     Client c;
     MemoryStream out;
     c.http.Get(server.url("/"), out);
@@ -375,7 +412,8 @@ TEST(TIdHTTP, CloseAmongHeaderLinesEndsTheHead) {
 TEST(TIdHTTP, HugeErrorBodyIsBoundedAndTheConnectionStaysInStep) {
     const std::string big(3 * 1024 * 1024, 'e');
     ScriptedServer server({{readRequest(),
-                            send("HTTP/1.1 404 Not Found\r\nContent-Length: " + std::to_string(big.size()) + "\r\n\r\n" + big),
+                            send("HTTP/1.1 404 Not Found\r\nContent-Length: " +
+                                 std::to_string(big.size()) + "\r\n\r\n" + big),
                             readRequest(), send(ok("next"))}});
     Client c;
     MemoryStream out;
@@ -390,7 +428,8 @@ TEST(TIdHTTP, HugeErrorBodyIsBoundedAndTheConnectionStaysInStep) {
 TEST(TIdHTTP, FailuresBeforeConnecting) {
     Client c;
     MemoryStream out;
-    auto https = expectThrow<EIdIOHandlerPropInvalid>([&] { c.http.Get("https://127.0.0.1/x", out); });
+    auto https =
+        expectThrow<EIdIOHandlerPropInvalid>([&] { c.http.Get("https://127.0.0.1/x", out); });
     EXPECT_STREQ(https.what(), "IOHandler value is not valid");
     EXPECT_EQ(c.http.ConnectCount(), 0);
     expectThrow<EIdUnknownProtocol>([&] { c.http.Get("ftp://127.0.0.1/x", out); });
@@ -403,14 +442,16 @@ TEST(TIdHTTP, FailuresBeforeConnecting) {
         ASSERT_TRUE(l);
         port = l->port();
     }
-    auto refused = expectThrow<EIdSocketError>([&] { c.http.Get("http://127.0.0.1:" + std::to_string(port) + "/", out); });
+    auto refused = expectThrow<EIdSocketError>(
+        [&] { c.http.Get("http://127.0.0.1:" + std::to_string(port) + "/", out); });
     EXPECT_EQ(refused.LastError(), 111);
     EXPECT_STREQ(refused.what(), "Socket Error # 111\nConnection refused.");
     EXPECT_EQ(out.Size(), 0);
 }
 
 TEST(TIdHTTP, ReadTimeoutEndsAStalledBody) {
-    ScriptedServer server({{readRequest(), send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab"), waitPeerClose()}});
+    ScriptedServer server({{readRequest(), send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab"),
+                            waitPeerClose()}});
     Client c;
     c.http.ReadTimeout = 200;
     MemoryStream out;
@@ -420,9 +461,11 @@ TEST(TIdHTTP, ReadTimeoutEndsAStalledBody) {
 }
 
 TEST(TIdHTTP, BoundedMemoryDestinationFailsInsteadOfGrowing) {
-    // A sized body over the limit fails before any byte is stored; an unsized one when it gets there.
+    // A sized body over the limit fails before any byte is stored; an unsized one when it gets
+    // there.
     ScriptedServer server({{readRequest(), send(ok(std::string(5000, 'v')))},
-                           {readRequest(), send("HTTP/1.1 200 OK\r\n\r\n" + std::string(5000, 'w')), shutdownSend()}});
+                           {readRequest(), send("HTTP/1.1 200 OK\r\n\r\n" + std::string(5000, 'w')),
+                            shutdownSend()}});
     Client c;
     MemoryStream sized(4096, Overflow::Fail);
     auto e = expectThrow<EStreamError>([&] { c.http.Get(server.url("/a"), sized); });
@@ -435,9 +478,11 @@ TEST(TIdHTTP, BoundedMemoryDestinationFailsInsteadOfGrowing) {
 }
 
 TEST(TIdHTTP, Http10AsksForKeepAlive) {
-    ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 1\r\n\r\nx"),
-                            readRequest(), send("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\ny"), waitPeerClose()},
-                           {readRequest(), send(ok("z"))}});
+    ScriptedServer server(
+        {{readRequest(),
+          send("HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 1\r\n\r\nx"),
+          readRequest(), send("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\ny"), waitPeerClose()},
+         {readRequest(), send(ok("z"))}});
     Client c;
     c.http.ProtocolVersion = TIdHTTPProtocolVersion::pv1_0;
     MemoryStream a, b, d;
@@ -447,7 +492,8 @@ TEST(TIdHTTP, Http10AsksForKeepAlive) {
     EXPECT_EQ(std::string(a.text()) + std::string(b.text()) + std::string(d.text()), "xyz");
     auto reqs = server.requests();
     ASSERT_EQ(reqs.size(), 3u);
-    EXPECT_TRUE(reqs[0].starts_with("GET /1 HTTP/1.0\r\nConnection: keep-alive\r\nHost: ")) << reqs[0];
+    EXPECT_TRUE(reqs[0].starts_with("GET /1 HTTP/1.0\r\nConnection: keep-alive\r\nHost: "))
+        << reqs[0];
     EXPECT_EQ(server.connectionsAccepted(), 2);
 }
 

@@ -12,7 +12,8 @@ namespace net {
 namespace {
 
 TEST(HttpResponseFuzz, ReplaysKeptInputs) {
-    const auto dir = std::filesystem::path(testsupport::sourceDir()) / "tests/regressions/http_response";
+    const auto dir =
+        std::filesystem::path(testsupport::sourceDir()) / "tests/regressions/http_response";
     int replayed = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         SCOPED_TRACE(entry.path().string());

@@ -47,7 +47,8 @@ void writePatternFile(const fs::path& path, std::uint64_t size) {
             x ^= x << 13, x ^= x >> 7, x ^= x << 17;
             c = static_cast<char>(x);
         }
-        const auto n = static_cast<std::streamsize>(std::min<std::uint64_t>(block.size(), size - done));
+        const auto n =
+            static_cast<std::streamsize>(std::min<std::uint64_t>(block.size(), size - done));
         out.write(block.data(), n);
         done += static_cast<std::uint64_t>(n);
     }
@@ -92,7 +93,8 @@ void HttpServerProcess::start(const std::string& command, const fs::path& workDi
         if (portAnswers(m_port)) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
-    m_why = "server did not answer on port " + std::to_string(m_port) + ": " + readFile(workDir / "stderr.log");
+    m_why = "server did not answer on port " + std::to_string(m_port) + ": " +
+            readFile(workDir / "stderr.log");
     std::system(("kill " + std::to_string(m_pid) + " 2>/dev/null").c_str());
     m_pid = 0;
 }
@@ -108,8 +110,8 @@ NginxServer::NginxServer(const fs::path& root, const fs::path& workDir) {
     std::ofstream conf(workDir / "nginx.conf");
     conf << "user root;\nworker_processes 1;\npid " << dir << "/nginx.pid;\nerror_log " << dir
          << "/error.log;\nevents { worker_connections 64; }\nhttp {\n  access_log " << dir
-         << "/access.log;\n  client_body_temp_path " << dir << "/tmp/body;\n  proxy_temp_path " << dir
-         << "/tmp/proxy;\n  sendfile on;\n  keepalive_timeout 65;\n"
+         << "/access.log;\n  client_body_temp_path " << dir << "/tmp/body;\n  proxy_temp_path "
+         << dir << "/tmp/proxy;\n  sendfile on;\n  keepalive_timeout 65;\n"
          << "  types { application/zip zip; text/plain txt; text/html html; }\n"
          << "  default_type application/octet-stream;\n  server {\n    listen 127.0.0.1:" << m_port
          << ";\n    root " << root.string() << ";\n  }\n}\n";
@@ -126,8 +128,8 @@ PythonHttpServer::PythonHttpServer(const fs::path& root, const fs::path& workDir
         return;
     }
     m_port = freeLoopbackPort();
-    start("exec python3 -m http.server " + std::to_string(m_port) + " --bind 127.0.0.1 --directory " +
-              quote(root.string()),
+    start("exec python3 -m http.server " + std::to_string(m_port) +
+              " --bind 127.0.0.1 --directory " + quote(root.string()),
           workDir);
 }
 

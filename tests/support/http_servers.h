@@ -9,7 +9,7 @@
 namespace testsupport {
 
 class HttpServerProcess {
-public:
+  public:
     HttpServerProcess(const HttpServerProcess&) = delete;
     HttpServerProcess& operator=(const HttpServerProcess&) = delete;
     ~HttpServerProcess();
@@ -20,7 +20,7 @@ public:
     std::uint16_t port() const { return m_port; }
     std::string url(const std::string& path) const;
 
-protected:
+  protected:
     HttpServerProcess() = default;
     // Runs `command` (a shell command line) in the background and waits for the port to answer.
     void start(const std::string& command, const std::filesystem::path& workDir);
@@ -32,13 +32,13 @@ protected:
 
 // nginx serving `root` with its configuration, pid file and logs in `workDir`.
 class NginxServer : public HttpServerProcess {
-public:
+  public:
     NginxServer(const std::filesystem::path& root, const std::filesystem::path& workDir);
 };
 
 // python3 -m http.server serving `root` (it answers HTTP/1.0 and closes after each response).
 class PythonHttpServer : public HttpServerProcess {
-public:
+  public:
     PythonHttpServer(const std::filesystem::path& root, const std::filesystem::path& workDir);
 };
 

@@ -73,11 +73,19 @@ void ScriptedServer::play(host::Socket& s, const ServerScript& script) {
                 break;
             }
             case ServerStep::Kind::Send:
-                if (!s.sendAll({reinterpret_cast<const std::byte*>(step.bytes.data()), step.bytes.size()})) return;
+                if (!s.sendAll(
+                        {reinterpret_cast<const std::byte*>(step.bytes.data()), step.bytes.size()}))
+                    return;
                 break;
-            case ServerStep::Kind::Pause: std::this_thread::sleep_for(std::chrono::milliseconds(step.ms)); break;
-            case ServerStep::Kind::ShutdownSend: s.shutdownSend(); break;
-            case ServerStep::Kind::Close: s.close(); return;
+            case ServerStep::Kind::Pause:
+                std::this_thread::sleep_for(std::chrono::milliseconds(step.ms));
+                break;
+            case ServerStep::Kind::ShutdownSend:
+                s.shutdownSend();
+                break;
+            case ServerStep::Kind::Close:
+                s.close();
+                return;
             case ServerStep::Kind::WaitPeerClose:
                 for (;;) {
                     auto n = s.receive({bytes, sizeof buf});

@@ -20,19 +20,31 @@ struct ServerStep {
     int ms = 0;         // for Pause
 };
 
-inline ServerStep readRequest() { return {ServerStep::Kind::ReadRequest, {}, 0}; }
-inline ServerStep send(std::string bytes) { return {ServerStep::Kind::Send, std::move(bytes), 0}; }
-inline ServerStep pause(int ms) { return {ServerStep::Kind::Pause, {}, ms}; }
+inline ServerStep readRequest() {
+    return {ServerStep::Kind::ReadRequest, {}, 0};
+}
+inline ServerStep send(std::string bytes) {
+    return {ServerStep::Kind::Send, std::move(bytes), 0};
+}
+inline ServerStep pause(int ms) {
+    return {ServerStep::Kind::Pause, {}, ms};
+}
 // Orderly close of the server's sending side; the client reads the end of the stream.
-inline ServerStep shutdownSend() { return {ServerStep::Kind::ShutdownSend, {}, 0}; }
-inline ServerStep closeConnection() { return {ServerStep::Kind::Close, {}, 0}; }
+inline ServerStep shutdownSend() {
+    return {ServerStep::Kind::ShutdownSend, {}, 0};
+}
+inline ServerStep closeConnection() {
+    return {ServerStep::Kind::Close, {}, 0};
+}
 // Reads (and drops) until the client closes its side.
-inline ServerStep waitPeerClose() { return {ServerStep::Kind::WaitPeerClose, {}, 0}; }
+inline ServerStep waitPeerClose() {
+    return {ServerStep::Kind::WaitPeerClose, {}, 0};
+}
 
 using ServerScript = std::vector<ServerStep>;
 
 class ScriptedServer {
-public:
+  public:
     // The i-th connection accepted plays scripts[i]; a connection closes after its script.
     explicit ScriptedServer(std::vector<ServerScript> scripts);
     ~ScriptedServer();
@@ -45,7 +57,7 @@ public:
     // Blocks until `n` connections have finished their scripts (or 10 s passed).
     bool waitFinished(int n) const;
 
-private:
+  private:
     void run();
     void play(host::Socket& s, const ServerScript& script);
 

@@ -50,7 +50,9 @@ int qltool_get(int argc, char** argv) {
     try {
         net::TIdHTTP http;
         net::applyUpdaterSettings(http);
-        http.OnWorkBegin = [&](net::TIdHTTP&, net::TWorkMode, std::int64_t max) { progress.max = max; };
+        http.OnWorkBegin = [&](net::TIdHTTP&, net::TWorkMode, std::int64_t max) {
+            progress.max = max;
+        };
         http.OnWork = [&](net::TIdHTTP&, net::TWorkMode, std::int64_t count) {
             last = count;
             progress.show(count, false);
