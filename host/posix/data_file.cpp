@@ -1,0 +1,74 @@
+#include "host/platform/data_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
+
+namespace host {
+
+namespace {
+FileError lastError() {
+    int e = errno;
+    return FileError{e, std::strerror(e)};
+}
+}  // namespace
+
+DataFile::~DataFile() {
+    close();
+}
+
+DataFile::DataFile(DataFile&& other) noexcept : m_fd(other.m_fd) {
+    other.m_fd = -1;
+}
+
+DataFile& DataFile::operator=(DataFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+core::Result<DataFile, FileError> DataFile::open(const std::string& path, FileMode mode) {
+    int flags = O_WRONLY | O_CLOEXEC | (mode == FileMode::CreateTruncate ? O_CREAT | O_TRUNC : 0);
+    int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) return core::fail(lastError());
+    return DataFile(fd);
+}
+
+core::Result<std::int64_t, FileError> DataFile::size() const {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) return core::fail(lastError());
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+core::Result<void, FileError> DataFile::resize(std::int64_t size) {
+    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) return core::fail(lastError());
+    return core::Ok{};
+}
+
+core::Result<void, FileError> DataFile::writeAt(std::int64_t offset,
+                                                std::span<const std::byte> data) {
+    while (!data.empty()) {
+        ssize_t n = ::pwrite(m_fd, data.data(), data.size(), static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return core::fail(lastError());
+        }
+        data = data.subspan(static_cast<std::size_t>(n));
+        offset += n;
+    }
+    return core::Ok{};
+}
+
+void DataFile::close() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+}  // namespace host
