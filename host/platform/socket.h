@@ -67,6 +67,7 @@ public:
     void close();
 
 private:
+    friend class Listener;  // hands accepted connections over as Sockets
     explicit Socket(int fd) : m_fd(fd) {}
     int m_fd = -1;
 };
