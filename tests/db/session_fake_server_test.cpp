@@ -69,7 +69,7 @@ TEST(SessionFakeServer, Pre41HandshakeOkAndResult) {
         sendBytes(mysqlPacket(2, std::string("\x00\x00\x00\x02\x00", 5))),
         receivePacket(),
         sendBytes(mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, "\xfe") +
-                  mysqlPacket(4, "\x05Ditta") + mysqlPacket(5, "\xfe")),
+                  mysqlPacket(4, "\x05" "Ditta") + mysqlPacket(5, "\xfe")),
     });
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server, "oldPw42")) << s.errorText();
