@@ -64,8 +64,17 @@ core::Result<OkPacket, MySqlError> readOk(Payload p, bool protocol41, bool trans
     }
     if (protocol41) ok.warningCount = c.u16le();
     if (!c.ok()) return malformed(c);
-    // The rest up to a zero byte (or the end) is the server's information text. Under 4.1
-    // servers may send it length-coded; the length byte then stays in front of it, harmless.
+    // 4.1 servers send the information text length-coded; when the bytes do not read that way
+    // (older servers), the rest up to a zero byte or the end is the text.
+    if (protocol41 && !c.atEnd()) {
+        core::ByteCursor lengthCoded(c.rest());
+        std::string_view text = lengthCoded.lenencString();
+        if (lengthCoded.ok()) {
+            ok.info = std::string(text);
+            return ok;
+        }
+        c.seek(c.offset() - lengthCoded.size());
+    }
     ok.info = std::string(c.readUntilOrEnd(std::byte{0}));
     return ok;
 }

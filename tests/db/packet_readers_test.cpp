@@ -103,8 +103,12 @@ TEST(OkPacket, ReadsFieldsOfBothProtocols) {
         std::string info;
     } cases[] = {
         {"4.1", std::string("\x00\x03\xfc\x10\x27\x02\x00\x01\x00", 9), true, true, true, 3, 10000, 2, 1, ""},
-        {"4.1 info", std::string("\x00\x01\x00\x02\x00\x00\x00Rows matched: 1", 22), true, true, true, 1,
-         0, 2, 0, "Rows matched: 1"},
+        {"4.1 info, length-coded", std::string("\x00\x01\x00\x02\x00\x00\x00\x0fRows matched: 1", 23), true,
+         true, true, 1, 0, 2, 0, "Rows matched: 1"},
+        {"4.1 info, zero-terminated", std::string("\x00\x01\x00\x02\x00\x00\x00\x7fRows\0x", 14), true,
+         true, true, 1, 0, 2, 0, "\x7fRows"},
+        {"pre-4.1 info", std::string("\x00\x01\x00\x02\x00\x05info\0", 11), false, true, true, 1, 0, 2, 0,
+         "\x05info"},
         {"pre-4.1 with transactions", std::string("\x00\x00\x00\x02\x00", 5), false, true, true, 0, 0, 2, 0, ""},
         {"pre-4.1 bare", std::string("\x00\x05\x07", 3), false, false, true, 5, 7, 0, 0, ""},
         {"status missing", std::string("\x00\x00\x00\x02", 4), true, true, false, 0, 0, 0, 0, ""},
