@@ -8,7 +8,9 @@ namespace core {
 
 namespace {
 
-std::uint32_t rotl(std::uint32_t x, int c) { return (x << c) | (x >> (32 - c)); }
+std::uint32_t rotl(std::uint32_t x, int c) {
+    return (x << c) | (x >> (32 - c));
+}
 
 }  // namespace
 
@@ -82,7 +84,8 @@ Sha1Digest Sha1::finish() {
     update(len, 8);
     Sha1Digest out;
     for (int i = 0; i < 5; ++i)
-        for (int j = 0; j < 4; ++j) out[4 * i + j] = static_cast<std::uint8_t>(m_state[i] >> (24 - 8 * j));
+        for (int j = 0; j < 4; ++j)
+            out[4 * i + j] = static_cast<std::uint8_t>(m_state[i] >> (24 - 8 * j));
     return out;
 }
 

@@ -13,13 +13,13 @@ namespace core {
 using Sha1Digest = std::array<std::uint8_t, 20>;
 
 class Sha1 {
-public:
+  public:
     Sha1();
     void update(const void* data, std::size_t size);
     void update(std::string_view s) { update(s.data(), s.size()); }
     Sha1Digest finish();
 
-private:
+  private:
     void block(const std::uint8_t* p);
 
     std::array<std::uint32_t, 5> m_state;

@@ -17,8 +17,7 @@ std::string nativePasswordToken(std::string_view password, std::string_view scra
     h.update(stage2.data(), stage2.size());
     const core::Sha1Digest mix = h.finish();
     std::string token(stage1.size(), '\0');
-    for (std::size_t i = 0; i < token.size(); ++i)
-        token[i] = static_cast<char>(mix[i] ^ stage1[i]);
+    for (std::size_t i = 0; i < token.size(); ++i) token[i] = static_cast<char>(mix[i] ^ stage1[i]);
     return token;
 }
 
@@ -40,7 +39,7 @@ namespace {
 
 // The pre-4.1 method's generator: two seeds below 0x3FFFFFFF, values in [0, 1).
 class OldRandom {
-public:
+  public:
     OldRandom(std::uint32_t seed1, std::uint32_t seed2)
         : m_seed1(seed1 % kMax), m_seed2(seed2 % kMax) {}
     double next() {
@@ -49,7 +48,7 @@ public:
         return static_cast<double>(m_seed1) / static_cast<double>(kMax);
     }
 
-private:
+  private:
     static constexpr std::uint64_t kMax = 0x3FFFFFFF;
     std::uint64_t m_seed1, m_seed2;
 };

@@ -51,14 +51,17 @@ MySqlError connectError(std::string_view host, std::string_view reason) {
 }
 
 MySqlError versionError(unsigned serverVersion) {
-    return {CR_VERSION_ERROR, "Protocol mismatch. Server Version = " + std::to_string(serverVersion) +
-                                  " Client Version = " + std::to_string(kProtocolVersion), {}};
+    return {CR_VERSION_ERROR,
+            "Protocol mismatch. Server Version = " + std::to_string(serverVersion) +
+                " Client Version = " + std::to_string(kProtocolVersion),
+            {}};
 }
 
 MySqlError outOfOrderError(unsigned received, unsigned expected) {
-    return {ER_NET_PACKETS_OUT_OF_ORDER, "ReceiveHeader: Net packets out of order: received[" +
-                                             std::to_string(received) + "], expected[" +
-                                             std::to_string(expected) + "]", {}};
+    return {ER_NET_PACKETS_OUT_OF_ORDER,
+            "ReceiveHeader: Net packets out of order: received[" + std::to_string(received) +
+                "], expected[" + std::to_string(expected) + "]",
+            {}};
 }
 
 std::string socketReason(std::string_view op, int code) {

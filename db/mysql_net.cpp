@@ -68,18 +68,23 @@ core::Result<std::span<const std::byte>, MySqlError> TMySqlNet::readPacket() {
     return std::span<const std::byte>(m_joined);
 }
 
-void TMySqlNet::beginPacket() { m_out.assign(kHeader, std::byte{0}); }
+void TMySqlNet::beginPacket() {
+    m_out.assign(kHeader, std::byte{0});
+}
 
 void TMySqlNet::append(std::string_view bytes) {
     const auto* p = reinterpret_cast<const std::byte*>(bytes.data());
     m_out.insert(m_out.end(), p, p + bytes.size());
 }
 
-void TMySqlNet::append(std::uint8_t byte) { m_out.push_back(std::byte{byte}); }
+void TMySqlNet::append(std::uint8_t byte) {
+    m_out.push_back(std::byte{byte});
+}
 
 core::Result<void, MySqlError> TMySqlNet::sendRaw(std::span<const std::byte> bytes) {
     if (!m_socket.isOpen()) return core::fail(clientError(CR_SERVER_GONE_ERROR));
-    if (auto r = m_socket.sendAll(bytes); !r) return core::fail(lostConnection(&r.error(), "write"));
+    if (auto r = m_socket.sendAll(bytes); !r)
+        return core::fail(lostConnection(&r.error(), "write"));
     return core::Ok{};
 }
 

@@ -15,7 +15,7 @@
 namespace db {
 
 class TMySqlNet {
-public:
+  public:
     TMySqlNet() = default;
     explicit TMySqlNet(host::Socket socket) : m_socket(std::move(socket)) {}
 
@@ -45,7 +45,7 @@ public:
 
     void close();
 
-private:
+  private:
     // Makes `n` unread bytes available in m_in from m_begin on.
     core::Result<void, MySqlError> fill(std::size_t n);
     core::Result<std::span<const std::byte>, MySqlError> readOne();

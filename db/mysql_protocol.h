@@ -34,10 +34,32 @@ inline constexpr std::uint16_t SERVER_MORE_RESULTS_EXISTS = 0x0008;
 
 // Command codes: the command byte is the position in this order.
 enum TServerCommand : std::uint8_t {
-    scSleep, scQuit, scInitDb, scQuery, scFieldList, scCreateDb, scDropDb, scRefresh,
-    scShutdown, scStatistics, scProcessInfo, scConnect, scProcessKill, scDebug, scPing, scTime,
-    scDelayedInsert, scChangeUser, scBunLogDump, scTableDump, scConnectOut, scRegisterSlave,
-    scPrepare, scExecute, scLongData, scCloseStmt
+    scSleep,
+    scQuit,
+    scInitDb,
+    scQuery,
+    scFieldList,
+    scCreateDb,
+    scDropDb,
+    scRefresh,
+    scShutdown,
+    scStatistics,
+    scProcessInfo,
+    scConnect,
+    scProcessKill,
+    scDebug,
+    scPing,
+    scTime,
+    scDelayedInsert,
+    scChangeUser,
+    scBunLogDump,
+    scTableDump,
+    scConnectOut,
+    scRegisterSlave,
+    scPrepare,
+    scExecute,
+    scLongData,
+    scCloseStmt
 };
 
 inline constexpr std::uint8_t kProtocolVersion = 10;

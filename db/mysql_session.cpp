@@ -6,7 +6,9 @@
 
 namespace db {
 
-TMySqlSession::~TMySqlSession() { mysql_close(); }
+TMySqlSession::~TMySqlSession() {
+    mysql_close();
+}
 
 bool TMySqlSession::fail(MySqlError e) {
     m_error = std::move(e);
@@ -23,7 +25,9 @@ bool TMySqlSession::failBroken(MySqlError e) {
     return fail(std::move(e));
 }
 
-bool TMySqlSession::protocol41() const { return (clientFlag & CLIENT_PROTOCOL_41) != 0; }
+bool TMySqlSession::protocol41() const {
+    return (clientFlag & CLIENT_PROTOCOL_41) != 0;
+}
 
 bool TMySqlSession::mysql_real_connect(std::string_view host_, std::string_view user_,
                                        std::string_view password_, std::string_view database_,
@@ -65,8 +69,9 @@ bool TMySqlSession::login(std::string_view password_, std::string_view database_
     serverStatus = hs->serverStatus;
     clientFlag = clientCapabilities(clientFlags, serverCapabilities);
 
-    const LoginAnswer a{clientFlag,           user,         std::string(password_),
-                        std::string(database_), scrambleBuff, serverCapabilities};
+    const LoginAnswer a{
+        clientFlag,        user, std::string(password_), std::string(database_), scrambleBuff,
+        serverCapabilities};
     if (auto r = m_net.writePacket(buildLoginAnswer(a)); !r) return fail(r.error());
 
     auto answer = m_net.readPacket();
@@ -100,7 +105,8 @@ bool TMySqlSession::beginCommand() {
     if (!m_connected) return fail(clientError(CR_SERVER_GONE_ERROR));
     // A result still being read, or further results of the last query not yet taken, would
     // put this command's answer behind theirs.
-    if (status != msReady || mysql_more_results()) return fail(clientError(CR_COMMANDS_OUT_OF_SYNC));
+    if (status != msReady || mysql_more_results())
+        return fail(clientError(CR_COMMANDS_OUT_OF_SYNC));
     if (auto r = m_net.setReceiveTimeout(commandTimeout); !r) return failBroken(r.error());
     m_net.resetSequence();
     return true;
@@ -237,7 +243,10 @@ const RowValues* TMySqlSession::mysql_fetch_row(TMySqlResultSet* result) {
         status = msReady;
         serverStatus &= static_cast<std::uint16_t>(~kMoreResults);
         MySqlError e = readError(*p);
-        if (e.code == CR_MALFORMED_PACKET) failBroken(e); else fail(e);
+        if (e.code == CR_MALFORMED_PACKET)
+            failBroken(e);
+        else
+            fail(e);
         return nullptr;
     }
     if (auto r = readRow(*p, m_result.fieldCount(), m_result.m_row); !r) {

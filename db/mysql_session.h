@@ -29,19 +29,19 @@ class TMySqlSession;
 
 // The result set being read: its columns and the row last fetched (valid until the next fetch).
 class TMySqlResultSet {
-public:
+  public:
     std::size_t fieldCount() const { return m_fields.size(); }
     const std::vector<TMySqlFieldInfo>& fields() const { return m_fields; }
     std::uint64_t extraInfo = 0;
 
-private:
+  private:
     friend class TMySqlSession;
     std::vector<TMySqlFieldInfo> m_fields;
     RowValues m_row;
 };
 
 class TMySqlSession {
-public:
+  public:
     TMySqlSession() = default;
     ~TMySqlSession();
     TMySqlSession(const TMySqlSession&) = delete;
@@ -73,9 +73,8 @@ public:
     TMySqlStatus status = msReady;
 
     // Connects and logs in. `clientFlags` are the caller's capability flags.
-    bool mysql_real_connect(std::string_view host, std::string_view user,
-                            std::string_view password, std::string_view database, unsigned port,
-                            std::uint32_t clientFlags);
+    bool mysql_real_connect(std::string_view host, std::string_view user, std::string_view password,
+                            std::string_view database, unsigned port, std::uint32_t clientFlags);
     // Sends a text query (bytes of the connection's character set) and reads the first answer:
     // an OK packet or a result set's column definitions.
     bool mysql_real_query(std::string_view query);
@@ -105,7 +104,7 @@ public:
     std::size_t fieldCount() const { return m_result.fieldCount(); }
     const std::vector<TMySqlFieldInfo>& fields() const { return m_result.fields(); }
 
-private:
+  private:
     static constexpr std::uint16_t kMoreResults = 0x0008;
 
     void clearError() { m_error = {}; }

@@ -18,9 +18,13 @@ std::optional<std::uint8_t> firstByte(Payload p) {
     return std::to_integer<std::uint8_t>(p[0]);
 }
 
-bool isErrorPacket(Payload p) { return firstByte(p) == kErrorHeader; }
+bool isErrorPacket(Payload p) {
+    return firstByte(p) == kErrorHeader;
+}
 
-bool isEofPacket(Payload p) { return firstByte(p) == kEofHeader && p.size() <= kMaxEofPacket; }
+bool isEofPacket(Payload p) {
+    return firstByte(p) == kEofHeader && p.size() <= kMaxEofPacket;
+}
 
 // Greeting of protocol 10: version, zero-terminated server version, thread id, the first 8
 // scramble bytes and a filler. Older 4.0 servers may stop there or after the capabilities;
@@ -156,7 +160,8 @@ core::Result<TMySqlFieldInfo, MySqlError> readColumnDefinition(Payload p, bool p
     f.Name = std::string(c.lenencString());
     f.OrgName = std::string(c.lenencString());
     std::uint64_t fixed = c.lenencInt();
-    if (c.ok() && fixed < 10) c.setError("column fixed part of " + std::to_string(fixed) + " bytes");
+    if (c.ok() && fixed < 10)
+        c.setError("column fixed part of " + std::to_string(fixed) + " bytes");
     f.CharsetNr = c.u16le();
     f.Length = c.u32le();
     f.Type = c.u8();

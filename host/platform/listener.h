@@ -11,7 +11,7 @@
 namespace host {
 
 class Listener {
-public:
+  public:
     Listener() = default;
     ~Listener();
     Listener(Listener&& other) noexcept;
@@ -27,7 +27,7 @@ public:
     core::Result<Socket, SocketError> accept(int timeoutMs);
     void close();
 
-private:
+  private:
     int m_fd = -1;
     std::uint16_t m_port = 0;
 };

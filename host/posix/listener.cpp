@@ -1,11 +1,11 @@
 #include "host/platform/listener.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <string>
 
@@ -18,7 +18,9 @@ SocketError lastError(SocketOp op) {
 }
 }  // namespace
 
-Listener::~Listener() { close(); }
+Listener::~Listener() {
+    close();
+}
 
 Listener::Listener(Listener&& other) noexcept : m_fd(other.m_fd), m_port(other.m_port) {
     other.m_fd = -1;
@@ -61,7 +63,8 @@ core::Result<Socket, SocketError> Listener::accept(int timeoutMs) {
         rc = ::poll(&p, 1, timeoutMs < 0 ? -1 : timeoutMs);
     } while (rc < 0 && errno == EINTR);
     if (rc < 0) return core::fail(lastError(SocketOp::Wait));
-    if (rc == 0) return core::fail(SocketError{SocketOp::Wait, ETIMEDOUT, systemErrorText(ETIMEDOUT)});
+    if (rc == 0)
+        return core::fail(SocketError{SocketOp::Wait, ETIMEDOUT, systemErrorText(ETIMEDOUT)});
     int fd;
     do {
         fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);

@@ -40,7 +40,8 @@ TEST(Sha1, StreamingInPiecesMatchesWhole) {
     const std::string whole = core::sha1Hex(data);
     for (std::size_t piece : {1u, 3u, 55u, 63u, 64u, 65u, 500u}) {
         core::Sha1 h;
-        for (std::size_t i = 0; i < data.size(); i += piece) h.update(std::string_view(data).substr(i, piece));
+        for (std::size_t i = 0; i < data.size(); i += piece)
+            h.update(std::string_view(data).substr(i, piece));
         core::Sha1Digest d = h.finish();
         core::Sha1Digest e = core::sha1(data);
         EXPECT_EQ(d, e) << piece;

@@ -88,8 +88,8 @@ TEST(Auth, LoginAnswerOfPre41Server) {
     const std::uint32_t flags = db::clientCapabilities(0, server);
     db::LoginAnswer a{flags, "root", "oldPw42", "", "qU5GHp~I", server};
     const std::string p = db::buildLoginAnswer(a);
-    EXPECT_EQ(p, std::string("\x8d\xa0\0\0\0root\0", 10) + db::oldPasswordAnswer("oldPw42", "qU5GHp~I") +
-                     std::string("\0\0", 2));
+    EXPECT_EQ(p, std::string("\x8d\xa0\0\0\0root\0", 10) +
+                     db::oldPasswordAnswer("oldPw42", "qU5GHp~I") + std::string("\0\0", 2));
     // Without the database capability no database name follows.
     a.serverCapabilities = server & ~db::CLIENT_CONNECT_WITH_DB;
     EXPECT_EQ(db::buildLoginAnswer(a).size(), p.size() - 1);

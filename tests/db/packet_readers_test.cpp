@@ -11,7 +11,9 @@ namespace {
 
 using db::Payload;
 
-Payload bytesOf(const std::string& s) { return core::asBytes(s); }
+Payload bytesOf(const std::string& s) {
+    return core::asBytes(s);
+}
 
 std::string fromHex(std::string_view hex) {
     std::string out;
@@ -77,7 +79,8 @@ TEST(ErrorPacket, KeepsSqlStateAndStopsAtZero) {
         unsigned code;
         std::string text;
     } cases[] = {
-        {"4.1", std::string("\xff\x15\x04#28000Access denied", 22), 1045, "\r\n#28000Access denied"},
+        {"4.1", std::string("\xff\x15\x04#28000Access denied", 22), 1045,
+         "\r\n#28000Access denied"},
         {"old", std::string("\xff\x19\x04Unknown database 'x'\0junk", 28), 1049,
          "\r\nUnknown database 'x'"},
         {"client code keeps the table text", std::string("\xff\xdd\x07gone", 7), 2013,
@@ -102,20 +105,27 @@ TEST(OkPacket, ReadsFieldsOfBothProtocols) {
         std::uint16_t status, warnings;
         std::string info;
     } cases[] = {
-        {"4.1", std::string("\x00\x03\xfc\x10\x27\x02\x00\x01\x00", 9), true, true, true, 3, 10000, 2, 1, ""},
-        {"4.1 info, length-coded", std::string("\x00\x01\x00\x02\x00\x00\x00\x0fRows matched: 1", 23), true,
-         true, true, 1, 0, 2, 0, "Rows matched: 1"},
-        {"4.1 info, zero-terminated", std::string("\x00\x01\x00\x02\x00\x00\x00\x7fRows\0x", 14), true,
-         true, true, 1, 0, 2, 0, "\x7fRows"},
-        {"pre-4.1 info", std::string("\x00\x01\x00\x02\x00\x05info\0", 11), false, true, true, 1, 0, 2, 0,
-         "\x05info"},
-        {"pre-4.1 with transactions", std::string("\x00\x00\x00\x02\x00", 5), false, true, true, 0, 0, 2, 0, ""},
+        {"4.1", std::string("\x00\x03\xfc\x10\x27\x02\x00\x01\x00", 9), true, true, true, 3, 10000,
+         2, 1, ""},
+        {"4.1 info, length-coded",
+         std::string("\x00\x01\x00\x02\x00\x00\x00\x0fRows matched: 1", 23), true, true, true, 1, 0,
+         2, 0, "Rows matched: 1"},
+        {"4.1 info, zero-terminated", std::string("\x00\x01\x00\x02\x00\x00\x00\x7fRows\0x", 14),
+         true, true, true, 1, 0, 2, 0, "\x7fRows"},
+        {"pre-4.1 info", std::string("\x00\x01\x00\x02\x00\x05info\0", 11), false, true, true, 1, 0,
+         2, 0, "\x05info"},
+        {"pre-4.1 with transactions", std::string("\x00\x00\x00\x02\x00", 5), false, true, true, 0,
+         0, 2, 0, ""},
         {"pre-4.1 bare", std::string("\x00\x05\x07", 3), false, false, true, 5, 7, 0, 0, ""},
         {"status missing", std::string("\x00\x00\x00\x02", 4), true, true, false, 0, 0, 0, 0, ""},
-        {"warnings missing", std::string("\x00\x00\x00\x02\x00", 5), true, true, false, 0, 0, 0, 0, ""},
-        {"affected rows runs past end", std::string("\x00\xfd\x01\x02", 4), true, true, false, 0, 0, 0, 0, ""},
-        {"NULL marker is no number", std::string("\x00\xfb\x00\x02\x00\x00\x00", 7), true, true, false, 0, 0, 0, 0, ""},
-        {"not an OK packet", std::string("\x01\x00\x00\x02\x00\x00\x00", 7), true, true, false, 0, 0, 0, 0, ""},
+        {"warnings missing", std::string("\x00\x00\x00\x02\x00", 5), true, true, false, 0, 0, 0, 0,
+         ""},
+        {"affected rows runs past end", std::string("\x00\xfd\x01\x02", 4), true, true, false, 0, 0,
+         0, 0, ""},
+        {"NULL marker is no number", std::string("\x00\xfb\x00\x02\x00\x00\x00", 7), true, true,
+         false, 0, 0, 0, 0, ""},
+        {"not an OK packet", std::string("\x01\x00\x00\x02\x00\x00\x00", 7), true, true, false, 0,
+         0, 0, 0, ""},
     };
     for (const Case& c : cases) {
         auto r = db::readOk(bytesOf(c.bytes), c.protocol41, c.transactions);
@@ -137,7 +147,8 @@ TEST(EofPacket, IsRecognisedByLengthAndRead) {
     EXPECT_TRUE(db::isEofPacket(bytesOf(eof41)));
     EXPECT_TRUE(db::isEofPacket(bytesOf(std::string("\xfe", 1))));
     // A row whose first value is 8-byte length-coded also starts with 0xFE.
-    EXPECT_FALSE(db::isEofPacket(bytesOf(std::string("\xfe\x01\x00\x00\x00\x00\x00\x00\x00x", 10))));
+    EXPECT_FALSE(
+        db::isEofPacket(bytesOf(std::string("\xfe\x01\x00\x00\x00\x00\x00\x00\x00x", 10))));
     auto r = db::readEof(bytesOf(eof41), true);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r->warningCount, 1);
@@ -148,7 +159,9 @@ TEST(EofPacket, IsRecognisedByLengthAndRead) {
     EXPECT_TRUE(db::readEof(bytesOf(std::string("\xfe", 1)), false).ok());
 }
 
-std::string lenenc(std::string_view s) { return static_cast<char>(s.size()) + std::string(s); }
+std::string lenenc(std::string_view s) {
+    return static_cast<char>(s.size()) + std::string(s);
+}
 
 std::string column41(std::string_view name) {
     return lenenc("def") + lenenc("ostrellib") + lenenc("l") + lenenc("librerie") + lenenc(name) +
@@ -171,8 +184,9 @@ TEST(ColumnDefinition, ReadsProtocol41) {
 }
 
 TEST(ColumnDefinition, ReadsPre41) {
-    const std::string old = lenenc("librerie") + lenenc("nome") + std::string("\x03\x3c\x00\x00", 4) +
-                            std::string("\x01\xfd", 2) + std::string("\x03\x01\x10\x02", 4);
+    const std::string old = lenenc("librerie") + lenenc("nome") +
+                            std::string("\x03\x3c\x00\x00", 4) + std::string("\x01\xfd", 2) +
+                            std::string("\x03\x01\x10\x02", 4);
     auto f = db::readColumnDefinition(bytesOf(old), false);
     ASSERT_TRUE(f.ok()) << f.error().detail;
     EXPECT_EQ(f->Table, "librerie");
@@ -213,7 +227,11 @@ TEST(Row, MalformedRows) {
         std::size_t columns;
     } cases[] = {
         {"fewer values than columns", lenenc("a"), 2},
-        {"value runs past end", std::string("\x05" "abc", 4), 1},
+        {"value runs past end",
+         std::string("\x05"
+                     "abc",
+                     4),
+         1},
         {"length prefix cut", std::string("\xfc\x01", 2), 1},
         {"bytes after the last column", lenenc("a") + "x", 1},
         {"0xFF is no length", std::string("\xff", 1), 1},

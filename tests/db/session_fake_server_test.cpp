@@ -36,7 +36,8 @@ std::string greeting(std::uint16_t caps, bool full, char protocol = 10) {
 
 const std::string kOk41("\x00\x00\x00\x02\x00\x00\x00", 7);
 
-bool connect(db::TMySqlSession& s, const FakeMySqlServer& server, std::string_view password = "pw") {
+bool connect(db::TMySqlSession& s, const FakeMySqlServer& server,
+             std::string_view password = "pw") {
     s.connectTimeout = 5;
     return s.mysql_real_connect("127.0.0.1", "root", password, "ostrellib", server.port(),
                                 db::CLIENT_FOUND_ROWS | db::CLIENT_MULTI_STATEMENTS);
@@ -61,15 +62,19 @@ TEST(SessionFakeServer, Pre41HandshakeOkAndResult) {
     g += static_cast<char>(caps & 0xFF);
     g += static_cast<char>(caps >> 8);
     g += std::string("\x08\x02\x00", 3) + std::string(13, '\0');
-    const std::string column = std::string("\x08librerie\x04nome", 14) + std::string("\x03\x3c\x00\x00", 4) +
-                               std::string("\x01\xfd", 2) + std::string("\x03\x01\x00\x00", 4);
+    const std::string column = std::string("\x08librerie\x04nome", 14) +
+                               std::string("\x03\x3c\x00\x00", 4) + std::string("\x01\xfd", 2) +
+                               std::string("\x03\x01\x00\x00", 4);
     FakeMySqlServer server({
         sendBytes(mysqlPacket(0, g)),
         receivePacket(),
         sendBytes(mysqlPacket(2, std::string("\x00\x00\x00\x02\x00", 5))),
         receivePacket(),
         sendBytes(mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, "\xfe") +
-                  mysqlPacket(4, "\x05" "Ditta") + mysqlPacket(5, "\xfe")),
+                  mysqlPacket(4,
+                              "\x05"
+                              "Ditta") +
+                  mysqlPacket(5, "\xfe")),
     });
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server, "oldPw42")) << s.errorText();
@@ -93,7 +98,8 @@ TEST(SessionFakeServer, Pre41HandshakeOkAndResult) {
     EXPECT_EQ(got[0].sequence, 1);
     const std::string& answer = got[0].payload;
     EXPECT_EQ(answer.substr(0, 5), std::string("\x8f\xa0\0\0\0", 5));
-    EXPECT_EQ(answer.substr(5), std::string("root\0", 5) + db::oldPasswordAnswer("oldPw42", kScramble1) +
+    EXPECT_EQ(answer.substr(5), std::string("root\0", 5) +
+                                    db::oldPasswordAnswer("oldPw42", kScramble1) +
                                     std::string("\0ostrellib\0", 11));
     EXPECT_EQ(got[1].sequence, 0);
     EXPECT_EQ(got[1].payload, "\x03SELECT nome FROM librerie");
@@ -134,20 +140,27 @@ TEST(SessionFakeServer, TruncatedAndMalformedLogin) {
     };
     const std::string g = greeting(0xF7FE, true);
     Case cases[] = {
-        {"peer closes inside the header", {sendBytes(std::string("\x30\x00", 2)), closeConnection()}, 2013,
+        {"peer closes inside the header",
+         {sendBytes(std::string("\x30\x00", 2)), closeConnection()},
+         2013,
          "Lost connection to MySQL server during query"},
         {"peer closes inside the payload",
-         {sendBytes(mysqlPacket(0, g).substr(0, 20)), closeConnection()}, 2013,
+         {sendBytes(mysqlPacket(0, g).substr(0, 20)), closeConnection()},
+         2013,
          "Lost connection to MySQL server during query"},
-        {"greeting cut before the scramble", {sendBytes(mysqlPacket(0, g.substr(0, 20)))}, 2027,
+        {"greeting cut before the scramble",
+         {sendBytes(mysqlPacket(0, g.substr(0, 20)))},
+         2027,
          "Malformed packet"},
         {"answer to the login is no OK packet",
-         {sendBytes(mysqlPacket(0, g)), receivePacket(), sendBytes(mysqlPacket(2, "\x05xyz"))}, 2027,
+         {sendBytes(mysqlPacket(0, g)), receivePacket(), sendBytes(mysqlPacket(2, "\x05xyz"))},
+         2027,
          "Malformed packet"},
         {"login refused",
          {sendBytes(mysqlPacket(0, g)), receivePacket(),
           sendBytes(mysqlPacket(2, std::string("\xff\x15\x04#28000Access denied", 22)))},
-         1045, "\r\n#28000Access denied"},
+         1045,
+         "\r\n#28000Access denied"},
     };
     for (Case& c : cases) {
         FakeMySqlServer server(std::move(c.steps));
@@ -164,27 +177,32 @@ TEST(SessionFakeServer, TruncatedAndMalformedLogin) {
 TEST(SessionFakeServer, BrokenResultsDropTheSession) {
     const std::string g = greeting(0xF7FE, true);
     const std::string eof = std::string("\xfe\x00\x00\x02\x00", 5);
-    const std::string column = std::string("\x03" "def\x00\x00\x00\x01" "a\x00\x0c\x08\x00\x01\x00\x00\x00\xfd\x00\x00\x00\x00\x00", 25);
+    const std::string column = std::string(
+        "\x03"
+        "def\x00\x00\x00\x01"
+        "a\x00\x0c\x08\x00\x01\x00\x00\x00\xfd\x00\x00\x00\x00\x00",
+        25);
     struct Case {
         const char* name;
         std::string answer;
         unsigned code;
     } cases[] = {
         {"row value runs past its packet",
-         mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, eof) + mysqlPacket(4, "\x09short"),
+         mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, eof) +
+             mysqlPacket(4, "\x09short"),
          2027},
         {"fewer column definitions than announced",
          mysqlPacket(1, "\x02") + mysqlPacket(2, column) + mysqlPacket(3, eof), 2027},
         {"connection lost in the rows",
-         mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, eof) + mysqlPacket(4, "\x01x") +
-             std::string("\x10\x00", 2),
+         mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, eof) +
+             mysqlPacket(4, "\x01x") + std::string("\x10\x00", 2),
          2013},
-        {"wrong number inside the result",
-         mysqlPacket(1, "\x01") + mysqlPacket(3, column), 1156},
+        {"wrong number inside the result", mysqlPacket(1, "\x01") + mysqlPacket(3, column), 1156},
     };
     for (const Case& c : cases) {
-        FakeMySqlServer server({sendBytes(mysqlPacket(0, g)), receivePacket(), sendBytes(mysqlPacket(2, kOk41)),
-                                receivePacket(), sendBytes(c.answer), closeConnection()});
+        FakeMySqlServer server({sendBytes(mysqlPacket(0, g)), receivePacket(),
+                                sendBytes(mysqlPacket(2, kOk41)), receivePacket(),
+                                sendBytes(c.answer), closeConnection()});
         db::TMySqlSession s;
         ASSERT_TRUE(connect(s, server)) << c.name << ": " << s.errorText();
         bool ok = s.mysql_real_query("SELECT a");
@@ -206,7 +224,11 @@ TEST(SessionFakeServer, BrokenResultsDropTheSession) {
 TEST(SessionFakeServer, JoinsSplitPackets) {
     const std::string g = greeting(0xF7FE, true);
     const std::string eof = std::string("\xfe\x00\x00\x02\x00", 5);
-    const std::string column = std::string("\x03" "def\x00\x00\x00\x01" "a\x00\x0c\x08\x00\x01\x00\x00\x00\xfd\x00\x00\x00\x00\x00", 25);
+    const std::string column = std::string(
+        "\x03"
+        "def\x00\x00\x00\x01"
+        "a\x00\x0c\x08\x00\x01\x00\x00\x00\xfd\x00\x00\x00\x00\x00",
+        25);
     // One value of exactly 16777215 - 4 bytes makes a row payload of exactly the largest size,
     // so an empty packet must follow it.
     const std::size_t valueSize = db::kMaxPacket - 4;
@@ -215,10 +237,11 @@ TEST(SessionFakeServer, JoinsSplitPackets) {
     row += static_cast<char>((valueSize >> 8) & 0xFF);
     row += static_cast<char>((valueSize >> 16) & 0xFF);
     row += std::string(valueSize, 'v');
-    FakeMySqlServer server({sendBytes(mysqlPacket(0, g)), receivePacket(), sendBytes(mysqlPacket(2, kOk41)),
-                            receivePacket(),
-                            sendBytes(mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, eof) +
-                                      mysqlPacket(4, row) + mysqlPacket(5, "") + mysqlPacket(6, eof))});
+    FakeMySqlServer server(
+        {sendBytes(mysqlPacket(0, g)), receivePacket(), sendBytes(mysqlPacket(2, kOk41)),
+         receivePacket(),
+         sendBytes(mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, eof) +
+                   mysqlPacket(4, row) + mysqlPacket(5, "") + mysqlPacket(6, eof))});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server)) << s.errorText();
     ASSERT_TRUE(s.mysql_real_query("SELECT a")) << s.errorText();

@@ -11,7 +11,7 @@ using dbtest::query;
 
 // A database of the test's own, dropped at the end.
 class Results : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_sb = &QL_REQUIRE_SANDBOX();
         m_db = testsupport::uniqueName("qlres");
@@ -30,7 +30,8 @@ protected:
 };
 
 TEST_F(Results, OkPacketsCarryCountsAndInsertId) {
-    ASSERT_TRUE(s.mysql_real_query("CREATE TABLE t (id INT AUTO_INCREMENT PRIMARY KEY, v INT)")) << s.errorText();
+    ASSERT_TRUE(s.mysql_real_query("CREATE TABLE t (id INT AUTO_INCREMENT PRIMARY KEY, v INT)"))
+        << s.errorText();
     EXPECT_EQ(s.mysql_use_result(), nullptr);  // an OK answer has no rows
     EXPECT_EQ(s.errorNumber(), 0u);
     ASSERT_TRUE(s.mysql_real_query("INSERT INTO t (v) VALUES (1), (2), (2)")) << s.errorText();
@@ -45,7 +46,8 @@ TEST_F(Results, OkPacketsCarryCountsAndInsertId) {
 }
 
 TEST_F(Results, ColumnDefinitions) {
-    ASSERT_TRUE(s.mysql_real_query("CREATE TABLE librerie (nome VARCHAR(60), Studio INT NOT NULL)"));
+    ASSERT_TRUE(
+        s.mysql_real_query("CREATE TABLE librerie (nome VARCHAR(60), Studio INT NOT NULL)"));
     ASSERT_TRUE(s.mysql_real_query("SELECT nome AS n, Studio FROM librerie l")) << s.errorText();
     ASSERT_EQ(s.fieldCount(), 2u);
     const auto& f = s.fields();
@@ -54,8 +56,8 @@ TEST_F(Results, ColumnDefinitions) {
     EXPECT_EQ(f[0].Table, "l");
     EXPECT_EQ(f[0].OrgTable, "librerie");
     EXPECT_EQ(f[0].Database, m_db);
-    EXPECT_EQ(f[0].Type, 0xFD);  // VARCHAR
-    EXPECT_EQ(f[1].Type, 0x03);  // INT
+    EXPECT_EQ(f[0].Type, 0xFD);      // VARCHAR
+    EXPECT_EQ(f[1].Type, 0x03);      // INT
     EXPECT_NE(f[1].Flags & 1u, 0u);  // NOT NULL
     EXPECT_EQ(s.status, db::msGetResult);
     EXPECT_EQ(fetchAll(s), "");
@@ -107,12 +109,14 @@ TEST_F(Results, RowAndQueryOver16MiB) {
 }
 
 TEST_F(Results, MultiStatementsWithAnErrorInTheSecond) {
-    ASSERT_TRUE(s.mysql_real_query("SELECT 1; SELECT * FROM no_such_table; SELECT 3")) << s.errorText();
+    ASSERT_TRUE(s.mysql_real_query("SELECT 1; SELECT * FROM no_such_table; SELECT 3"))
+        << s.errorText();
     EXPECT_EQ(fetchAll(s), "1\n");
     EXPECT_TRUE(s.mysql_more_results());
     EXPECT_GT(s.mysql_next_result(), 0);
     EXPECT_EQ(s.errorNumber(), 1146u);
-    EXPECT_TRUE(s.errorText().starts_with("\r\n#42S02Table '" + m_db + ".no_such_table' doesn't exist"))
+    EXPECT_TRUE(
+        s.errorText().starts_with("\r\n#42S02Table '" + m_db + ".no_such_table' doesn't exist"))
         << s.errorText();
     // The error ended the batch; the connection goes on.
     EXPECT_FALSE(s.mysql_more_results());
@@ -121,7 +125,8 @@ TEST_F(Results, MultiStatementsWithAnErrorInTheSecond) {
 }
 
 TEST_F(Results, MultiStatementsOfEveryKind) {
-    ASSERT_TRUE(s.mysql_real_query("CREATE TABLE t (a INT); INSERT INTO t VALUES (7),(8); SELECT a FROM t; DO 1"))
+    ASSERT_TRUE(s.mysql_real_query(
+        "CREATE TABLE t (a INT); INSERT INTO t VALUES (7),(8); SELECT a FROM t; DO 1"))
         << s.errorText();
     EXPECT_EQ(s.mysql_use_result(), nullptr);  // CREATE: an OK packet
     EXPECT_TRUE(s.mysql_more_results());
@@ -135,7 +140,8 @@ TEST_F(Results, MultiStatementsOfEveryKind) {
     EXPECT_EQ(s.mysql_next_result(), -1);
 
     // The script runner's way: every result taken, rows dropped.
-    EXPECT_TRUE(s.executeDiscardingRows("SELECT a FROM t; SELECT 2; UPDATE t SET a = a + 1")) << s.errorText();
+    EXPECT_TRUE(s.executeDiscardingRows("SELECT a FROM t; SELECT 2; UPDATE t SET a = a + 1"))
+        << s.errorText();
     EXPECT_EQ(s.affectedRows, 2u);
     EXPECT_FALSE(s.executeDiscardingRows("SELECT a FROM t; SELECT nope FROM t; SELECT 3"));
     EXPECT_EQ(s.errorNumber(), 1054u);
@@ -152,7 +158,8 @@ TEST_F(Results, CommandsOutOfSync) {
     ASSERT_NE(rs, nullptr);
     EXPECT_EQ(s.mysql_use_result(), nullptr);
     EXPECT_EQ(s.errorNumber(), 2014u);
-    EXPECT_EQ(s.errorText(), "Commands out of sync;  You can't run this command now\r\nmysql.status = 2");
+    EXPECT_EQ(s.errorText(),
+              "Commands out of sync;  You can't run this command now\r\nmysql.status = 2");
     EXPECT_NE(s.mysql_fetch_row(rs), nullptr);
     s.mysql_free_result(rs);  // drops the second row
     EXPECT_EQ(s.status, db::msReady);
@@ -172,8 +179,9 @@ TEST_F(Results, TriggerWithBeginEndBody) {
         << s.errorText();
     ASSERT_TRUE(s.mysql_real_query("INSERT INTO t (a) VALUES (3), (30)")) << s.errorText();
     EXPECT_EQ(query(s, "SELECT a, b FROM t ORDER BY b"), "3\t6\n10\t60\n");
-    EXPECT_EQ(query(s, "show triggers in " + m_db + " where `Trigger`='tri_TADIMA00';").substr(0, 13),
-              "tri_TADIMA00\t");
+    EXPECT_EQ(
+        query(s, "show triggers in " + m_db + " where `Trigger`='tri_TADIMA00';").substr(0, 13),
+        "tri_TADIMA00\t");
     // DELIMITER belongs to the command-line client; the server calls it a syntax error.
     EXPECT_FALSE(s.mysql_real_query("DELIMITER $$"));
     EXPECT_EQ(s.errorNumber(), 1064u);
@@ -184,11 +192,13 @@ TEST_F(Results, LocalFileRequestIsRefused) {
     ASSERT_TRUE(s.mysql_real_query("CREATE TABLE t (line TEXT)")) << s.errorText();
     EXPECT_FALSE(s.mysql_real_query("LOAD DATA LOCAL INFILE '/etc/hostname' INTO TABLE t"));
     EXPECT_EQ(s.errorNumber(), 2068u);
-    EXPECT_EQ(s.errorText(), "LOAD DATA LOCAL INFILE file request rejected due to restrictions on access.");
+    EXPECT_EQ(s.errorText(),
+              "LOAD DATA LOCAL INFILE file request rejected due to restrictions on access.");
     EXPECT_TRUE(s.connected());
     EXPECT_EQ(query(s, "SELECT COUNT(*) FROM t"), "0\n");
     // Inside a batch the refusal also drains the results that follow.
-    EXPECT_FALSE(s.mysql_real_query("LOAD DATA LOCAL INFILE '/etc/hostname' INTO TABLE t; SELECT 5"));
+    EXPECT_FALSE(
+        s.mysql_real_query("LOAD DATA LOCAL INFILE '/etc/hostname' INTO TABLE t; SELECT 5"));
     EXPECT_EQ(s.errorNumber(), 2068u);
     EXPECT_EQ(query(s, "SELECT COUNT(*) FROM t"), "0\n");
 }

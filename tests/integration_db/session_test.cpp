@@ -40,10 +40,12 @@ TEST(SessionLogin, RefusedLoginsKeepTheServersTextAndState) {
         std::string textStart;
     } cases[] = {
         {"wrong password", "root", "wrong", "", 1045, "\r\n#28000Access denied for user 'root'@"},
-        {"no password where one is needed", "root", "", "", 1045, "\r\n#28000Access denied for user 'root'@"},
+        {"no password where one is needed", "root", "", "", 1045,
+         "\r\n#28000Access denied for user 'root'@"},
         {"unknown database", "root", sb.rootPassword, "no_such_db_ql", 1049,
          "\r\n#42000Unknown database 'no_such_db_ql'"},
-        {"old-password user with a wrong password", sb.oldUser, "nope", "", 1045, "\r\n#28000Access denied"},
+        {"old-password user with a wrong password", sb.oldUser, "nope", "", 1045,
+         "\r\n#28000Access denied"},
     };
     for (const Case& c : cases) {
         db::TMySqlSession s;
@@ -97,9 +99,11 @@ TEST(SessionTransport, RefusedPortGives2003WithReason) {
 TEST(SessionTransport, UnresolvableHostGives2003) {
     db::TMySqlSession s;
     s.connectTimeout = 10;
-    EXPECT_FALSE(s.mysql_real_connect("no-such-host.invalid", "root", "x", "", 3306, dbtest::kCallerFlags));
+    EXPECT_FALSE(
+        s.mysql_real_connect("no-such-host.invalid", "root", "x", "", 3306, dbtest::kCallerFlags));
     EXPECT_EQ(s.errorNumber(), 2003u);
-    EXPECT_TRUE(s.errorText().starts_with("Can't connect to MySQL server on 'no-such-host.invalid' (10061)\r\n"))
+    EXPECT_TRUE(s.errorText().starts_with(
+        "Can't connect to MySQL server on 'no-such-host.invalid' (10061)\r\n"))
         << s.errorText();
 }
 
@@ -110,8 +114,9 @@ TEST(SessionTransport, CommandTimeoutEndsAWaitingQuery) {
     s.commandTimeout = 1;
     EXPECT_FALSE(s.mysql_real_query("SELECT SLEEP(5)"));
     EXPECT_EQ(s.errorNumber(), 2013u);
-    EXPECT_TRUE(s.errorText().starts_with(
-        "Lost connection to MySQL server during query\r\nSocket error on read. WSAGetLastError return"))
+    EXPECT_TRUE(
+        s.errorText().starts_with("Lost connection to MySQL server during query\r\nSocket error on "
+                                  "read. WSAGetLastError return"))
         << s.errorText();
     EXPECT_FALSE(s.connected());
 }
@@ -122,7 +127,8 @@ TEST(SessionTransport, CloseSendsQuit) {
     db::TMySqlSession s;
     ASSERT_TRUE(connectRoot(s, sb)) << s.errorText();
     const std::string id = std::to_string(s.threadId);
-    const std::string count = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + id;
+    const std::string count =
+        "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + id;
     EXPECT_EQ(testsupport::runSql(sb, count).output, "1\n");
     s.mysql_close();
     EXPECT_FALSE(s.connected());
@@ -151,7 +157,8 @@ TEST(SessionTransport, ServerKilledMidQuery) {
     killer.join();
     EXPECT_FALSE(ok);
     EXPECT_EQ(s.errorNumber(), 2013u);
-    EXPECT_TRUE(s.errorText().starts_with("Lost connection to MySQL server during query")) << s.errorText();
+    EXPECT_TRUE(s.errorText().starts_with("Lost connection to MySQL server during query"))
+        << s.errorText();
     EXPECT_FALSE(s.mysql_real_query("SELECT 1"));
     EXPECT_EQ(s.errorNumber(), 2006u);
 }

@@ -22,7 +22,9 @@ FakeMySqlServer::FakeMySqlServer(std::vector<FakeStep> steps) {
     m_thread = std::thread([this, s = std::move(steps)]() mutable { run(std::move(s)); });
 }
 
-FakeMySqlServer::~FakeMySqlServer() { join(); }
+FakeMySqlServer::~FakeMySqlServer() {
+    join();
+}
 
 void FakeMySqlServer::join() {
     if (m_thread.joinable()) m_thread.join();

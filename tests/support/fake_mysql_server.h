@@ -19,15 +19,21 @@ struct FakeStep {
     std::string bytes;  // Send: raw bytes (headers included)
 };
 
-inline FakeStep sendBytes(std::string bytes) { return {FakeStep::Send, std::move(bytes)}; }
-inline FakeStep receivePacket() { return {FakeStep::Receive, {}}; }
-inline FakeStep closeConnection() { return {FakeStep::Close, {}}; }
+inline FakeStep sendBytes(std::string bytes) {
+    return {FakeStep::Send, std::move(bytes)};
+}
+inline FakeStep receivePacket() {
+    return {FakeStep::Receive, {}};
+}
+inline FakeStep closeConnection() {
+    return {FakeStep::Close, {}};
+}
 
 // One framed packet: 3-byte little-endian length, sequence number, payload.
 std::string mysqlPacket(std::uint8_t sequence, std::string_view payload);
 
 class FakeMySqlServer {
-public:
+  public:
     explicit FakeMySqlServer(std::vector<FakeStep> steps);
     ~FakeMySqlServer();
     FakeMySqlServer(const FakeMySqlServer&) = delete;
@@ -43,7 +49,7 @@ public:
     // Waits for the script to finish.
     void join();
 
-private:
+  private:
     void run(std::vector<FakeStep> steps);
 
     host::Listener m_listener;

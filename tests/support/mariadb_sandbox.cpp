@@ -14,7 +14,9 @@ namespace testsupport {
 
 namespace {
 
-std::string scriptPath() { return sourceDir() + "/tests/support/mariadb_sandbox.sh"; }
+std::string scriptPath() {
+    return sourceDir() + "/tests/support/mariadb_sandbox.sh";
+}
 
 // Single quotes for the shell; the values here are our own (paths, fixed passwords).
 std::string shellQuote(std::string_view s) {
@@ -42,7 +44,9 @@ CliResult runShell(const std::string& command) {
 
 }  // namespace
 
-std::string sandboxInfoFile() { return binaryDir() + "/mariadb_sandbox.info"; }
+std::string sandboxInfoFile() {
+    return binaryDir() + "/mariadb_sandbox.info";
+}
 
 std::optional<MariaDbSandbox> readSandboxInfo(const std::string& path) {
     std::ifstream in(path);
@@ -74,8 +78,8 @@ const MariaDbSandbox* sandbox() {
 CliResult runSql(const MariaDbSandbox& db, std::string_view sql, std::string_view database) {
     TempDir tmp;
     auto sqlFile = tmp.write("in.sql", sql);
-    std::string cmd = "mariadb --no-defaults --batch --skip-column-names -h" + db.host +
-                      " -P" + std::to_string(db.port) + " -u" + db.rootUser +
+    std::string cmd = "mariadb --no-defaults --batch --skip-column-names -h" + db.host + " -P" +
+                      std::to_string(db.port) + " -u" + db.rootUser +
                       " --password=" + shellQuote(db.rootPassword);
     if (!database.empty()) cmd += " -D " + shellQuote(database);
     return runShell(cmd + " <" + shellQuote(sqlFile.string()));

@@ -58,7 +58,7 @@ std::string uniqueName(std::string_view prefix);
 
 // A server of its own, stopped (by PID) when the object goes away.
 class PrivateMariaDbSandbox {
-public:
+  public:
     PrivateMariaDbSandbox();
     ~PrivateMariaDbSandbox();
     PrivateMariaDbSandbox(const PrivateMariaDbSandbox&) = delete;
@@ -66,7 +66,7 @@ public:
     // nullptr when the server could not be started.
     const MariaDbSandbox* get() const { return m_info ? &*m_info : nullptr; }
 
-private:
+  private:
     std::string m_infoFile;
     std::optional<MariaDbSandbox> m_info;
 };
@@ -74,11 +74,12 @@ private:
 }  // namespace testsupport
 
 // Gives the shared sandbox or fails the current test (the fixture "mariadb" must have run).
-#define QL_REQUIRE_SANDBOX()                                                                   \
-    ([]() -> const ::testsupport::MariaDbSandbox& {                                            \
-        const ::testsupport::MariaDbSandbox* s = ::testsupport::sandbox();                     \
-        if (!s) throw std::runtime_error("MariaDB sandbox not running: no " +                  \
-                                         ::testsupport::sandboxInfoFile() +                    \
-                                         " (run the tests through ctest, fixture mariadb)");  \
-        return *s;                                                                             \
+#define QL_REQUIRE_SANDBOX()                                                             \
+    ([]() -> const ::testsupport::MariaDbSandbox& {                                      \
+        const ::testsupport::MariaDbSandbox* s = ::testsupport::sandbox();               \
+        if (!s)                                                                          \
+            throw std::runtime_error("MariaDB sandbox not running: no " +                \
+                                     ::testsupport::sandboxInfoFile() +                  \
+                                     " (run the tests through ctest, fixture mariadb)"); \
+        return *s;                                                                       \
     }())

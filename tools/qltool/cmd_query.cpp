@@ -56,7 +56,8 @@ void printValue(std::string& line, std::string_view bytes) {
 
 int report(const db::TMySqlSession& s) {
     std::fflush(stdout);
-    std::fprintf(stderr, "EMyError #%u: %s\n", s.errorNumber(), core::cp1252ToUtf8(s.errorText()).c_str());
+    std::fprintf(stderr, "EMyError #%u: %s\n", s.errorNumber(),
+                 core::cp1252ToUtf8(s.errorText()).c_str());
     return 1;
 }
 
