@@ -34,6 +34,13 @@ std::string greeting(std::uint16_t caps, bool full, char protocol = 10) {
     return g;
 }
 
+// A 4.1 column definition of a VARCHAR column "a", its fields one literal each.
+std::string columnA() {
+    constexpr char bytes[] = "\x03" "def" "\x00" "\x00" "\x00" "\x01" "a" "\x00" "\x0c" "\x08\x00"
+                             "\x01\x00\x00\x00" "\xfd" "\x00\x00" "\x00" "\x00\x00";
+    return std::string(bytes, sizeof bytes - 1);
+}
+
 const std::string kOk41("\x00\x00\x00\x02\x00\x00\x00", 7);
 
 bool connect(db::TMySqlSession& s, const FakeMySqlServer& server,
@@ -177,11 +184,7 @@ TEST(SessionFakeServer, TruncatedAndMalformedLogin) {
 TEST(SessionFakeServer, BrokenResultsDropTheSession) {
     const std::string g = greeting(0xF7FE, true);
     const std::string eof = std::string("\xfe\x00\x00\x02\x00", 5);
-    const std::string column = std::string(
-        "\x03"
-        "def\x00\x00\x00\x01"
-        "a\x00\x0c\x08\x00\x01\x00\x00\x00\xfd\x00\x00\x00\x00\x00",
-        25);
+    const std::string column = columnA();
     struct Case {
         const char* name;
         std::string answer;
@@ -224,11 +227,7 @@ TEST(SessionFakeServer, BrokenResultsDropTheSession) {
 TEST(SessionFakeServer, JoinsSplitPackets) {
     const std::string g = greeting(0xF7FE, true);
     const std::string eof = std::string("\xfe\x00\x00\x02\x00", 5);
-    const std::string column = std::string(
-        "\x03"
-        "def\x00\x00\x00\x01"
-        "a\x00\x0c\x08\x00\x01\x00\x00\x00\xfd\x00\x00\x00\x00\x00",
-        25);
+    const std::string column = columnA();
     // One value of exactly 16777215 - 4 bytes makes a row payload of exactly the largest size,
     // so an empty packet must follow it.
     const std::size_t valueSize = db::kMaxPacket - 4;
