@@ -36,8 +36,22 @@ std::string greeting(std::uint16_t caps, bool full, char protocol = 10) {
 
 // A 4.1 column definition of a VARCHAR column "a", its fields one literal each.
 std::string columnA() {
-    constexpr char bytes[] = "\x03" "def" "\x00" "\x00" "\x00" "\x01" "a" "\x00" "\x0c" "\x08\x00"
-                             "\x01\x00\x00\x00" "\xfd" "\x00\x00" "\x00" "\x00\x00";
+    constexpr char bytes[] =
+        "\x03"
+        "def"
+        "\x00"
+        "\x00"
+        "\x00"
+        "\x01"
+        "a"
+        "\x00"
+        "\x0c"
+        "\x08\x00"
+        "\x01\x00\x00\x00"
+        "\xfd"
+        "\x00\x00"
+        "\x00"
+        "\x00\x00";
     return std::string(bytes, sizeof bytes - 1);
 }
 

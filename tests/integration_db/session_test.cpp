@@ -107,6 +107,19 @@ TEST(SessionTransport, UnresolvableHostGives2003) {
         << s.errorText();
 }
 
+// An address nobody answers: depending on the network the connect fails, hangs (then the
+// resolver thread is abandoned: 2003 "Connection timed out") or is taken by a middlebox that
+// never greets (the handshake's receive time-out: 2013). The connect time-out bounds all three.
+TEST(SessionTransport, ConnectTimeoutBoundsTheWait) {
+    db::TMySqlSession s;
+    s.connectTimeout = 1;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(s.mysql_real_connect("10.255.255.1", "root", "x", "", 3306, dbtest::kCallerFlags));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(s.errorNumber() == 2003u || s.errorNumber() == 2013u) << s.errorText();
+    EXPECT_LT(waited, std::chrono::seconds(4));
+}
+
 TEST(SessionTransport, CommandTimeoutEndsAWaitingQuery) {
     const auto& sb = QL_REQUIRE_SANDBOX();
     db::TMySqlSession s;
