@@ -18,6 +18,8 @@ using Outcome = core::Result<host::Socket, host::SocketError>;
 // names WSAGetLastError, so it is the Windows resolver's "host not found".
 constexpr int kHostNotFound = 11001;
 
+}  // namespace
+
 Outcome resolveAndConnect(const std::string& name, std::uint16_t port) {
     std::vector<host::SocketAddress> addresses;
     if (isDottedAddress(name)) {
@@ -36,6 +38,8 @@ Outcome resolveAndConnect(const std::string& name, std::uint16_t port) {
     }
     return core::fail(*last);
 }
+
+namespace {
 
 std::string reasonFor(const host::SocketError& e) {
     // Resolver codes are EAI_* values, not socket errors.
@@ -71,14 +75,19 @@ bool isDottedAddress(std::string_view text) {
 
 core::Result<host::Socket, MySqlError> connectTcp(std::string_view hostName, std::uint16_t port,
                                                   int timeoutSeconds) {
+    return connectTcp(hostName, port, timeoutSeconds, &resolveAndConnect);
+}
+
+core::Result<host::Socket, MySqlError> connectTcp(std::string_view hostName, std::uint16_t port,
+                                                  int timeoutSeconds, TcpOpener open) {
     const std::string name(hostName);
     std::optional<Outcome> outcome;
     if (timeoutSeconds <= 0) {
-        outcome = resolveAndConnect(name, port);
+        outcome = open(name, port);
     } else {
         auto pending = std::make_shared<Pending>();
-        std::thread([pending, name, port] {
-            Outcome r = resolveAndConnect(name, port);
+        std::thread([pending, name, port, open = std::move(open)] {
+            Outcome r = open(name, port);
             std::lock_guard lock(pending->mutex);
             pending->outcome.emplace(std::move(r));
             pending->done.notify_all();

@@ -266,4 +266,26 @@ TEST(SessionFakeServer, JoinsSplitPackets) {
     EXPECT_EQ(s.errorNumber(), 0u) << s.errorText();
 }
 
+// A command of exactly the largest payload goes out as a full packet and an empty one, with
+// consecutive sequence numbers.
+TEST(SessionFakeServer, SendsAnExactMultipleWithAnEmptyPacket) {
+    FakeMySqlServer server({sendBytes(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
+                            sendBytes(mysqlPacket(2, kOk41)), receivePacket(), receivePacket(),
+                            sendBytes(mysqlPacket(2, kOk41))});
+    db::TMySqlSession s;
+    ASSERT_TRUE(connect(s, server)) << s.errorText();
+    const std::string query = "DO '" + std::string(db::kMaxPacket - 6, 'x') + "'";
+    ASSERT_EQ(query.size() + 1, db::kMaxPacket);
+    ASSERT_TRUE(s.mysql_real_query(query)) << s.errorText();
+    auto got = server.received();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[1].sequence, 0);
+    EXPECT_EQ(got[1].payload.size(), db::kMaxPacket);
+    EXPECT_EQ(got[1].payload.substr(0, 5),
+              "\x03"
+              "DO '");
+    EXPECT_EQ(got[2].sequence, 1);
+    EXPECT_EQ(got[2].payload, "");
+}
+
 }  // namespace
