@@ -16,6 +16,7 @@ using testsupport::FakeMySqlServer;
 using testsupport::mysqlPacket;
 using testsupport::receivePacket;
 using testsupport::sendBytes;
+using testsupport::sendInPieces;
 
 const std::string kScramble1 = "12345678";
 const std::string kScramble2 = "abcdefghijkl";
@@ -286,6 +287,35 @@ TEST(SessionFakeServer, SendsAnExactMultipleWithAnEmptyPacket) {
               "DO '");
     EXPECT_EQ(got[2].sequence, 1);
     EXPECT_EQ(got[2].payload, "");
+}
+
+// Headers and payloads cut anywhere by the transport: the rows come out the same.
+TEST(SessionFakeServer, ResultArrivingInRandomPieces) {
+    const std::string eof("\xfe\x00\x00\x02\x00", 5);
+    std::string answer = mysqlPacket(1, "\x01") + mysqlPacket(2, columnA()) + mysqlPacket(3, eof);
+    std::uint8_t seq = 4;
+    for (int i = 0; i < 300; ++i) {
+        const std::string v = i % 7 == 0 ? "\xfb" : static_cast<char>(3) + std::to_string(100 + i);
+        answer += mysqlPacket(seq++, v);  // numbers wrap past 255
+    }
+    answer += mysqlPacket(seq, eof);
+    FakeMySqlServer server({sendInPieces(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
+                            sendInPieces(mysqlPacket(2, kOk41)), receivePacket(),
+                            sendInPieces(answer)});
+    db::TMySqlSession s;
+    ASSERT_TRUE(connect(s, server)) << s.errorText();
+    ASSERT_TRUE(s.mysql_real_query("SELECT a")) << s.errorText();
+    db::TMySqlResultSet* rs = s.mysql_use_result();
+    int n = 0;
+    while (const db::RowValues* row = s.mysql_fetch_row(rs)) {
+        if (n % 7 == 0)
+            EXPECT_FALSE((*row)[0].has_value()) << n;
+        else
+            EXPECT_EQ((*row)[0], std::to_string(100 + n));
+        ++n;
+    }
+    EXPECT_EQ(s.errorNumber(), 0u) << s.errorText();
+    EXPECT_EQ(n, 300);
 }
 
 }  // namespace

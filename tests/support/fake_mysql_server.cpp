@@ -1,5 +1,7 @@
 #include "tests/support/fake_mysql_server.h"
 
+#include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 namespace testsupport {
@@ -61,6 +63,19 @@ void FakeMySqlServer::run(std::vector<FakeStep> steps) {
                 if (!s.sendAll(std::as_bytes(std::span(step.bytes.data(), step.bytes.size()))))
                     return;
                 break;
+            case FakeStep::SendInPieces: {
+                std::uint32_t state = 12345;
+                for (std::size_t at = 0; at < step.bytes.size();) {
+                    state = state * 1103515245u + 12345u;
+                    const std::size_t n =
+                        std::min<std::size_t>(1 + (state >> 16) % 64, step.bytes.size() - at);
+                    if (!s.sendAll(std::as_bytes(std::span(step.bytes.data() + at, n)))) return;
+                    at += n;
+                    if ((state >> 8) % 4 == 0)
+                        std::this_thread::sleep_for(std::chrono::microseconds(200));
+                }
+                break;
+            }
             case FakeStep::Receive: {
                 std::string header, payload;
                 if (!receiveExactly(s, header, 4)) return;

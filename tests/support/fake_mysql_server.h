@@ -15,12 +15,17 @@
 namespace testsupport {
 
 struct FakeStep {
-    enum Kind { Send, Receive, Close } kind;
-    std::string bytes;  // Send: raw bytes (headers included)
+    enum Kind { Send, SendInPieces, Receive, Close } kind;
+    std::string bytes;  // Send, SendInPieces: raw bytes (headers included)
 };
 
 inline FakeStep sendBytes(std::string bytes) {
     return {FakeStep::Send, std::move(bytes)};
+}
+// The bytes in pieces of 1 to 64 bytes (a fixed pseudo-random sequence), each sent on its own,
+// so the client sees headers and payloads cut anywhere.
+inline FakeStep sendInPieces(std::string bytes) {
+    return {FakeStep::SendInPieces, std::move(bytes)};
 }
 inline FakeStep receivePacket() {
     return {FakeStep::Receive, {}};
