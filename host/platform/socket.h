@@ -64,12 +64,38 @@ public:
     core::Result<void, SocketError> setReceiveTimeout(int milliseconds);
 
     void shutdownBoth();
+    // Ends the sending side only (the peer reads an orderly close); receiving goes on.
+    void shutdownSend();
     void close();
 
 private:
-    friend class Listener;  // hands accepted connections over as Sockets
+    friend class Listener;
     explicit Socket(int fd) : m_fd(fd) {}
     int m_fd = -1;
+};
+
+// A listening TCP socket, for the servers of tests and tools (loopback peers).
+class Listener {
+public:
+    Listener() = default;
+    ~Listener();
+    Listener(Listener&& other) noexcept;
+    Listener& operator=(Listener&& other) noexcept;
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+    // Binds to the numeric address and port (0: the system picks a free one) and listens.
+    static core::Result<Listener, SocketError> open(const SocketAddress& address);
+    std::uint16_t port() const { return m_port; }
+    // Waits for the next connection.
+    core::Result<Socket, SocketError> accept();
+    // Makes a blocked accept() return with an error (used to stop a server thread).
+    void shutdown();
+    void close();
+
+private:
+    int m_fd = -1;
+    std::uint16_t m_port = 0;
 };
 
 // The system's text for an error number ("Connection refused").

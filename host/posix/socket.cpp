@@ -150,7 +150,64 @@ void Socket::shutdownBoth() {
     if (m_fd >= 0) ::shutdown(m_fd, SHUT_RDWR);
 }
 
+void Socket::shutdownSend() {
+    if (m_fd >= 0) ::shutdown(m_fd, SHUT_WR);
+}
+
 void Socket::close() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+Listener::~Listener() { close(); }
+
+Listener::Listener(Listener&& other) noexcept : m_fd(other.m_fd), m_port(other.m_port) { other.m_fd = -1; }
+
+Listener& Listener::operator=(Listener&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_fd = other.m_fd;
+        m_port = other.m_port;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+core::Result<Listener, SocketError> Listener::open(const SocketAddress& address) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(address.port);
+    if (::inet_pton(AF_INET, address.numeric.c_str(), &a.sin_addr) != 1)
+        return core::fail(SocketError{SocketOp::Create, EINVAL, systemErrorText(EINVAL)});
+    Listener l;
+    l.m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (l.m_fd < 0) return core::fail(lastError(SocketOp::Create));
+    if (auto r = setOpt(l.m_fd, SOL_SOCKET, SO_REUSEADDR, 1); !r) return core::fail(r.error());
+    if (::bind(l.m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(l.m_fd, 16) != 0)
+        return core::fail(lastError(SocketOp::Create));
+    socklen_t len = sizeof a;
+    if (::getsockname(l.m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return core::fail(lastError(SocketOp::Create));
+    l.m_port = ntohs(a.sin_port);
+    return l;
+}
+
+core::Result<Socket, SocketError> Listener::accept() {
+    for (;;) {
+        int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0) return Socket(fd);
+        if (errno == EINTR) continue;
+        return core::fail(lastError(SocketOp::Connect));
+    }
+}
+
+void Listener::shutdown() {
+    if (m_fd >= 0) ::shutdown(m_fd, SHUT_RDWR);
+}
+
+void Listener::close() {
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;

@@ -7,14 +7,14 @@
 #include <memory>
 #include <thread>
 
-#include "host/platform/listener.h"
+#include "host/platform/socket.h"
 
 namespace {
 
 // A resolver that does not finish within the connect time-out is abandoned: the caller leaves
 // with 2003 and "Connection timed out"; the late socket is closed by the abandoned thread.
 TEST(TcpConnect, SlowResolutionIsAbandonedAfterTheTimeOut) {
-    auto listener = host::Listener::listen("127.0.0.1", 0);
+    auto listener = host::Listener::open({host::AddressFamily::IPv4, "127.0.0.1", 0});
     ASSERT_TRUE(listener.ok());
     const std::uint16_t port = listener->port();
     auto finished = std::make_shared<std::atomic<bool>>(false);
@@ -37,7 +37,7 @@ TEST(TcpConnect, SlowResolutionIsAbandonedAfterTheTimeOut) {
 }
 
 TEST(TcpConnect, FastResolutionConnects) {
-    auto listener = host::Listener::listen("127.0.0.1", 0);
+    auto listener = host::Listener::open({host::AddressFamily::IPv4, "127.0.0.1", 0});
     ASSERT_TRUE(listener.ok());
     auto r = db::connectTcp("localhost", listener->port(), 5);
     ASSERT_TRUE(r.ok()) << r.error().text;

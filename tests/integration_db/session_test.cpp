@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "core/text.h"
-#include "host/platform/listener.h"
+#include "host/platform/socket.h"
 #include "tests/integration_db/session_helpers.h"
 
 namespace {
@@ -84,7 +84,7 @@ TEST(SessionTransport, RefusedPortGives2003WithReason) {
     // A port that was free a moment ago: nothing listens there any more.
     std::uint16_t port;
     {
-        auto l = host::Listener::listen("127.0.0.1", 0);
+        auto l = host::Listener::open({host::AddressFamily::IPv4, "127.0.0.1", 0});
         ASSERT_TRUE(l.ok());
         port = l->port();
     }

@@ -17,7 +17,7 @@ std::string mysqlPacket(std::uint8_t sequence, std::string_view payload) {
 }
 
 FakeMySqlServer::FakeMySqlServer(std::vector<FakeStep> steps) {
-    auto l = host::Listener::listen("127.0.0.1", 0);
+    auto l = host::Listener::open({host::AddressFamily::IPv4, "127.0.0.1", 0});
     if (!l) throw std::runtime_error("fake server cannot listen: " + l.error().text);
     m_listener = std::move(*l);
     m_port = m_listener.port();
@@ -53,8 +53,9 @@ bool receiveExactly(host::Socket& s, std::string& out, std::size_t n) {
 }  // namespace
 
 void FakeMySqlServer::run(std::vector<FakeStep> steps) {
-    auto accepted = m_listener.accept(10000);
+    auto accepted = m_listener.accept();
     if (!accepted) return;
+    m_accepted.store(true);
     host::Socket s = std::move(*accepted);
     (void)s.setReceiveTimeout(10000);
     for (const FakeStep& step : steps) {

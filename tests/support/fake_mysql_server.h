@@ -3,6 +3,7 @@
 // and plays its script on a thread: send these bytes, receive one packet, close.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -10,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/platform/listener.h"
+#include "host/platform/socket.h"
 
 namespace testsupport {
 
@@ -59,6 +60,7 @@ class FakeMySqlServer {
 
     host::Listener m_listener;
     std::uint16_t m_port = 0;
+    std::atomic<bool> m_accepted{false};
     std::thread m_thread;
     std::mutex m_mutex;
     std::vector<Received> m_received;
