@@ -21,7 +21,7 @@ bool TMySqlSession::failBroken(MySqlError e) {
     m_net.close();
     m_connected = false;
     status = msReady;
-    serverStatus &= static_cast<std::uint16_t>(~kMoreResults);
+    serverStatus &= static_cast<std::uint16_t>(~SERVER_MORE_RESULTS_EXISTS);
     return fail(std::move(e));
 }
 
@@ -129,7 +129,7 @@ bool TMySqlSession::readResultHead() {
     const auto first = firstByte(*p);
     if (first == kErrorHeader) {
         // An error ends the batch: no further results follow it.
-        serverStatus &= static_cast<std::uint16_t>(~kMoreResults);
+        serverStatus &= static_cast<std::uint16_t>(~SERVER_MORE_RESULTS_EXISTS);
         MySqlError e = readError(*p);
         return e.code == CR_MALFORMED_PACKET ? failBroken(e) : fail(e);
     }
@@ -164,7 +164,7 @@ bool TMySqlSession::readColumnDefinitions(std::uint64_t count) {
         auto p = m_net.readPacket();
         if (!p) return failBroken(p.error());
         if (isErrorPacket(*p)) {
-            serverStatus &= static_cast<std::uint16_t>(~kMoreResults);
+            serverStatus &= static_cast<std::uint16_t>(~SERVER_MORE_RESULTS_EXISTS);
             return fail(readError(*p));
         }
         if (isEofPacket(*p)) {
@@ -241,7 +241,7 @@ const RowValues* TMySqlSession::mysql_fetch_row(TMySqlResultSet* result) {
     if (isErrorPacket(*p)) {
         // The server gave up during the rows (a killed query, a failing expression).
         status = msReady;
-        serverStatus &= static_cast<std::uint16_t>(~kMoreResults);
+        serverStatus &= static_cast<std::uint16_t>(~SERVER_MORE_RESULTS_EXISTS);
         MySqlError e = readError(*p);
         if (e.code == CR_MALFORMED_PACKET)
             failBroken(e);

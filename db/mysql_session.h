@@ -10,6 +10,7 @@
 
 #include "db/client_errors.h"
 #include "db/mysql_net.h"
+#include "db/mysql_protocol.h"
 #include "db/packet_readers.h"
 
 namespace db {
@@ -85,7 +86,7 @@ class TMySqlSession {
     const RowValues* mysql_fetch_row(TMySqlResultSet* result);
     // Reads and drops the rows not yet taken.
     void mysql_free_result(TMySqlResultSet* result);
-    bool mysql_more_results() const { return (serverStatus & kMoreResults) != 0; }
+    bool mysql_more_results() const { return (serverStatus & SERVER_MORE_RESULTS_EXISTS) != 0; }
     // Reads the next result of a multi-statement query: 0 when read, -1 when there is none,
     // an error number when it failed.
     int mysql_next_result();
@@ -105,8 +106,6 @@ class TMySqlSession {
     const std::vector<TMySqlFieldInfo>& fields() const { return m_result.fields(); }
 
   private:
-    static constexpr std::uint16_t kMoreResults = 0x0008;
-
     void clearError() { m_error = {}; }
     bool fail(MySqlError e);
     // A failure after which the byte stream cannot be trusted: the socket is dropped.
