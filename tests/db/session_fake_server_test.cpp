@@ -318,4 +318,29 @@ TEST(SessionFakeServer, ResultArrivingInRandomPieces) {
     EXPECT_EQ(n, 300);
 }
 
+// A server that gives up during the rows (a killed query) sends an error packet in place of a
+// row: the fetch ends with that error and the session goes on.
+TEST(SessionFakeServer, ErrorInsteadOfTheNextRow) {
+    const std::string eof("\xfe\x00\x00\x02\x00", 5);
+    FakeMySqlServer server(
+        {sendBytes(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
+         sendBytes(mysqlPacket(2, kOk41)), receivePacket(),
+         sendBytes(
+             mysqlPacket(1, "\x01") + mysqlPacket(2, columnA()) + mysqlPacket(3, eof) +
+             mysqlPacket(4, "\x01x") +
+             mysqlPacket(5, std::string("\xff\x25\x05#70100Query execution was interrupted", 40))),
+         receivePacket(), sendBytes(mysqlPacket(1, kOk41))});
+    db::TMySqlSession s;
+    ASSERT_TRUE(connect(s, server)) << s.errorText();
+    ASSERT_TRUE(s.mysql_real_query("SELECT a")) << s.errorText();
+    db::TMySqlResultSet* rs = s.mysql_use_result();
+    ASSERT_NE(s.mysql_fetch_row(rs), nullptr);
+    EXPECT_EQ(s.mysql_fetch_row(rs), nullptr);
+    EXPECT_EQ(s.errorNumber(), 1317u);
+    EXPECT_EQ(s.errorText(), "\r\n#70100Query execution was interrupted");
+    EXPECT_EQ(s.status, db::msReady);
+    EXPECT_TRUE(s.connected());
+    EXPECT_TRUE(s.mysql_real_query("DO 1")) << s.errorText();
+}
+
 }  // namespace
