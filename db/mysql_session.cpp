@@ -1,5 +1,7 @@
 #include "db/mysql_session.h"
 
+#include <algorithm>
+
 #include "db/auth.h"
 #include "db/mysql_protocol.h"
 #include "db/tcp_connect.h"
@@ -159,7 +161,8 @@ bool TMySqlSession::readResultHead() {
 }
 
 bool TMySqlSession::readColumnDefinitions(std::uint64_t count) {
-    m_result.m_fields.reserve(static_cast<std::size_t>(count));
+    // The count comes from the server: reserve no more than a plausible select list.
+    m_result.m_fields.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, 256)));
     for (;;) {
         auto p = m_net.readPacket();
         if (!p) return failBroken(p.error());
@@ -189,10 +192,10 @@ bool TMySqlSession::readColumnDefinitions(std::uint64_t count) {
 // data), takes the server's answer to keep the stream in step, and fails the query.
 bool TMySqlSession::refuseLocalFile() {
     if (auto r = m_net.writePacket({}); !r) return failBroken(r.error());
-    if (!readResultHead()) return false;
-    if (status != msReady) mysql_free_result(&m_result);
+    if (readResultHead() && status != msReady) mysql_free_result(&m_result);
     drainRemainingResults();
-    if (m_error.code != 0) return false;
+    // The server's own answer to the missing data does not matter; a lost connection does.
+    if (!m_connected) return false;
     return fail(clientError(CR_LOAD_DATA_LOCAL_INFILE_REJECTED));
 }
 
