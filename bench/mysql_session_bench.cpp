@@ -119,7 +119,8 @@ int main() {
     const std::string ours = std::string(QL_QLTOOL) + " query --host " + s.host + " --port " +
                              std::to_string(s.port) + " --user root --password " + s.password +
                              " --database qlbench \"" + kFetchSql + "\" > /dev/null";
-    const std::string theirs = cliBase(s) + " --batch --quick -D qlbench -e \"" + kFetchSql + "\" > /dev/null";
+    const std::string theirs =
+        cliBase(s) + " --batch --quick -D qlbench -e \"" + kFetchSql + "\" > /dev/null";
     std::printf("best of %d runs\n", kRuns);
     report("fetch 1,000,000 rows to /dev/null", timeCommand(ours), timeCommand(theirs));
 
