@@ -31,6 +31,16 @@ TEST(SessionLogin, RootWithNativePassword) {
               "latin1\tlatin1_swedish_ci\n");
 }
 
+TEST(SessionLogin, EmptyHostMeansLocalhost) {
+    const auto& sb = QL_REQUIRE_SANDBOX();
+    db::TMySqlSession s;
+    ASSERT_TRUE(
+        s.mysql_real_connect("", sb.rootUser, sb.rootPassword, "", sb.port, dbtest::kCallerFlags))
+        << s.errorText();
+    EXPECT_EQ(s.host, "localhost");
+    EXPECT_EQ(s.hostInfo, "localhost via TCP/IP");
+}
+
 TEST(SessionLogin, RefusedLoginsKeepTheServersTextAndState) {
     const auto& sb = QL_REQUIRE_SANDBOX();
     struct Case {
