@@ -1,0 +1,106 @@
+// qltool query: runs SQL through the MySQL client session and prints each result set as
+// tab-separated lines (NULL as \N); an error prints "EMyError #CODE: message" and exits 1.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "core/text.h"
+#include "db/mysql_protocol.h"
+#include "db/mysql_session.h"
+
+extern const char* const qltool_query_usage =
+    "query --host H --port P --user U --password P [--database D] SQL\n"
+    "                      run SQL, print result sets tab-separated (NULL as \\N)";
+
+namespace {
+
+struct Options {
+    std::string host = "localhost", user = "root", password, database, sql;
+    unsigned port = 3306;
+};
+
+bool parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string port;
+        if (a == "--host") {
+            if (!value(o.host)) return false;
+        } else if (a == "--port") {
+            if (!value(port)) return false;
+            o.port = static_cast<unsigned>(std::strtoul(port.c_str(), nullptr, 10));
+        } else if (a == "--user") {
+            if (!value(o.user)) return false;
+        } else if (a == "--password") {
+            if (!value(o.password)) return false;
+        } else if (a == "--database") {
+            if (!value(o.database)) return false;
+        } else if (o.sql.empty() && !a.starts_with("--")) {
+            o.sql = argv[i];
+        } else {
+            return false;
+        }
+    }
+    return !o.sql.empty();
+}
+
+// The text of the connection's single-byte character set, as UTF-8 for the terminal.
+void printValue(std::string& line, std::string_view bytes) {
+    line += core::cp1252ToUtf8(bytes);
+}
+
+int report(const db::TMySqlSession& s) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "EMyError #%u: %s\n", s.errorNumber(),
+                 core::cp1252ToUtf8(s.errorText()).c_str());
+    return 1;
+}
+
+// Prints the rows of the current result set; false on error.
+bool printRows(db::TMySqlSession& s) {
+    db::TMySqlResultSet* rs = s.mysql_use_result();
+    if (!rs) return s.errorNumber() == 0;
+    std::string line;
+    while (const db::RowValues* row = s.mysql_fetch_row(rs)) {
+        line.clear();
+        for (std::size_t i = 0; i < row->size(); ++i) {
+            if (i) line += '\t';
+            if ((*row)[i])
+                printValue(line, *(*row)[i]);
+            else
+                line += "\\N";
+        }
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    return s.errorNumber() == 0;
+}
+
+}  // namespace
+
+int qltool_query(int argc, char** argv) {
+    Options o;
+    if (!parse(argc, argv, o)) {
+        std::fprintf(stderr, "usage: qltool %s\n", qltool_query_usage);
+        return 64;
+    }
+    db::TMySqlSession s;
+    if (!s.mysql_real_connect(o.host, o.user, core::utf8ToCp1252(o.password), o.database, o.port,
+                              db::CLIENT_FOUND_ROWS | db::CLIENT_MULTI_STATEMENTS))
+        return report(s);
+    if (!s.mysql_real_query(core::utf8ToCp1252(o.sql))) return report(s);
+    for (;;) {
+        if (!printRows(s)) return report(s);
+        const int next = s.mysql_next_result();
+        if (next == -1) break;
+        if (next != 0) return report(s);
+    }
+    std::fflush(stdout);
+    s.mysql_close();
+    return 0;
+}
