@@ -1,0 +1,119 @@
+#include "db/script.h"
+
+#include <cstdio>
+
+#include "core/text.h"
+#include "db/errors.h"
+#include "db/params.h"
+
+namespace db {
+
+TMyScript::TMyScript() : SQL([this] { textChanged(); }) {}
+
+void raiseParserError(const LexError& e) {
+    throw EParserError(e.message);
+}
+
+TDAStatement toTDAStatement(const ScriptStatement& st) {
+    TDAStatement out;
+    out.SQL = std::string(st.text);
+    out.Omit = st.omit;
+    out.StatementType = st.kind;
+    out.StartLine = st.start.line;
+    out.StartPos = st.start.column;
+    out.EndLine = st.end.line;
+    out.EndPos = st.end.column;
+    if (!st.omit) {
+        // The statement's text lexed whole before, so it lexes alone as well.
+        auto params = findParams(st.text);
+        if (params) out.Params = std::move(*params);
+    }
+    return out;
+}
+
+void TMyScript::textChanged() {
+    ++m_generation;
+    m_statements.reset();
+    m_text = core::TrimRightBelow(SQL.Text(), 33);
+    // A lexer failure is reported by the parse pass (Statements or Execute), where the
+    // runner's callers expect it; the macros named before the failing character stay.
+    (void)Macros.Scan(m_text);
+}
+
+const std::vector<TDAStatement>& TMyScript::Statements() {
+    if (!m_statements) {
+        auto list = std::make_shared<std::vector<TDAStatement>>();
+        StatementReader reader(m_text, Delimiter);
+        for (;;) {
+            auto r = reader.next();
+            if (!r) raiseParserError(r.error());
+            if (!*r) break;
+            list->push_back(toTDAStatement(**r));
+        }
+        m_statements = std::move(list);
+    }
+    return *m_statements;
+}
+
+void TMyScript::Execute() {
+    if (!Connection) raiseDatabaseError("TMyScript", "Connection not defined");
+    Execute(*Connection);
+}
+
+void TMyScript::Execute(StatementRunner& runner) {
+    runner.ensureOpen();
+    const std::uint64_t generation = m_generation;
+    if (m_statements) {
+        // Held by the run: a handler that changes SQL drops the list, not our walk over it.
+        std::shared_ptr<const std::vector<TDAStatement>> list = m_statements;
+        for (const TDAStatement& st : *list)
+            if (!runStatement(runner, st, generation)) return;
+        return;
+    }
+    const std::string text = m_text;  // the reader's views must outlive a change of SQL
+    StatementReader reader(text, Delimiter);
+    for (;;) {
+        auto r = reader.next();
+        if (!r) raiseParserError(r.error());
+        if (!*r) return;
+        if (!runStatement(runner, toTDAStatement(**r), generation)) return;
+    }
+}
+
+bool TMyScript::runStatement(StatementRunner& runner, const TDAStatement& st,
+                             std::uint64_t generation) {
+    auto expanded = Macros.Expand(st.SQL);
+    if (!expanded) raiseParserError(expanded.error());
+    std::string sql = std::move(*expanded);
+    bool omit = st.Omit;
+    if (BeforeExecute) BeforeExecute(*this, sql, omit);
+    if (omit) return generation == m_generation;
+
+    TErrorAction action = TErrorAction::eaContinue;
+    try {
+        // The command object sends no trailing blanks, line breaks or control characters.
+        runner.run(core::TrimRightBelow(sql, 33));
+    } catch (const EAbort&) {
+        throw;
+    } catch (const std::exception& e) {
+        action = TErrorAction::eaException;
+        if (OnError) OnError(*this, e, core::Trim(sql), action);
+        switch (action) {
+            case TErrorAction::eaFail:
+                throw;
+            case TErrorAction::eaException:
+                if (ErrorDisplay)
+                    ErrorDisplay(e);
+                else
+                    std::fprintf(stderr, "%s\n", e.what());
+                break;
+            case TErrorAction::eaAbort:
+            case TErrorAction::eaContinue:
+                break;
+        }
+    }
+    if (AfterExecute) AfterExecute(*this, sql);
+    return action != TErrorAction::eaAbort && generation == m_generation;
+}
+
+}  // namespace db
