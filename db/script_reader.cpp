@@ -48,9 +48,15 @@ bool StatementReader::endsByDelimiter(const Lexeme& lx, std::size_t& cut) const 
     cut = lx.offset;
     if (lx.text == cd) return true;
     if (cd.empty() || lx.text.size() >= cd.size() || !cd.ends_with(lx.text)) return false;
+    // Only a two-character delimiter may have blanks or comments between its halves; a
+    // longer one must be written in one piece, as the client reads it.
+    const bool gapsAllowed = cd.size() == 2;
     std::string_view rest = cd.substr(0, cd.size() - lx.text.size());
+    std::size_t next = lx.offset;
     for (auto it = m_recent.rbegin(); it != m_recent.rend(); ++it) {
         if (!rest.ends_with(it->text)) return false;
+        if (!gapsAllowed && it->offset + it->text.size() != next) return false;
+        next = it->offset;
         rest.remove_suffix(it->text.size());
         if (rest.empty()) {
             cut = it->offset;
