@@ -41,8 +41,8 @@ bool StatementReader::atLineStart(std::size_t offset) const {
 
 // A delimiter lexeme: its text is the delimiter, or it completes the delimiter together with
 // the significant lexemes just before it. The lexer gives "$$" or "//" as two one-character
-// symbols; blanks and comments between the parts do not prevent the match. `cut` is where
-// the statement's text must end so that the earlier parts are not part of it.
+// symbols; between the two halves of such a delimiter blanks and comments are allowed. `cut` is
+// where the statement's text must end so that the earlier parts are not part of it.
 bool StatementReader::endsByDelimiter(const Lexeme& lx, std::size_t& cut) const {
     const std::string_view cd = m_current;
     cut = lx.offset;

@@ -36,7 +36,8 @@ bool isControl(unsigned char c) {
 
 TEST(Corpus, LexemesJoinedGiveBackEveryFile) {
     const std::vector<fs::path> files = corpusFiles();
-    if (files.empty()) GTEST_SKIP() << kTestSuite << " is not installed (package mariadb-test-data)";
+    if (files.empty())
+        GTEST_SKIP() << kTestSuite << " is not installed (package mariadb-test-data)";
     std::size_t accepted = 0, bytes = 0;
     for (const fs::path& p : files) {
         const std::string text = testsupport::readFile(p);
@@ -63,7 +64,8 @@ TEST(Corpus, LexemesJoinedGiveBackEveryFile) {
 // them is a blank, a delimiter or part of a DELIMITER command's line.
 TEST(Corpus, StatementsAreOrderedStretchesOfEveryFile) {
     const std::vector<fs::path> files = corpusFiles();
-    if (files.empty()) GTEST_SKIP() << kTestSuite << " is not installed (package mariadb-test-data)";
+    if (files.empty())
+        GTEST_SKIP() << kTestSuite << " is not installed (package mariadb-test-data)";
     for (const fs::path& p : files) {
         const std::string text = core::TrimRightBelow(testsupport::readFile(p), 33);
         auto r = db::splitStatements(text, ";");
@@ -80,8 +82,8 @@ TEST(Corpus, StatementsAreOrderedStretchesOfEveryFile) {
 
 TEST(Corpus, SysSchemaScript) {
     if (!fs::exists(kSysSchema)) GTEST_SKIP() << kSysSchema << " is not installed (mariadb-server)";
-    const std::string text = core::TrimRightBelow(
-        core::decodeText(testsupport::readFile(kSysSchema)), 33);
+    const std::string text =
+        core::TrimRightBelow(core::decodeText(testsupport::readFile(kSysSchema)), 33);
     auto r = db::splitStatements(text, ";");
     ASSERT_TRUE(r.ok()) << r.error().message;
     int commands = 0, routines = 0;

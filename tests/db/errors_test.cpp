@@ -30,7 +30,8 @@ TEST(EMyError, LineNumberOnlyFor1064) {
 }
 
 TEST(EMyError, FatalCodesAndClass) {
-    for (int code : {1053, 2003, 2006, 2013}) EXPECT_TRUE(db::EMyError(code, "x").IsFatalError()) << code;
+    for (int code : {1053, 2003, 2006, 2013})
+        EXPECT_TRUE(db::EMyError(code, "x").IsFatalError()) << code;
     for (int code : {0, 1045, 1049, 1064, 1146, 2002, 2005, 2014})
         EXPECT_FALSE(db::EMyError(code, "x").IsFatalError()) << code;
     try {
@@ -41,7 +42,8 @@ TEST(EMyError, FatalCodesAndClass) {
 }
 
 TEST(EDatabaseError, ComponentForm) {
-    EXPECT_EQ(db::componentMessage("qryDitte", "Field 'x' not found"), "qryDitte: Field 'x' not found");
+    EXPECT_EQ(db::componentMessage("qryDitte", "Field 'x' not found"),
+              "qryDitte: Field 'x' not found");
     EXPECT_EQ(db::componentMessage("", "Macro x not found"), "Macro x not found");
     EXPECT_THROW(db::raiseDatabaseError("q", "t"), db::EDatabaseError);
 }
