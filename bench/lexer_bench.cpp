@@ -3,9 +3,9 @@
 // DELIMITER $$). Prints MB/s of each and the ratios to a plain byte scan and to lexing.
 //   lexer_bench [MEGABYTES]      (default 100)
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <string>
@@ -66,14 +66,14 @@ std::string makeScript(std::size_t bytes) {
     return s;
 }
 
+// Processor time, best of `runs`: the machine is shared, so wall time says little.
 template <class F>
 double bestSeconds(int runs, F&& f) {
     double best = 1e9;
     for (int i = 0; i < runs; ++i) {
-        auto t0 = std::chrono::steady_clock::now();
+        const std::clock_t t0 = std::clock();
         f();
-        std::chrono::duration<double> d = std::chrono::steady_clock::now() - t0;
-        best = std::min(best, d.count());
+        best = std::min(best, static_cast<double>(std::clock() - t0) / CLOCKS_PER_SEC);
     }
     return best;
 }
@@ -96,24 +96,30 @@ int main(int argc, char** argv) {
     const long baseKiB = peakKiB();
 
     volatile unsigned long sink = 0;
-    const double scan = bestSeconds(3, [&] {
+    const double scan = bestSeconds(5, [&] {
         unsigned long semis = 0;
         for (char c : text) semis += (c == ';');
         sink = sink + semis;
     });
+    // A byte-at-a-time scan: one table look-up per byte, which the compiler cannot turn into
+    // vector code; the floor for any scanner that decides something at every byte.
+    static unsigned char kTable[256];
+    for (int c = 0; c < 256; ++c) kTable[c] = (c * 7 + 3) & 1;
+    const double tableScan = bestSeconds(5, [&] {
+        unsigned long hits = 0;
+        for (char c : text) hits += kTable[static_cast<unsigned char>(c)];
+        sink = sink + hits;
+    });
     std::size_t lexemes = 0;
-    const double lex = bestSeconds(3, [&] {
+    const double lex = bestSeconds(5, [&] {
         db::TMyParser p(text);
+        db::Lexeme lx;
         lexemes = 0;
-        for (;;) {
-            auto r = p.next();
-            if (!r || r->kind == db::LexemeKind::End) break;
-            ++lexemes;
-        }
+        while (p.next(lx) && lx.kind != db::LexemeKind::End) ++lexemes;
     });
     const long lexKiB = peakKiB();
     std::size_t statements = 0;
-    const double split = bestSeconds(3, [&] {
+    const double split = bestSeconds(5, [&] {
         db::StatementReader reader(text, ";");
         statements = 0;
         for (;;) {
@@ -124,15 +130,24 @@ int main(int argc, char** argv) {
     });
     db::TMyScript script;
     script.SQL.SetText(text);
-    const double build = bestSeconds(1, [&] { (void)script.Statements(); });
+    double build = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        script.SQL.Add("");  // drops the list (and rejoins the text), outside the timing
+        const std::clock_t t0 = std::clock();
+        (void)script.Statements();
+        build = std::min(build, static_cast<double>(std::clock() - t0) / CLOCKS_PER_SEC);
+    }
     statements = script.Statements().size();
 
-    std::printf("byte scan:          %8.0f MB/s\n", size / scan);
-    std::printf("lex:                %8.0f MB/s  (%zu lexemes)  %.2fx the byte scan's time\n",
-                size / lex, lexemes, lex / scan);
-    std::printf("statement reader:   %8.0f MB/s  (%zu statements)  %.2fx lexing\n", size / split,
+    std::printf("byte scan (vector):   %8.0f MB/s\n", size / scan);
+    std::printf("byte scan (table):    %8.0f MB/s\n", size / tableScan);
+    std::printf(
+        "lex:                  %8.0f MB/s  (%zu lexemes)  %.2fx the vector scan's time, "
+        "%.2fx the table scan's\n",
+        size / lex, lexemes, lex / scan, lex / tableScan);
+    std::printf("statement reader:     %8.0f MB/s  (%zu statements)  %.2fx lexing\n", size / split,
                 statements, split / lex);
-    std::printf("TMyScript.Statements %7.0f MB/s  (texts copied, parameters found)  %.2fx lexing\n",
+    std::printf("TMyScript.Statements: %8.0f MB/s  (parameters found)  %.2fx lexing\n",
                 size / build, build / lex);
     std::printf("peak memory growth while lexing: %ld KiB (input %.0f KiB)\n", lexKiB - baseKiB,
                 size * 1024);

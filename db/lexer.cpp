@@ -36,12 +36,18 @@ constexpr std::array<Cls, 256> makeClasses() {
 }
 constexpr std::array<Cls, 256> kClass = makeClasses();
 
+constexpr std::array<bool, 256> makeIdChars() {
+    std::array<bool, 256> t{};
+    for (int c = 0; c < 256; ++c) t[c] = kClass[c] == Cls::IdStart || kClass[c] == Cls::Digit;
+    return t;
+}
+constexpr std::array<bool, 256> kIdChar = makeIdChars();
+
 inline Cls classOf(char c) {
     return kClass[static_cast<unsigned char>(c)];
 }
 inline bool isIdChar(char c) {
-    Cls k = classOf(c);
-    return k == Cls::IdStart || k == Cls::Digit;
+    return kIdChar[static_cast<unsigned char>(c)];
 }
 inline bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -86,6 +92,8 @@ int columnOf(std::string_view text, std::size_t lineStart, std::size_t offset) {
 // CR LF pair may lie before `from`), and moves the line start past the last one.
 void TMyParser::countLines(std::size_t from, std::size_t to) {
     const char* p = m_text.data();
+    // Most strings and comments hold no line break: two vectorised searches say so quickly.
+    if (!std::memchr(p + from, '\n', to - from) && !std::memchr(p + from, '\r', to - from)) return;
     for (std::size_t i = from; i < to; ++i) {
         char c = p[i];
         if (c == '\r') {
@@ -141,24 +149,43 @@ LexError TMyParser::unknownSymbol() const {
 }
 
 core::Result<Lexeme, LexError> TMyParser::next() {
+    Lexeme lx;
+    if (!next(lx)) return core::fail(unknownSymbol());
+    return lx;
+}
+
+bool TMyParser::next(Lexeme& lx) {
     const char* p = m_text.data();
     const std::size_t n = m_text.size();
     const std::size_t start = m_pos;
-    Lexeme lx;
     lx.offset = start;
     lx.line = m_line;
+    lx.keyword = 0;
     if (start >= n) {
+        lx.kind = LexemeKind::End;
         lx.text = m_text.substr(n, 0);
-        return lx;
+        return true;
     }
     std::size_t end = start;
     const char c = p[start];
     bool multiline = false;  // may the lexeme hold line breaks?
     switch (classOf(c)) {
         case Cls::Blank:
-            while (end < n && classOf(p[end]) == Cls::Blank) ++end;
+            // Line breaks are counted on the way: blanks are where nearly all of them are.
+            for (; end < n; ++end) {
+                const char b = p[end];
+                if (b == ' ' || b == '\t') continue;
+                if (b == '\n') {
+                    if (end == 0 || p[end - 1] != '\r') ++m_line;
+                    m_lineStart = end + 1;
+                } else if (b == '\r') {
+                    ++m_line;
+                    m_lineStart = (end + 1 < n && p[end + 1] == '\n') ? end + 2 : end + 1;
+                } else {
+                    break;
+                }
+            }
             lx.kind = LexemeKind::Blank;
-            multiline = true;
             break;
         case Cls::Punct: {
             const char c1 = start + 1 < n ? p[start + 1] : '\0';
@@ -202,12 +229,12 @@ core::Result<Lexeme, LexError> TMyParser::next() {
             lx.kind = LexemeKind::Number;
             break;
         case Cls::Bad:
-            return core::fail(unknownSymbol());
+            return false;
     }
     if (multiline) countLines(start, end);
-    lx.text = m_text.substr(start, end - start);
+    lx.text = std::string_view(p + start, end - start);
     m_pos = end;
-    return lx;
+    return true;
 }
 
 core::Result<std::vector<Lexeme>, LexError> lexAll(std::string_view text) {

@@ -42,6 +42,10 @@ class TMyParser {
     // The lexeme at the current position; at the end of the text an End lexeme, again and
     // again. After a failure the position stays on the offending character.
     core::Result<Lexeme, LexError> next();
+    // The same without the result wrapper, for the hot loops of the statement reader and
+    // the macros: false on failure, then error() tells why.
+    bool next(Lexeme& out);
+    LexError error() const { return unknownSymbol(); }
 
     std::string_view text() const { return m_text; }
     std::size_t position() const { return m_pos; }

@@ -16,7 +16,7 @@ void raiseParserError(const LexError& e) {
 
 TDAStatement toTDAStatement(const ScriptStatement& st) {
     TDAStatement out;
-    out.SQL = std::string(st.text);
+    out.SQL = st.text;
     out.Omit = st.omit;
     out.StatementType = st.kind;
     out.StartLine = st.start.line;
@@ -34,25 +34,26 @@ TDAStatement toTDAStatement(const ScriptStatement& st) {
 void TMyScript::textChanged() {
     ++m_generation;
     m_statements.reset();
-    m_text = core::TrimRightBelow(SQL.Text(), 33);
+    m_text = std::make_shared<const std::string>(core::TrimRightBelow(SQL.Text(), 33));
     // A lexer failure is reported by the parse pass (Statements or Execute), where the
     // runner's callers expect it; the macros named before the failing character stay.
-    (void)Macros.Scan(m_text);
+    (void)Macros.Scan(*m_text);
 }
 
 const std::vector<TDAStatement>& TMyScript::Statements() {
     if (!m_statements) {
-        auto list = std::make_shared<std::vector<TDAStatement>>();
-        StatementReader reader(m_text, Delimiter);
+        auto list = std::make_shared<StatementList>();
+        list->text = m_text;
+        StatementReader reader(*list->text, Delimiter);
         for (;;) {
             auto r = reader.next();
             if (!r) raiseParserError(r.error());
             if (!*r) break;
-            list->push_back(toTDAStatement(**r));
+            list->items.push_back(toTDAStatement(**r));
         }
         m_statements = std::move(list);
     }
-    return *m_statements;
+    return m_statements->items;
 }
 
 void TMyScript::Execute() {
@@ -65,13 +66,13 @@ void TMyScript::Execute(StatementRunner& runner) {
     const std::uint64_t generation = m_generation;
     if (m_statements) {
         // Held by the run: a handler that changes SQL drops the list, not our walk over it.
-        std::shared_ptr<const std::vector<TDAStatement>> list = m_statements;
-        for (const TDAStatement& st : *list)
+        const std::shared_ptr<const StatementList> list = m_statements;
+        for (const TDAStatement& st : list->items)
             if (!runStatement(runner, st, generation)) return;
         return;
     }
-    const std::string text = m_text;  // the reader's views must outlive a change of SQL
-    StatementReader reader(text, Delimiter);
+    const std::shared_ptr<const std::string> text = m_text;  // outlives a change of SQL
+    StatementReader reader(*text, Delimiter);
     for (;;) {
         auto r = reader.next();
         if (!r) raiseParserError(r.error());

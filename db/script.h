@@ -27,7 +27,9 @@ enum class TErrorAction {
 };
 
 struct TDAStatement {
-    std::string SQL;  // as written in the script, line breaks as CR LF, macros not expanded
+    // As written in the script, line breaks as CR LF, macros not expanded: a view into the
+    // runner's script text, valid as long as the statement list that holds it.
+    std::string_view SQL;
     bool Omit = false;
     StatementKind StatementType = StatementKind::Ordinary;
     int StartLine = 1, StartPos = 1;  // first character (lines and columns from 1)
@@ -65,7 +67,7 @@ class TMyScript {
     bool HasStatements() const { return m_statements != nullptr; }
 
     // The text the parser reads: SQL's lines joined with CR LF, trailing codes up to 32 cut.
-    const std::string& ParseText() const { return m_text; }
+    const std::string& ParseText() const { return *m_text; }
 
     // Runs every statement on Connection (or on `runner`), opening it when closed. With the
     // statement list built it is walked from the start; otherwise statements are read and run
@@ -78,8 +80,15 @@ class TMyScript {
     // Runs one statement; false when the run must stop.
     bool runStatement(StatementRunner& runner, const TDAStatement& st, std::uint64_t generation);
 
-    std::string m_text;
-    std::shared_ptr<const std::vector<TDAStatement>> m_statements;
+    // The statements share the text they view, so a run that holds the list keeps both
+    // alive when a handler changes SQL.
+    struct StatementList {
+        std::shared_ptr<const std::string> text;
+        std::vector<TDAStatement> items;
+    };
+
+    std::shared_ptr<const std::string> m_text = std::make_shared<const std::string>();
+    std::shared_ptr<const StatementList> m_statements;
     std::uint64_t m_generation = 0;
 };
 

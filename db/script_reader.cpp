@@ -24,15 +24,32 @@ const char* statementKindName(StatementKind kind) {
 }
 
 StatementReader::StatementReader(std::string_view text, std::string_view delimiter)
-    : m_text(text), m_lexer(text), m_positions(text), m_default(delimiter), m_current(delimiter) {}
+    : m_text(text), m_lexer(text), m_positions(text), m_default(delimiter) {
+    setDelimiter(std::string(delimiter));
+}
 
-core::Result<Lexeme, LexError> StatementReader::read() {
+void StatementReader::setDelimiter(std::string delimiter) {
+    m_current = std::move(delimiter);
+    m_underDefault = m_current == m_default;
+    m_semicolon = m_current == ";";
+    m_recent.assign(m_current.size() > 1 ? m_current.size() : 0, Recent{});
+    m_recentCount = m_recentNext = 0;
+}
+
+void StatementReader::remember(const Lexeme& lx) {
+    if (m_recent.empty()) return;
+    m_recent[m_recentNext] = {lx.text, lx.offset};
+    m_recentNext = (m_recentNext + 1) % m_recent.size();
+    if (m_recentCount < m_recent.size()) ++m_recentCount;
+}
+
+bool StatementReader::read(Lexeme& lx) {
     if (m_putBack) {
-        Lexeme lx = *m_putBack;
+        lx = *m_putBack;
         m_putBack.reset();
-        return lx;
+        return true;
     }
-    return m_lexer.next();
+    return m_lexer.next(lx);
 }
 
 bool StatementReader::atLineStart(std::size_t offset) const {
@@ -46,20 +63,24 @@ bool StatementReader::atLineStart(std::size_t offset) const {
 bool StatementReader::endsByDelimiter(const Lexeme& lx, std::size_t& cut) const {
     const std::string_view cd = m_current;
     cut = lx.offset;
+    if (cd.size() == 1) return lx.text.size() == 1 && lx.text[0] == cd[0];
     if (lx.text == cd) return true;
-    if (cd.empty() || lx.text.size() >= cd.size() || !cd.ends_with(lx.text)) return false;
+    if (m_recentCount == 0 || lx.text.size() >= cd.size() || !cd.ends_with(lx.text)) return false;
     // Only a two-character delimiter may have blanks or comments between its halves; a
     // longer one must be written in one piece, as the client reads it.
     const bool gapsAllowed = cd.size() == 2;
     std::string_view rest = cd.substr(0, cd.size() - lx.text.size());
     std::size_t next = lx.offset;
-    for (auto it = m_recent.rbegin(); it != m_recent.rend(); ++it) {
-        if (!rest.ends_with(it->text)) return false;
-        if (!gapsAllowed && it->offset + it->text.size() != next) return false;
-        next = it->offset;
-        rest.remove_suffix(it->text.size());
+    std::size_t at = m_recentNext;
+    for (std::size_t k = 0; k < m_recentCount; ++k) {
+        at = (at + m_recent.size() - 1) % m_recent.size();
+        const Recent& r = m_recent[at];
+        if (!rest.ends_with(r.text)) return false;
+        if (!gapsAllowed && r.offset + r.text.size() != next) return false;
+        next = r.offset;
+        rest.remove_suffix(r.text.size());
         if (rest.empty()) {
-            cut = it->offset;
+            cut = r.offset;
             return true;
         }
     }
@@ -95,14 +116,12 @@ core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
         std::string newDelimiter;
         bool significantSeen = false;
         int prevKeyword = 0, curKeyword = 0;
-        m_recent.clear();
+        m_recentCount = 0;
 
         Lexeme lx;
         std::size_t cut = 0;
         for (;;) {
-            auto r = read();
-            if (!r) return core::fail(r.error());
-            lx = *r;
+            if (!read(lx)) return core::fail(m_lexer.error());
             const bool isEnd = lx.kind == LexemeKind::End;
             const bool isBlank = lx.kind == LexemeKind::Blank;
 
@@ -139,18 +158,18 @@ core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
             bool ends = isEnd || ds == TDelimiterState::dsSet;
             cut = lx.offset;
             if (!ends && ds == TDelimiterState::dsNone && lx.kind != LexemeKind::String) {
-                const bool underDefault = m_current == m_default;
-                if (endsByDelimiter(lx, cut) && !(underDefault && kind == StatementKind::Routine)) {
+                if (endsByDelimiter(lx, cut) &&
+                    !(m_underDefault && kind == StatementKind::Routine)) {
                     ends = true;
-                } else if (underDefault && lx.is("/") && atLineStart(lx.offset)) {
-                    auto after = read();
-                    if (!after) return core::fail(after.error());
-                    if (after->kind == LexemeKind::End ||
-                        (after->kind == LexemeKind::Blank && holdsLineBreak(*after))) {
+                } else if (m_underDefault && lx.is("/") && atLineStart(lx.offset)) {
+                    Lexeme after;
+                    if (!read(after)) return core::fail(m_lexer.error());
+                    if (after.kind == LexemeKind::End ||
+                        (after.kind == LexemeKind::Blank && holdsLineBreak(after))) {
                         ends = true;
                         cut = lx.offset;
                     } else {
-                        m_putBack = *after;
+                        m_putBack = after;
                     }
                 }
             }
@@ -162,15 +181,14 @@ core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
                 if (!significantSeen && lx.keyword == kw.delimiter) {
                     ds = TDelimiterState::dsDelimiter;
                     kind = StatementKind::Delimiter;
-                } else if (m_current == ";" && prevKeyword == kw.create &&
+                } else if (m_semicolon && prevKeyword == kw.create &&
                            kind == StatementKind::Ordinary &&
                            (curKeyword == kw.procedure || curKeyword == kw.function ||
                             curKeyword == kw.trigger)) {
                     kind = StatementKind::Routine;
                 }
                 significantSeen = true;
-                m_recent.push_back({lx.text, lx.offset});
-                if (m_recent.size() > m_current.size()) m_recent.erase(m_recent.begin());
+                remember(lx);
             }
             if (begin == std::string_view::npos) {
                 if (isBlank) continue;
@@ -191,7 +209,7 @@ core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
         st.omit = ds == TDelimiterState::dsSet;
         st.start = m_positions.at(begin);
         st.end = m_positions.at(end - 1);
-        if (st.omit && !newDelimiter.empty()) m_current = newDelimiter;
+        if (st.omit && !newDelimiter.empty()) setDelimiter(std::move(newDelimiter));
         return std::optional<ScriptStatement>(st);
     }
 }

@@ -50,17 +50,25 @@ class StatementReader {
         std::size_t offset;
     };
 
-    core::Result<Lexeme, LexError> read();
+    bool read(Lexeme& lx);
     bool endsByDelimiter(const Lexeme& lx, std::size_t& cut) const;
     bool atLineStart(std::size_t offset) const;
+    void setDelimiter(std::string delimiter);
+    void remember(const Lexeme& lx);
 
     std::string_view m_text;
     TMyParser m_lexer;
     TextPositions m_positions;
     std::string m_default;
     std::string m_current;
+    bool m_underDefault = true;  // the delimiter in force is the one the reader started with
+    bool m_semicolon = true;     // the delimiter in force is ";"
     std::optional<Lexeme> m_putBack;
-    std::vector<Recent> m_recent;  // newest last, at most as many as the delimiter's length
+    // The last significant lexemes of the statement being read, kept only for a delimiter of
+    // several characters (at most one per character): a ring, m_recentCount of them, the
+    // newest at m_recentNext - 1.
+    std::vector<Recent> m_recent;
+    std::size_t m_recentCount = 0, m_recentNext = 0;
 };
 
 // One-shot entry: every statement of `text`, DELIMITER commands included.
