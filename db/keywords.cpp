@@ -831,22 +831,28 @@ constexpr std::string_view kWords[] = {
 
 constexpr std::size_t kMaxWord = 40;
 
-unsigned char upper(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? c - 32 : c;
+// Keywords are ASCII letters, digits and "_"; for those characters (and any identifier
+// character) clearing bit 5 folds the letter case and maps no two others together.
+inline unsigned fold(char c) {
+    return static_cast<unsigned char>(c) & 0xDFu;
 }
 
-// FNV-1a over the upper-case form, so that a word hashes the same in any letter case.
+// A cheap hash of the length and four characters: the probe that follows compares whole
+// words anyway, and most identifiers are short.
 std::uint32_t hashNoCase(std::string_view w) {
-    std::uint32_t h = 2166136261u;
-    for (unsigned char c : w) h = (h ^ upper(c)) * 16777619u;
-    return h;
+    const std::size_t n = w.size();
+    std::uint32_t h = static_cast<std::uint32_t>(n) * 0x9E3779B1u;
+    h ^= fold(w[0]) * 0x85EBCA77u;
+    h ^= fold(w[n - 1]) * 0xC2B2AE3Du;
+    h ^= fold(w[n / 2]) * 0x27D4EB2Fu;
+    h ^= fold(w[n > 1 ? 1 : 0]) * 0x165667B1u;
+    return h ^ (h >> 15);
 }
 
 bool equalUpperNoCase(std::string_view tableWord, std::string_view w) {
     if (tableWord.size() != w.size()) return false;
     for (std::size_t i = 0; i < w.size(); ++i)
-        if (static_cast<unsigned char>(tableWord[i]) != upper(static_cast<unsigned char>(w[i])))
-            return false;
+        if (fold(tableWord[i]) != fold(w[i])) return false;
     return true;
 }
 

@@ -15,7 +15,9 @@ namespace {
 //   block comment "/*" .. "*/" | punctuation 33-47 58-64 91-94 96 123-126 (quotes open
 //   strings, the backquote an identifier, the rest are one-character symbols) | identifier
 //   (letters, "_", codes 128 and above, then digits too) | number | anything else fails.
-enum class Cls : unsigned char { Bad, Blank, Punct, IdStart, Digit };
+// Punct marks the six characters that may open more than a one-character symbol (# - / ' "
+// and the backquote); Symbol the rest of the punctuation.
+enum class Cls : unsigned char { Bad, Blank, Punct, Symbol, IdStart, Digit };
 
 constexpr std::array<Cls, 256> makeClasses() {
     std::array<Cls, 256> t{};
@@ -25,7 +27,9 @@ constexpr std::array<Cls, 256> makeClasses() {
             k = Cls::Blank;
         else if ((c >= 33 && c <= 47) || (c >= 58 && c <= 64) || (c >= 91 && c <= 94) || c == 96 ||
                  (c >= 123 && c <= 126))
-            k = Cls::Punct;
+            k = (c == '#' || c == '-' || c == '/' || c == '\'' || c == '"' || c == '`')
+                    ? Cls::Punct
+                    : Cls::Symbol;
         else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 128)
             k = Cls::IdStart;
         else if (c >= '0' && c <= '9')
@@ -186,6 +190,10 @@ bool TMyParser::next(Lexeme& lx) {
                 }
             }
             lx.kind = LexemeKind::Blank;
+            break;
+        case Cls::Symbol:
+            end = start + 1;
+            lx.kind = LexemeKind::Symbol;
             break;
         case Cls::Punct: {
             const char c1 = start + 1 < n ? p[start + 1] : '\0';
