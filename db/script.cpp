@@ -41,9 +41,10 @@ void TMyScript::textChanged() {
 }
 
 const std::vector<TDAStatement>& TMyScript::Statements() {
-    if (!m_statements) {
+    if (!HasStatements()) {
         auto list = std::make_shared<StatementList>();
         list->text = m_text;
+        list->delimiter = Delimiter;
         StatementReader reader(*list->text, Delimiter);
         for (;;) {
             auto r = reader.next();
@@ -64,7 +65,7 @@ void TMyScript::Execute() {
 void TMyScript::Execute(StatementRunner& runner) {
     runner.ensureOpen();
     const std::uint64_t generation = m_generation;
-    if (m_statements) {
+    if (HasStatements()) {
         // Held by the run: a handler that changes SQL drops the list, not our walk over it.
         const std::shared_ptr<const StatementList> list = m_statements;
         for (const TDAStatement& st : list->items)

@@ -61,10 +61,11 @@ class TMyScript {
     // Unknown name: EDatabaseError "Macro NAME not found" (no component name in front).
     TMacro& MacroByName(std::string_view name) const { return Macros.MacroByName(name); }
 
-    // Built by a parse pass on first use, dropped on every change of SQL. A lexer failure
-    // raises EParserError before anything is sent.
+    // Built by a parse pass on first use, dropped on every change of SQL (and read again when
+    // Delimiter was changed since). A lexer failure raises EParserError before anything is
+    // sent.
     const std::vector<TDAStatement>& Statements();
-    bool HasStatements() const { return m_statements != nullptr; }
+    bool HasStatements() const { return m_statements && m_statements->delimiter == Delimiter; }
 
     // The text the parser reads: SQL's lines joined with CR LF, trailing codes up to 32 cut.
     const std::string& ParseText() const { return *m_text; }
@@ -84,6 +85,7 @@ class TMyScript {
     // alive when a handler changes SQL.
     struct StatementList {
         std::shared_ptr<const std::string> text;
+        std::string delimiter;  // the Delimiter the list was read with
         std::vector<TDAStatement> items;
     };
 

@@ -97,6 +97,13 @@ TEST(TMyScript, StatementsBuiltOnDemandAndDroppedOnChange) {
     EXPECT_EQ(s.Statements().size(), 5u);
     s.SQL.Clear();
     EXPECT_TRUE(s.Statements().empty());
+
+    s.SQL.SetText("A; B// C");
+    EXPECT_EQ(s.Statements().size(), 2u);
+    s.Delimiter = "//";
+    EXPECT_FALSE(s.HasStatements()) << "a list read with another delimiter is stale";
+    ASSERT_EQ(s.Statements().size(), 2u);
+    EXPECT_EQ(s.Statements()[0].SQL, "A; B");
 }
 
 TEST(TMyScript, MacrosRescannedOnEveryChange) {
