@@ -1,5 +1,8 @@
 #include "db/macros.h"
 
+#include <unordered_map>
+#include <unordered_set>
+
 #include "core/text.h"
 #include "db/errors.h"
 
@@ -20,24 +23,20 @@ bool isMacroName(const Lexeme& lx) {
 
 core::Result<void, LexError> TMacros::Scan(std::string_view text) {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen;  // lower-case forms of `names`
     core::Result<void, LexError> status;
     if (text.find('&') != std::string_view::npos) {
         TMyParser parser(text);
         bool afterAmpersand = false;
+        Lexeme lx;
         for (;;) {
-            auto r = parser.next();
-            if (!r) {
-                status = core::fail(r.error());
+            if (!parser.next(lx)) {
+                status = core::fail(parser.error());
                 break;
             }
-            const Lexeme& lx = *r;
             if (lx.kind == LexemeKind::End) break;
-            if (afterAmpersand && isMacroName(lx)) {
-                bool seen = false;
-                for (const std::string& n : names)
-                    seen = seen || core::equalsNoCaseAscii(n, lx.text);
-                if (!seen) names.emplace_back(lx.text);
-            }
+            if (afterAmpersand && isMacroName(lx) && seen.insert(core::asciiLower(lx.text)).second)
+                names.emplace_back(lx.text);
             afterAmpersand = lx.kind == LexemeKind::Symbol && lx.is("&");
         }
     }
@@ -46,17 +45,20 @@ core::Result<void, LexError> TMacros::Scan(std::string_view text) {
     for (std::size_t i = 0; same && i < names.size(); ++i) same = m_items[i]->Name == names[i];
     if (same) return status;
 
-    std::vector<std::unique_ptr<TMacro>> rebuilt;
-    rebuilt.reserve(names.size());
+    // Survivors keep their objects (callers may hold them), values and Active flags.
+    std::unordered_map<std::string, std::unique_ptr<TMacro>> old;
+    for (auto& m : m_items) old.emplace(core::asciiLower(m->Name), std::move(m));
+    m_items.clear();
+    m_index.clear();
     for (std::string& name : names) {
-        std::unique_ptr<TMacro> m;
-        for (auto& old : m_items)
-            if (old && core::equalsNoCaseAscii(old->Name, name)) m = std::move(old);
-        if (!m) m = std::make_unique<TMacro>();
+        std::string key = core::asciiLower(name);
+        auto it = old.find(key);
+        std::unique_ptr<TMacro> m =
+            it != old.end() ? std::move(it->second) : std::make_unique<TMacro>();
         m->Name = std::move(name);
-        rebuilt.push_back(std::move(m));
+        m_index.emplace(std::move(key), m.get());
+        m_items.push_back(std::move(m));
     }
-    m_items = std::move(rebuilt);
     return status;
 }
 
@@ -89,6 +91,9 @@ core::Result<std::string, LexError> TMacros::Expand(std::string_view text) const
 }
 
 TMacro* TMacros::FindMacro(std::string_view name) const {
+    auto it = m_index.find(core::asciiLower(name));
+    // Name is a public field: a macro renamed since the scan is looked for the slow way.
+    if (it != m_index.end() && core::equalsNoCaseAscii(it->second->Name, name)) return it->second;
     for (const auto& m : m_items)
         if (core::equalsNoCaseAscii(m->Name, name)) return m.get();
     return nullptr;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/result.h"
@@ -38,10 +39,14 @@ class TMacros {
 
     int Count() const { return static_cast<int>(m_items.size()); }
     TMacro& operator[](int i) const { return *m_items[static_cast<std::size_t>(i)]; }
-    void Clear() { m_items.clear(); }
+    void Clear() {
+        m_items.clear();
+        m_index.clear();
+    }
 
   private:
     std::vector<std::unique_ptr<TMacro>> m_items;
+    std::unordered_map<std::string, TMacro*> m_index;  // by lower-case name
 };
 
 }  // namespace db

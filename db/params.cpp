@@ -1,5 +1,7 @@
 #include "db/params.h"
 
+#include <unordered_set>
+
 #include "core/text.h"
 
 namespace db {
@@ -15,6 +17,7 @@ bool namesParam(const Lexeme& lx) {
 
 core::Result<std::vector<std::string>, LexError> findParams(std::string_view text) {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen;  // lower-case forms of `names`
     if (text.find(':') == std::string_view::npos) return names;
     TMyParser parser(text);
     // 0: nothing pending; 1: after ":"; 2: after ":@".
@@ -25,9 +28,7 @@ core::Result<std::vector<std::string>, LexError> findParams(std::string_view tex
         const Lexeme& lx = *r;
         if (lx.kind == LexemeKind::End) return names;
         if (stage > 0 && namesParam(lx)) {
-            bool seen = false;
-            for (const std::string& n : names) seen = seen || core::equalsNoCaseAscii(n, lx.text);
-            if (!seen) names.emplace_back(lx.text);
+            if (seen.insert(core::asciiLower(lx.text)).second) names.emplace_back(lx.text);
             stage = 0;
             continue;
         }
