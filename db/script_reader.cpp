@@ -5,6 +5,9 @@
 namespace db {
 namespace {
 
+// The most lexemes a delimiter is recognised across ("$$" is two, "END$$" three).
+constexpr std::size_t kMaxDelimiterLexemes = 32;
+
 bool holdsLineBreak(const Lexeme& lx) {
     return lx.text.find_first_of("\r\n") != std::string_view::npos;
 }
@@ -32,7 +35,10 @@ void StatementReader::setDelimiter(std::string delimiter) {
     m_current = std::move(delimiter);
     m_underDefault = m_current == m_default;
     m_semicolon = m_current == ";";
-    m_recent.assign(m_current.size() > 1 ? m_current.size() : 0, Recent{});
+    // A delimiter of n characters is at most n lexemes; the ring is bounded all the same, so
+    // that a script naming a huge "delimiter" cannot make us allocate in proportion to it.
+    const std::size_t parts = m_current.size() > 1 ? m_current.size() : 0;
+    m_recent.assign(parts < kMaxDelimiterLexemes ? parts : kMaxDelimiterLexemes, Recent{});
     m_recentCount = m_recentNext = 0;
 }
 
