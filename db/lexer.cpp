@@ -9,56 +9,7 @@
 namespace db {
 namespace {
 
-// What a character can start. The rules are tried in this order at each position:
-//   blank run (TAB LF CR space) | end of text | line comment ("#", or "--" followed by a
-//   space, tab, line break or the end of the text, which is how the server reads it) |
-//   block comment "/*" .. "*/" | punctuation 33-47 58-64 91-94 96 123-126 (quotes open
-//   strings, the backquote an identifier, the rest are one-character symbols) | identifier
-//   (letters, "_", codes 128 and above, then digits too) | number | anything else fails.
-// Punct marks the six characters that may open more than a one-character symbol (# - / ' "
-// and the backquote); Symbol the rest of the punctuation.
-enum class Cls : unsigned char { Bad, Blank, Punct, Symbol, IdStart, Digit };
-
-constexpr std::array<Cls, 256> makeClasses() {
-    std::array<Cls, 256> t{};
-    for (int c = 0; c < 256; ++c) {
-        Cls k = Cls::Bad;
-        if (c == 9 || c == 10 || c == 13 || c == 32)
-            k = Cls::Blank;
-        else if ((c >= 33 && c <= 47) || (c >= 58 && c <= 64) || (c >= 91 && c <= 94) || c == 96 ||
-                 (c >= 123 && c <= 126))
-            k = (c == '#' || c == '-' || c == '/' || c == '\'' || c == '"' || c == '`')
-                    ? Cls::Punct
-                    : Cls::Symbol;
-        else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 128)
-            k = Cls::IdStart;
-        else if (c >= '0' && c <= '9')
-            k = Cls::Digit;
-        t[c] = k;
-    }
-    return t;
-}
-constexpr std::array<Cls, 256> kClass = makeClasses();
-
-constexpr std::array<bool, 256> makeIdChars() {
-    std::array<bool, 256> t{};
-    for (int c = 0; c < 256; ++c) t[c] = kClass[c] == Cls::IdStart || kClass[c] == Cls::Digit;
-    return t;
-}
-constexpr std::array<bool, 256> kIdChar = makeIdChars();
-
-inline Cls classOf(char c) {
-    return kClass[static_cast<unsigned char>(c)];
-}
-inline bool isIdChar(char c) {
-    return kIdChar[static_cast<unsigned char>(c)];
-}
-inline bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// The decimal separator of the number format; POSIX's "C" locale and ours use ".".
-constexpr char kDecimalSeparator = '.';
+using namespace lexdetail;
 
 }  // namespace
 
@@ -152,97 +103,45 @@ LexError TMyParser::unknownSymbol() const {
     return e;
 }
 
+// Comments, quoted strings and backquoted names, or a one-character symbol for "#", "-",
+// "/" and the quotes when they open nothing. Counts the line breaks inside.
+std::size_t TMyParser::scanPunct(std::size_t start, LexemeKind& kind) {
+    const char* p = m_text.data();
+    const std::size_t n = m_text.size();
+    const char c = p[start];
+    std::size_t end = start + 1;
+    bool multiline = false;  // may the lexeme hold line breaks?
+    const char c1 = start + 1 < n ? p[start + 1] : '\0';
+    const bool dashComment = c == '-' && c1 == '-' &&
+                             (start + 2 == n || p[start + 2] == ' ' || p[start + 2] == '\t' ||
+                              p[start + 2] == '\r' || p[start + 2] == '\n');
+    if (c == '#' || dashComment) {
+        end = scanLineComment(start);
+        kind = LexemeKind::Comment;
+    } else if (c == '/' && c1 == '*') {
+        end = scanBlockComment(start);
+        kind = LexemeKind::Comment;
+        multiline = true;
+    } else if (c == '\'' || c == '"') {
+        end = scanQuoted(start, c);
+        kind = LexemeKind::String;
+        multiline = true;
+    } else if (c == '`') {
+        end = scanQuoted(start, c);
+        kind = LexemeKind::Identifier;
+        multiline = true;
+    } else {
+        end = start + 1;
+        kind = LexemeKind::Symbol;
+    }
+    if (multiline) countLines(start, end);
+    return end;
+}
+
 core::Result<Lexeme, LexError> TMyParser::next() {
     Lexeme lx;
     if (!next(lx)) return core::fail(unknownSymbol());
     return lx;
-}
-
-bool TMyParser::next(Lexeme& lx) {
-    const char* p = m_text.data();
-    const std::size_t n = m_text.size();
-    const std::size_t start = m_pos;
-    lx.offset = start;
-    lx.line = m_line;
-    lx.keyword = 0;
-    if (start >= n) {
-        lx.kind = LexemeKind::End;
-        lx.text = m_text.substr(n, 0);
-        return true;
-    }
-    std::size_t end = start;
-    const char c = p[start];
-    bool multiline = false;  // may the lexeme hold line breaks?
-    switch (classOf(c)) {
-        case Cls::Blank:
-            // Line breaks are counted on the way: blanks are where nearly all of them are.
-            for (; end < n; ++end) {
-                const char b = p[end];
-                if (b == ' ' || b == '\t') continue;
-                if (b == '\n') {
-                    if (end == 0 || p[end - 1] != '\r') ++m_line;
-                    m_lineStart = end + 1;
-                } else if (b == '\r') {
-                    ++m_line;
-                    m_lineStart = (end + 1 < n && p[end + 1] == '\n') ? end + 2 : end + 1;
-                } else {
-                    break;
-                }
-            }
-            lx.kind = LexemeKind::Blank;
-            break;
-        case Cls::Symbol:
-            end = start + 1;
-            lx.kind = LexemeKind::Symbol;
-            break;
-        case Cls::Punct: {
-            const char c1 = start + 1 < n ? p[start + 1] : '\0';
-            const bool dashComment =
-                c == '-' && c1 == '-' &&
-                (start + 2 == n || p[start + 2] == ' ' || p[start + 2] == '\t' ||
-                 p[start + 2] == '\r' || p[start + 2] == '\n');
-            if (c == '#' || dashComment) {
-                end = scanLineComment(start);
-                lx.kind = LexemeKind::Comment;
-            } else if (c == '/' && c1 == '*') {
-                end = scanBlockComment(start);
-                lx.kind = LexemeKind::Comment;
-                multiline = true;
-            } else if (c == '\'' || c == '"') {
-                end = scanQuoted(start, c);
-                lx.kind = LexemeKind::String;
-                multiline = true;
-            } else if (c == '`') {
-                end = scanQuoted(start, c);
-                lx.kind = LexemeKind::Identifier;
-                multiline = true;
-            } else {
-                end = start + 1;
-                lx.kind = LexemeKind::Symbol;
-            }
-            break;
-        }
-        case Cls::IdStart:
-            ++end;
-            while (end < n && isIdChar(p[end])) ++end;
-            lx.keyword = keywordCode(m_text.substr(start, end - start));
-            lx.kind = lx.keyword ? LexemeKind::Keyword : LexemeKind::Identifier;
-            break;
-        case Cls::Digit:
-            while (end < n && isDigit(p[end])) ++end;
-            if (end + 1 < n && p[end] == kDecimalSeparator && isDigit(p[end + 1])) {
-                end += 2;
-                while (end < n && isDigit(p[end])) ++end;
-            }
-            lx.kind = LexemeKind::Number;
-            break;
-        case Cls::Bad:
-            return false;
-    }
-    if (multiline) countLines(start, end);
-    lx.text = std::string_view(p + start, end - start);
-    m_pos = end;
-    return true;
 }
 
 core::Result<std::vector<Lexeme>, LexError> lexAll(std::string_view text) {
