@@ -9,11 +9,11 @@ namespace {
 // CR of a CR LF pair is the last character of its line; the LF ends the line). Written as
 // plain counting loops so that the compiler turns them into vector code.
 int countBreaks(const char* p, std::size_t n, std::size_t from, std::size_t to) {
-    std::size_t breaks = 0;
-    for (std::size_t i = from; i < to; ++i) breaks += p[i] == '\n';
     const std::size_t pairedEnd = to < n ? to : n - 1;  // p[i + 1] exists below pairedEnd
-    for (std::size_t i = from; i < pairedEnd; ++i) breaks += (p[i] == '\r') & (p[i + 1] != '\n');
-    if (to == n && to > from && p[n - 1] == '\r') ++breaks;
+    std::size_t breaks = 0;
+    for (std::size_t i = from; i < pairedEnd; ++i)
+        breaks += (p[i] == '\n') | ((p[i] == '\r') & (p[i + 1] != '\n'));
+    if (pairedEnd < to) breaks += p[n - 1] == '\n' || p[n - 1] == '\r';  // the text's last byte
     return static_cast<int>(breaks);
 }
 
