@@ -60,8 +60,7 @@ TEST(Corpus, LexemesJoinedGiveBackEveryFile) {
     RecordProperty("bytes", static_cast<int>(bytes));
 }
 
-// Statements are stretches of the script in order, never overlapping, and every byte outside
-// them is a blank, a delimiter or part of a DELIMITER command's line.
+// Statements are non-blank stretches of the script, in order, never overlapping.
 TEST(Corpus, StatementsAreOrderedStretchesOfEveryFile) {
     const std::vector<fs::path> files = corpusFiles();
     if (files.empty())
