@@ -129,6 +129,32 @@ TEST(StatementReader, DelimiterCommands) {
     });
 }
 
+// The shapes mariadb-dump writes for triggers (inside versioned comments) and routines.
+TEST(StatementReader, DumpShapes) {
+    const std::string trigger =
+        "/*!50003 CREATE*/ /*!50017 DEFINER=`root`@`localhost`*/ /*!50003 TRIGGER `tri_TADIMA00` "
+        "BEFORE INSERT ON `t` FOR EACH ROW BEGIN\n  SET NEW.a = ';;';\nEND */";
+    const std::string procedure =
+        "CREATE DEFINER=`root`@`localhost` PROCEDURE `p`(IN x INT)\nBEGIN\n  SELECT x;\n  "
+        "SELECT 2;\nEND ";
+    check({
+        {"trigger",
+         "/*!50003 SET @saved_cs_client = @@character_set_client */ ;\n"
+         "DELIMITER ;;\n" +
+             trigger +
+             ";;\nDELIMITER ;\n"
+             "/*!50003 SET sql_mode = @saved_sql_mode */ ;\n",
+         {{"/*!50003 SET @saved_cs_client = @@character_set_client */ "},
+          {"DELIMITER ;;", true, D},
+          {trigger},
+          {"DELIMITER ;", true, D},
+          {"/*!50003 SET sql_mode = @saved_sql_mode */ "}}},
+        {"procedure",
+         "DELIMITER ;;\n" + procedure + ";;\nDELIMITER ;\nSELECT 3;",
+         {{"DELIMITER ;;", true, D}, {procedure}, {"DELIMITER ;", true, D}, {"SELECT 3"}}},
+    });
+}
+
 TEST(StatementReader, RoutinesUnderTheDefaultDelimiter) {
     check({
         {"procedure ends at a slash line",
