@@ -1,0 +1,235 @@
+#include "db/script_reader.h"
+
+#include "db/keywords.h"
+
+namespace db {
+namespace {
+
+// The most lexemes a delimiter is recognised across ("$$" is two, "END$$" three).
+constexpr std::size_t kMaxDelimiterLexemes = 32;
+
+bool holdsLineBreak(const Lexeme& lx) {
+    return lx.text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+}  // namespace
+
+const char* statementKindName(StatementKind kind) {
+    switch (kind) {
+        case StatementKind::Ordinary:
+            return "ordinary";
+        case StatementKind::Delimiter:
+            return "delimiter";
+        case StatementKind::Routine:
+            return "routine";
+    }
+    return "?";
+}
+
+StatementReader::StatementReader(std::string_view text, std::string_view delimiter)
+    : m_text(text), m_lexer(text), m_positions(text), m_default(delimiter) {
+    setDelimiter(std::string(delimiter));
+}
+
+void StatementReader::setDelimiter(std::string delimiter) {
+    m_current = std::move(delimiter);
+    m_underDefault = m_current == m_default;
+    m_semicolon = m_current == ";";
+    // A delimiter of n characters is at most n lexemes; the ring is bounded all the same, so
+    // that a script naming a huge "delimiter" cannot make us allocate in proportion to it.
+    const std::size_t parts = m_current.size() > 1 ? m_current.size() : 0;
+    m_recent.assign(parts < kMaxDelimiterLexemes ? parts : kMaxDelimiterLexemes, Recent{});
+    m_recentCount = m_recentNext = 0;
+}
+
+void StatementReader::remember(const Lexeme& lx) {
+    if (m_recent.empty()) return;
+    m_recent[m_recentNext] = {lx.text, lx.offset};
+    m_recentNext = (m_recentNext + 1) % m_recent.size();
+    if (m_recentCount < m_recent.size()) ++m_recentCount;
+}
+
+bool StatementReader::read(Lexeme& lx) {
+    if (m_putBack) {
+        lx = *m_putBack;
+        m_putBack.reset();
+        return true;
+    }
+    return m_lexer.next(lx);
+}
+
+bool StatementReader::atLineStart(std::size_t offset) const {
+    return offset == 0 || m_text[offset - 1] == '\r' || m_text[offset - 1] == '\n';
+}
+
+// A delimiter lexeme: its text is the delimiter, or it completes the delimiter together with
+// the significant lexemes just before it. The lexer gives "$$" or "//" as two one-character
+// symbols; between the two halves of such a delimiter blanks and comments are allowed. `cut` is
+// where the statement's text must end so that the earlier parts are not part of it.
+bool StatementReader::endsByDelimiter(const Lexeme& lx, std::size_t& cut) const {
+    const std::string_view cd = m_current;
+    cut = lx.offset;
+    if (cd.size() == 1) return lx.text.size() == 1 && lx.text[0] == cd[0];
+    if (lx.text == cd) return true;
+    if (m_recentCount == 0 || lx.text.size() >= cd.size() || !cd.ends_with(lx.text)) return false;
+    // Only a two-character delimiter may have blanks or comments between its halves; a
+    // longer one must be written in one piece, as the client reads it.
+    const bool gapsAllowed = cd.size() == 2;
+    std::string_view rest = cd.substr(0, cd.size() - lx.text.size());
+    std::size_t next = lx.offset;
+    std::size_t at = m_recentNext;
+    for (std::size_t k = 0; k < m_recentCount; ++k) {
+        at = (at + m_recent.size() - 1) % m_recent.size();
+        const Recent& r = m_recent[at];
+        if (!rest.ends_with(r.text)) return false;
+        if (!gapsAllowed && r.offset + r.text.size() != next) return false;
+        next = r.offset;
+        rest.remove_suffix(r.text.size());
+        if (rest.empty()) {
+            cut = r.offset;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Reading one statement. B, the statement's text, is always one stretch of the script,
+// [begin, end): leading blanks are skipped and every later lexeme up to the terminator is
+// taken, so only its bounds are kept.
+//
+// A DELIMITER command is recognised only as the first significant lexeme of a statement
+// (anywhere else "delimiter" is an ordinary word, as in "SELECT delimiter FROM t"). Its
+// states, by the lexeme L that arrives:
+//                 blank without      blank with line   end of text     anything else
+//                 line break         break
+//   dsDelimiter   dsBlank            dsSet             dsSet           dsValue, append to N
+//   dsBlank       dsBlank            dsBlank           dsSet           dsValue, append to N
+//   dsValue       dsSet              dsSet             dsSet           append to N
+// so the new delimiter N is taken whole up to the next blank ("DELIMITER ;;" sets ";;", as
+// in every mariadb-dump output), and a DELIMITER alone on its line changes nothing. dsSet
+// ends the command (the blank that caused it is consumed).
+//
+// Outside a DELIMITER command a statement ends at the end of the text; at a delimiter lexeme
+// (never inside a quoted string) unless it is a routine or trigger definition read under the
+// default delimiter ";"; and, under the default delimiter, at a "/" that is the first
+// character of its line when only a line break (or the end) follows it.
+core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
+    const KeywordCodes& kw = scriptKeywords();
+    for (;;) {  // once per statement; an empty one (";;") starts over
+        std::size_t begin = std::string_view::npos, end = 0;
+        StatementKind kind = StatementKind::Ordinary;
+        TDelimiterState ds = TDelimiterState::dsNone;
+        std::string newDelimiter;
+        bool significantSeen = false;
+        int prevKeyword = 0, curKeyword = 0;
+        m_recentCount = 0;
+
+        Lexeme lx;
+        std::size_t cut = 0;
+        for (;;) {
+            if (!read(lx)) return core::fail(m_lexer.error());
+            const bool isEnd = lx.kind == LexemeKind::End;
+            const bool isBlank = lx.kind == LexemeKind::Blank;
+
+            switch (ds) {
+                case TDelimiterState::dsNone:
+                case TDelimiterState::dsSet:
+                    break;
+                case TDelimiterState::dsDelimiter:
+                    if (isEnd || (isBlank && holdsLineBreak(lx)))
+                        ds = TDelimiterState::dsSet;
+                    else if (isBlank)
+                        ds = TDelimiterState::dsBlank;
+                    else {
+                        ds = TDelimiterState::dsValue;
+                        newDelimiter += lx.text;
+                    }
+                    break;
+                case TDelimiterState::dsBlank:
+                    if (isEnd)
+                        ds = TDelimiterState::dsSet;
+                    else if (!isBlank) {
+                        ds = TDelimiterState::dsValue;
+                        newDelimiter += lx.text;
+                    }
+                    break;
+                case TDelimiterState::dsValue:
+                    if (isEnd || isBlank)
+                        ds = TDelimiterState::dsSet;
+                    else
+                        newDelimiter += lx.text;
+                    break;
+            }
+
+            bool ends = isEnd || ds == TDelimiterState::dsSet;
+            cut = lx.offset;
+            if (!ends && ds == TDelimiterState::dsNone && lx.kind != LexemeKind::String) {
+                if (endsByDelimiter(lx, cut) &&
+                    !(m_underDefault && kind == StatementKind::Routine)) {
+                    ends = true;
+                } else if (m_underDefault && lx.is("/") && atLineStart(lx.offset)) {
+                    Lexeme after;
+                    if (!read(after)) return core::fail(m_lexer.error());
+                    if (after.kind == LexemeKind::End ||
+                        (after.kind == LexemeKind::Blank && holdsLineBreak(after))) {
+                        ends = true;
+                        cut = lx.offset;
+                    } else {
+                        m_putBack = after;
+                    }
+                }
+            }
+            if (ends) break;
+
+            if (lx.significant()) {
+                prevKeyword = curKeyword;
+                curKeyword = lx.keyword;
+                if (!significantSeen && lx.keyword == kw.delimiter) {
+                    ds = TDelimiterState::dsDelimiter;
+                    kind = StatementKind::Delimiter;
+                } else if (m_semicolon && prevKeyword == kw.create &&
+                           kind == StatementKind::Ordinary &&
+                           (curKeyword == kw.procedure || curKeyword == kw.function ||
+                            curKeyword == kw.trigger)) {
+                    kind = StatementKind::Routine;
+                }
+                significantSeen = true;
+                remember(lx);
+            }
+            if (begin == std::string_view::npos) {
+                if (isBlank) continue;
+                begin = lx.offset;
+            }
+            end = lx.offset + lx.text.size();
+        }
+
+        if (begin != std::string_view::npos && cut < end) end = cut;
+        if (begin == std::string_view::npos || end <= begin) {
+            if (lx.kind == LexemeKind::End) return std::optional<ScriptStatement>();
+            continue;
+        }
+        ScriptStatement st;
+        st.text = m_text.substr(begin, end - begin);
+        st.offset = begin;
+        st.kind = kind;
+        st.omit = ds == TDelimiterState::dsSet;
+        st.start = m_positions.at(begin);
+        st.end = m_positions.at(end - 1);
+        if (st.omit && !newDelimiter.empty()) setDelimiter(std::move(newDelimiter));
+        return std::optional<ScriptStatement>(st);
+    }
+}
+
+core::Result<std::vector<ScriptStatement>, LexError> splitStatements(std::string_view text,
+                                                                     std::string_view delimiter) {
+    std::vector<ScriptStatement> out;
+    StatementReader reader(text, delimiter);
+    for (;;) {
+        auto r = reader.next();
+        if (!r) return core::fail(r.error());
+        if (!*r) return out;
+        out.push_back(**r);
+    }
+}
+
+}  // namespace db

@@ -1,0 +1,65 @@
+#include "db/text_position.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+// The plain definition: walk every character from the start.
+db::TextPos reference(const std::string& t, std::size_t offset) {
+    db::TextPos pos;
+    for (std::size_t i = 0; i < offset; ++i) {
+        const unsigned char c = static_cast<unsigned char>(t[i]);
+        if (c == '\n' || (c == '\r' && (i + 1 == t.size() || t[i + 1] != '\n'))) {
+            ++pos.line;
+            pos.column = 1;
+        } else if ((c & 0xC0) != 0x80) {
+            ++pos.column;
+        }
+    }
+    return pos;
+}
+
+TEST(TextPositions, Examples) {
+    const std::string t = "ab\r\ncd\re\n\xC3\xA8x\r";
+    struct Case {
+        std::size_t offset;
+        int line, column;
+    };
+    const Case cases[] = {
+        {0, 1, 1}, {2, 1, 3}, {3, 1, 4},  // the LF of CR LF stays on its line
+        {4, 2, 1}, {6, 2, 3}, {7, 3, 1}, {9, 4, 1}, {11, 4, 2}, {12, 4, 3}, {13, 5, 1},
+    };
+    db::TextPositions tp(t);
+    for (const Case& c : cases) {
+        db::TextPos p = tp.at(c.offset);
+        EXPECT_EQ(p.line, c.line) << c.offset;
+        EXPECT_EQ(p.column, c.column) << c.offset;
+    }
+}
+
+// Increasing offsets, with repeats and long jumps, agree with the plain definition.
+TEST(TextPositions, AgreesWithThePlainWalk) {
+    const char* pieces[] = {"a", " ", "\r", "\n", "\r\n", "\xC3\xA8", "\xE2\x82\xAC", "xyz"};
+    std::mt19937 rng(3);
+    for (int round = 0; round < 500; ++round) {
+        std::string t;
+        const int n = static_cast<int>(rng() % 60);
+        for (int i = 0; i < n; ++i) t += pieces[rng() % 8];
+        db::TextPositions tp(t);
+        std::size_t offset = 0;
+        while (offset <= t.size()) {
+            // Only offsets at character boundaries are asked for.
+            if (offset == t.size() || (static_cast<unsigned char>(t[offset]) & 0xC0) != 0x80) {
+                db::TextPos got = tp.at(offset), want = reference(t, offset);
+                ASSERT_EQ(got.line, want.line) << round << " @" << offset;
+                ASSERT_EQ(got.column, want.column) << round << " @" << offset;
+            }
+            offset += rng() % 7;
+        }
+    }
+}
+
+}  // namespace

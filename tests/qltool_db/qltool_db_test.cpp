@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "json_text.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+struct Outcome {
+    int exitCode;
+    std::string out, err;
+};
+
+Outcome qltool(const testsupport::TempDir& dir, const std::string& args) {
+    const std::string exe = testsupport::binaryDir() + "/tools/qltool/qltool";
+    const std::string out = dir.str() + "out.txt", err = dir.str() + "err.txt";
+    const int status = std::system((exe + " " + args + " >" + out + " 2>" + err).c_str());
+    return {(status >> 8) & 0xFF, testsupport::readFile(out), testsupport::readFile(err)};
+}
+
+TEST(QltoolJson, Escaping) {
+    EXPECT_EQ(jsonString("a\"b\\c"), R"("a\"b\\c")");
+    EXPECT_EQ(jsonString("\r\n\t\f\x01\x7F"), R"("\u000d\u000a\u0009\u000c\u0001\u007f")");
+    EXPECT_EQ(jsonString("caff\xC3\xA8 \xE2\x82\xAC"), "\"caff\xC3\xA8 \xE2\x82\xAC\"");
+    EXPECT_EQ(jsonString(std::string("\0", 1)), R"("\u0000")");
+}
+
+TEST(QltoolLex, LexemesAsJsonLines) {
+    testsupport::TempDir dir;
+    // No BOM: the file is Windows-1252, so 0xE8 becomes U+00E8 in the output.
+    const std::string file = dir.write("a.sql", "SELECT 'caff\xE8',1.5;-- x\r\n").string();
+    Outcome r = qltool(dir, "lex " + file);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "{\"kind\": \"keyword\", \"text\": \"SELECT\"}\n"
+              "{\"kind\": \"blank\", \"text\": \" \"}\n"
+              "{\"kind\": \"string\", \"text\": \"'caff\xC3\xA8'\"}\n"
+              "{\"kind\": \"symbol\", \"text\": \",\"}\n"
+              "{\"kind\": \"number\", \"text\": \"1.5\"}\n"
+              "{\"kind\": \"symbol\", \"text\": \";\"}\n"
+              "{\"kind\": \"comment\", \"text\": \"-- x\"}\n"
+              "{\"kind\": \"blank\", \"text\": \"\\u000d\\u000a\"}\n");
+}
+
+TEST(QltoolLex, UnknownSymbolExitsOne) {
+    testsupport::TempDir dir;
+    Outcome r = qltool(dir, "lex " + dir.write("f.sql", "a\fb").string());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Parser: The unknown symbol '\f'  $000C\n");
+    EXPECT_EQ(r.out, "{\"kind\": \"identifier\", \"text\": \"a\"}\n");
+}
+
+TEST(QltoolSplit, StatementsAsJsonLines) {
+    testsupport::TempDir dir;
+    const std::string file =
+        dir.write("s.sql",
+                  "DELIMITER $$\nCREATE PROCEDURE p() BEGIN SELECT 1; END$$\nDELIMITER ;\n"
+                  "  SELECT \"a\";\n\n")
+            .string();
+    Outcome r = qltool(dir, "split " + file);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "{\"n\":1,\"omit\":true,\"kind\":\"delimiter\",\"start\":[1,1],\"end\":[1,12],"
+              "\"text\":\"DELIMITER $$\"}\n"
+              "{\"n\":2,\"omit\":false,\"kind\":\"ordinary\",\"start\":[2,1],\"end\":[2,40],"
+              "\"text\":\"CREATE PROCEDURE p() BEGIN SELECT 1; END\"}\n"
+              "{\"n\":3,\"omit\":true,\"kind\":\"delimiter\",\"start\":[3,1],\"end\":[3,11],"
+              "\"text\":\"DELIMITER ;\"}\n"
+              "{\"n\":4,\"omit\":false,\"kind\":\"ordinary\",\"start\":[4,3],\"end\":[4,12],"
+              "\"text\":\"SELECT \\\"a\\\"\"}\n");
+}
+
+TEST(QltoolSplit, RoutineKindAndFailures) {
+    testsupport::TempDir dir;
+    Outcome ok =
+        qltool(dir, "split " + dir.write("r.sql", "create trigger t a; b\r\n/\r\n").string());
+    EXPECT_EQ(ok.exitCode, 0);
+    EXPECT_NE(ok.out.find("\"kind\":\"routine\""), std::string::npos) << ok.out;
+    Outcome bad = qltool(dir, "split " + dir.write("f.sql", "SELECT 1;\f").string() + "x");
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_EQ(bad.out, "");
+    Outcome lexFail = qltool(dir, "split " + dir.write("g.sql", "SELECT 1;\fx").string());
+    EXPECT_EQ(lexFail.exitCode, 1);
+    EXPECT_EQ(lexFail.err, "Parser: The unknown symbol '\f'  $000C\n");
+    EXPECT_EQ(lexFail.out, "");
+}
+
+}  // namespace

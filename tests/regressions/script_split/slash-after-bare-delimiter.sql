@@ -1,0 +1,3 @@
+;DELIMITER
+/
+A;/
