@@ -13,7 +13,7 @@
 namespace archive {
 
 class ArchiveFile {
-public:
+  public:
     ArchiveFile() = default;
     ~ArchiveFile() { close(); }
     ArchiveFile(const ArchiveFile&) = delete;
@@ -28,7 +28,7 @@ public:
     // Exactly `length` bytes at `offset`, or an empty vector.
     std::vector<std::byte> readExact(std::uint64_t offset, std::size_t length);
 
-private:
+  private:
     std::FILE* m_file = nullptr;
     std::uint64_t m_size = 0;
     std::uint64_t m_pos = 0;  // where the stream stands, to skip needless seeks
@@ -37,12 +37,12 @@ private:
 // `length` bytes of the archive from `offset`, then the end. Bytes missing from the file read as
 // the end too, which the decoder reports as data shorter than its size.
 class EntryDataSource final : public ByteSource {
-public:
+  public:
     EntryDataSource(ArchiveFile& file, std::uint64_t offset, std::uint64_t length)
         : m_file(file), m_pos(offset), m_left(length) {}
     core::Result<std::size_t, DecodeError> read(std::span<std::byte> buf) override;
 
-private:
+  private:
     ArchiveFile& m_file;
     std::uint64_t m_pos;
     std::uint64_t m_left;

@@ -25,7 +25,8 @@ bool startsWith(const std::vector<std::byte>& head, std::string_view magic) {
 
 std::string upperExtension(std::string_view fileName) {
     const std::size_t slash = fileName.find_last_of("/\\");
-    const std::string_view base = slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
+    const std::string_view base =
+        slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
     const std::size_t dot = base.rfind('.');
     return dot == std::string_view::npos ? std::string() : core::asciiUpper(base.substr(dot));
 }
@@ -78,7 +79,10 @@ std::vector<std::byte> bunzipHead(const FileProbe& file) {
 std::optional<ArchiveKind> byContent(const FileProbe& file, const std::vector<std::byte>& head,
                                      std::optional<ArchiveKind> only) {
     auto wants = [&](ArchiveKind k) { return !only || *only == k; };
-    if (wants(ArchiveKind::SelfExtractingZip) && (startsWith(head, "MZ") || startsWith(head, "\x7F" "ELF")) &&
+    if (wants(ArchiveKind::SelfExtractingZip) &&
+        (startsWith(head, "MZ") || startsWith(head,
+                                              "\x7F"
+                                              "ELF")) &&
         testZip(file, head) == ZipTest::Single)
         return ArchiveKind::SelfExtractingZip;
     if (wants(ArchiveKind::Zip)) {
@@ -86,15 +90,19 @@ std::optional<ArchiveKind> byContent(const FileProbe& file, const std::vector<st
         if (z == ZipTest::Single) return ArchiveKind::Zip;
         if (z == ZipTest::Spanned) return ArchiveKind::SpannedZip;
     }
-    if (wants(ArchiveKind::Tar) && head.size() >= kTarBlock && isTarHeader(std::span(head).first(kTarBlock)))
+    if (wants(ArchiveKind::Tar) && head.size() >= kTarBlock &&
+        isTarHeader(std::span(head).first(kTarBlock)))
         return ArchiveKind::Tar;
-    if ((wants(ArchiveKind::Gzip) || wants(ArchiveKind::GzippedTar)) && startsWith(head, "\x1F\x8B")) {
+    if ((wants(ArchiveKind::Gzip) || wants(ArchiveKind::GzippedTar)) &&
+        startsWith(head, "\x1F\x8B")) {
         const auto inner = gunzipHead(file);
-        return inner.size() == kTarBlock && isTarHeader(inner) ? ArchiveKind::GzippedTar : ArchiveKind::Gzip;
+        return inner.size() == kTarBlock && isTarHeader(inner) ? ArchiveKind::GzippedTar
+                                                               : ArchiveKind::Gzip;
     }
     if ((wants(ArchiveKind::Bzip2) || wants(ArchiveKind::BzippedTar)) && startsWith(head, "BZh")) {
         const auto inner = bunzipHead(file);
-        return inner.size() == kTarBlock && isTarHeader(inner) ? ArchiveKind::BzippedTar : ArchiveKind::Bzip2;
+        return inner.size() == kTarBlock && isTarHeader(inner) ? ArchiveKind::BzippedTar
+                                                               : ArchiveKind::Bzip2;
     }
     if (wants(ArchiveKind::Cabinet) && startsWith(head, "MSCF")) return ArchiveKind::Cabinet;
     return std::nullopt;

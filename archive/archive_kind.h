@@ -11,12 +11,24 @@
 
 namespace archive {
 
-enum class ArchiveKind { Unknown, Zip, SelfExtractingZip, SpannedZip, Tar, Gzip, GzippedTar, Bzip2, BzippedTar, Cabinet };
+enum class ArchiveKind {
+    Unknown,
+    Zip,
+    SelfExtractingZip,
+    SpannedZip,
+    Tar,
+    Gzip,
+    GzippedTar,
+    Bzip2,
+    BzippedTar,
+    Cabinet
+};
 
 // How the content tests see the file: its size and reads at offsets.
 struct FileProbe {
     std::uint64_t size = 0;
-    std::function<std::vector<std::byte>(std::uint64_t offset, std::size_t length)> read;  // may return fewer
+    std::function<std::vector<std::byte>(std::uint64_t offset, std::size_t length)>
+        read;  // may return fewer
 };
 
 ArchiveKind detectArchiveKind(std::string_view fileName, const FileProbe& file);

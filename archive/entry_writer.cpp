@@ -18,7 +18,7 @@ constexpr std::size_t kChunk = 256 * 1024;
 
 // Closes and deletes a half-written output unless it was kept.
 class OutputFile {
-public:
+  public:
     explicit OutputFile(std::string path) : m_path(std::move(path)) {}
     ~OutputFile() { discard(); }
 
@@ -26,7 +26,9 @@ public:
         m_file = std::fopen(m_path.c_str(), "wb");
         return m_file != nullptr;
     }
-    bool write(const std::byte* data, std::size_t n) { return std::fwrite(data, 1, n, m_file) == n; }
+    bool write(const std::byte* data, std::size_t n) {
+        return std::fwrite(data, 1, n, m_file) == n;
+    }
     // Closes the finished file; false when the last buffered bytes could not be written.
     bool keep() {
         const bool ok = std::fclose(m_file) == 0;
@@ -41,13 +43,15 @@ public:
         m_kept = true;
     }
 
-private:
+  private:
     std::string m_path;
     std::FILE* m_file = nullptr;
     bool m_kept = false;
 };
 
-[[noreturn]] void raiseErrno(int err) { throw EInOutError(std::strerror(err), err); }
+[[noreturn]] void raiseErrno(int err) {
+    throw EInOutError(std::strerror(err), err);
+}
 
 }  // namespace
 
@@ -56,7 +60,8 @@ void writeEntryFile(const CentralHeader& h, Decoder* decoder, const std::string&
     if (host::isWriteProtected(path))
         throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(EACCES), 0);
     OutputFile out(path);
-    if (!out.open()) throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno), 0);
+    if (!out.open())
+        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno), 0);
     if (h.uncompressedSize == 0) {
         if (!out.keep()) raiseErrno(errno);
         return;
@@ -86,7 +91,8 @@ std::optional<host::LocalDateTime> dosDateTime(std::uint16_t date, std::uint16_t
     t.minute = (time >> 5) & 0x3F;
     t.second = (time & 0x1F) * 2;
     static constexpr std::array<int, 12> kDays = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > kDays[static_cast<std::size_t>(t.month - 1)])
+    if (t.month < 1 || t.month > 12 || t.day < 1 ||
+        t.day > kDays[static_cast<std::size_t>(t.month - 1)])
         return std::nullopt;
     const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
     if (t.month == 2 && t.day == 29 && !leap) return std::nullopt;
@@ -97,7 +103,8 @@ std::optional<host::LocalDateTime> dosDateTime(std::uint16_t date, std::uint16_t
 bool isReadOnlyEntry(const CentralHeader& h) {
     const std::uint32_t mode = h.externalAttributes >> 16;
     // A Unix entry without any mode carries no information; its MS-DOS byte still may.
-    if ((h.host() != 3 && h.externalAttributes < 0x20000) || mode == 0) return (h.externalAttributes & 0x01) != 0;
+    if ((h.host() != 3 && h.externalAttributes < 0x20000) || mode == 0)
+        return (h.externalAttributes & 0x01) != 0;
     return (mode & 0200) == 0;
 }
 

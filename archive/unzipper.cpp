@@ -2,6 +2,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "archive/decoders/decoder.h"
@@ -52,6 +53,30 @@ bool staysBelow(const fs::path& base, const fs::path& path) {
     return true;
 }
 
+// The entry's compressed bytes, decrypted as they are read when the entry is encrypted (its
+// 12-byte encryption header skipped).
+class EntryBytes {
+  public:
+    EntryBytes(ArchiveFile& file, std::uint64_t offset, const CentralHeader& h,
+               const std::string& password)
+        : m_raw(file, offset, h.compressedSize), m_packed(h.compressedSize) {
+        if (!h.encrypted()) return;
+        ZipCryptoKeys keys(password);
+        std::array<std::byte, 12> header{};
+        (void)m_raw.read(header);
+        for (std::byte b : header) keys.decrypt(std::to_integer<std::uint8_t>(b));
+        m_decrypted.emplace(m_raw, keys);
+        m_packed -= header.size();
+    }
+    ByteSource& source() { return m_decrypted ? static_cast<ByteSource&>(*m_decrypted) : m_raw; }
+    std::uint64_t packedSize() const { return m_packed; }
+
+  private:
+    EntryDataSource m_raw;
+    std::optional<ZipCryptoSource> m_decrypted;
+    std::uint64_t m_packed;
+};
+
 }  // namespace
 
 TAbUnZipper::TAbUnZipper() = default;
@@ -86,80 +111,87 @@ void TAbUnZipper::ExtractFiles(const std::string& mask) {
 }
 
 void TAbUnZipper::extractItem(const TAbZipItem& item) {
-    const std::string& base = m_archive->BaseDirectory();
     fs::path path;
     try {
-        const PathMode mode = ExtractOptions.has(TAbExtractOption::eoRestorePath) ? PathMode::RestorePath
-                                                                                  : PathMode::NameOnly;
-        auto rel = relativeOutputPath(item.FileName, mode);
-        if (!rel) throw EAbUnsafePath("Unsafe entry name - " + rel.error(), 0);
-        path = (base.empty() ? fs::path(".") : fs::path(base)) / *rel;
-        if (!staysBelow(base.empty() ? fs::path(".") : fs::path(base), path))
-            throw EAbUnsafePath("Unsafe entry name - outside the base directory", 0);
+        path = outputPath(item);
     } catch (const std::exception& e) {
         report(item, e);
         return;
     }
-
     // A folder that cannot be made stops the whole extraction.
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    if (ec) throw EInOutError(ec.message(), ec.value());
-
-    const std::string out = path.string();
+    makeFolders(path.parent_path());
     try {
-        const CentralHeader& h = item.header;
         if (item.IsDirectory()) {
-            fs::create_directories(path, ec);
-            if (ec) throw EInOutError(ec.message(), ec.value());
-            return;  // a folder keeps its own time, and read-only would stop its files on POSIX
+            // A folder keeps its own time, and read-only would stop its files being made on POSIX.
+            makeFolders(path);
+        } else {
+            extractFile(item, path.string());
         }
-        if ((h.versionNeeded & 0xFF) > kNewestReadableVersion) raise(ZipFailure::ZipVersion);
-        const auto data = m_archive->entryData(item);
-        const std::uint64_t dataAt = data.offset;
-        const std::uint64_t dataSize = h.compressedSize;
-        std::string password;
-        if (h.encrypted()) {
-            password = findPassword(item, data);
-            if (password.empty()) raise(ZipFailure::ZipInvalidPassword);
-        }
-        if (fs::is_regular_file(path, ec) && OnConfirmOverwrite) {
-            std::string name = item.FileName;
-            bool confirm = true;
-            OnConfirmOverwrite(*this, item, name, confirm);
-            if (!confirm) return;
-        }
-        EntryDataSource raw(m_archive->file(), dataAt, dataSize);
-        std::unique_ptr<ZipCryptoSource> decrypted;
-        ByteSource* source = &raw;
-        if (h.encrypted()) {
-            ZipCryptoKeys keys(password);
-            std::array<std::byte, 12> skip{};
-            (void)raw.read(skip);
-            for (std::byte b : skip) keys.decrypt(std::to_integer<std::uint8_t>(b));
-            decrypted = std::make_unique<ZipCryptoSource>(raw, keys);
-            source = decrypted.get();
-        }
-        std::unique_ptr<Decoder> decoder;
-        if (h.uncompressedSize != 0) {
-            const std::uint64_t packed = h.encrypted() ? dataSize - 12 : dataSize;
-            decoder = makeDecoder(DecoderParams{h.method, h.flags, packed, h.uncompressedSize}, *source);
-            if (!decoder) raise(ZipFailure::ZipInvalidMethod);
-        }
-        writeEntryFile(h, decoder.get(), out);
-        applyTimeAndAttributes(h, out);
     } catch (const std::exception& e) {
         report(item, e);
     }
 }
 
-std::string TAbUnZipper::findPassword(const TAbZipItem& item, const TAbZipArchive::EntryData& data) {
+std::filesystem::path TAbUnZipper::outputPath(const TAbZipItem& item) const {
+    const PathMode mode = ExtractOptions.has(TAbExtractOption::eoRestorePath)
+                              ? PathMode::RestorePath
+                              : PathMode::NameOnly;
+    auto rel = relativeOutputPath(item.FileName, mode);
+    if (!rel) throw EAbUnsafePath("Unsafe entry name - " + rel.error(), 0);
+    const std::string& base = m_archive->BaseDirectory();
+    const fs::path root = base.empty() ? fs::path(".") : fs::path(base);
+    fs::path path = root / *rel;
+    if (!staysBelow(root, path))
+        throw EAbUnsafePath("Unsafe entry name - outside the base directory", 0);
+    return path;
+}
+
+void TAbUnZipper::makeFolders(const std::filesystem::path& folder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) throw EInOutError(ec.message(), ec.value());
+}
+
+bool TAbUnZipper::confirmOverwrite(const TAbZipItem& item, const std::string& out) {
+    std::error_code ec;
+    if (!OnConfirmOverwrite || !fs::is_regular_file(out, ec)) return true;
+    std::string name = item.FileName;
+    bool confirm = true;
+    OnConfirmOverwrite(*this, item, name, confirm);
+    return confirm;
+}
+
+void TAbUnZipper::extractFile(const TAbZipItem& item, const std::string& out) {
+    const CentralHeader& h = item.header;
+    if (!confirmOverwrite(item, out)) return;
+    if ((h.versionNeeded & 0xFF) > kNewestReadableVersion) raise(ZipFailure::ZipVersion);
+    const auto data = m_archive->entryData(item);
+    std::string password;
+    if (h.encrypted()) {
+        password = findPassword(item, data);
+        if (password.empty()) raise(ZipFailure::ZipInvalidPassword);
+    }
+    EntryBytes bytes(m_archive->file(), data.offset, h, password);
+    std::unique_ptr<Decoder> decoder;
+    if (h.uncompressedSize != 0) {
+        decoder =
+            makeDecoder(DecoderParams{h.method, h.flags, bytes.packedSize(), h.uncompressedSize},
+                        bytes.source());
+        if (!decoder) raise(ZipFailure::ZipInvalidMethod);
+    }
+    writeEntryFile(h, decoder.get(), out);
+    applyTimeAndAttributes(h, out);
+}
+
+std::string TAbUnZipper::findPassword(const TAbZipItem& item,
+                                      const TAbZipArchive::EntryData& data) {
     const CentralHeader& h = item.header;
     const std::vector<std::byte> head = m_archive->file().readExact(data.offset, 12);
     if (head.size() != 12 || h.compressedSize < 12) return {};
     std::array<std::uint8_t, 12> header{};
     for (std::size_t i = 0; i < 12; ++i) header[i] = std::to_integer<std::uint8_t>(head[i]);
-    const auto check = static_cast<std::uint8_t>((h.flags & 0x0008) != 0 ? data.local.dosTime >> 8 : h.crc32 >> 24);
+    const auto check = static_cast<std::uint8_t>((h.flags & 0x0008) != 0 ? data.local.dosTime >> 8
+                                                                         : h.crc32 >> 24);
     std::string candidate = Password;
     for (int attempt = 0; attempt <= PasswordRetries; ++attempt) {
         if (!candidate.empty()) {
@@ -178,7 +210,8 @@ void TAbUnZipper::report(const TAbZipItem& item, const std::exception& e) {
     int code = 0;
     const ErrorClass cls = classify(e, code);
     const auto* ql = dynamic_cast<const core::Exception*>(&e);
-    m_failed.push_back(FailedEntry{item.FileName, ql ? ql->className() : "Exception", cls, code, e.what()});
+    m_failed.push_back(
+        FailedEntry{item.FileName, ql ? ql->className() : "Exception", cls, code, e.what()});
     if (OnProcessItemFailure) OnProcessItemFailure(*this, item, ProcessType::Extract, cls, code);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,13 +18,13 @@ enum class TAbExtractOption : std::uint8_t { eoCreateDirs = 1, eoRestorePath = 2
 
 // A set of extract options.
 class TAbExtractOptions {
-public:
+  public:
     TAbExtractOptions(std::initializer_list<TAbExtractOption> opts) {
         for (auto o : opts) m_bits |= static_cast<std::uint8_t>(o);
     }
     bool has(TAbExtractOption o) const { return (m_bits & static_cast<std::uint8_t>(o)) != 0; }
 
-private:
+  private:
     std::uint8_t m_bits = 0;
 };
 
@@ -37,7 +38,7 @@ struct FailedEntry {
 };
 
 class TAbUnZipper {
-public:
+  public:
     TAbUnZipper();
     ~TAbUnZipper();
 
@@ -54,25 +55,34 @@ public:
     TAbZipArchive* Archive() { return m_archive.get(); }
     const std::vector<FailedEntry>& FailedEntries() const { return m_failed; }
 
-    TAbExtractOptions ExtractOptions{TAbExtractOption::eoCreateDirs, TAbExtractOption::eoRestorePath};
+    TAbExtractOptions ExtractOptions{TAbExtractOption::eoCreateDirs,
+                                     TAbExtractOption::eoRestorePath};
     int PasswordRetries = 3;
     std::string Password;
     NameCodePages CodePages;
 
-    std::function<void(TAbUnZipper& sender, const TAbZipItem& item, ProcessType process, ErrorClass errorClass,
-                       int errorCode)>
+    std::function<void(TAbUnZipper& sender, const TAbZipItem& item, ProcessType process,
+                       ErrorClass errorClass, int errorCode)>
         OnProcessItemFailure;
     // Asked before an existing file is replaced; Confirm starts true.
-    std::function<void(TAbUnZipper& sender, const TAbZipItem& item, std::string& name, bool& confirm)>
+    std::function<void(TAbUnZipper& sender, const TAbZipItem& item, std::string& name,
+                       bool& confirm)>
         OnConfirmOverwrite;
     // Asked for a password for an encrypted entry; an empty answer gives up.
     std::function<void(TAbUnZipper& sender, std::string& newPassword)> OnNeedPassword;
     // Asked before each selected entry is processed; Confirm starts true.
-    std::function<void(TAbUnZipper& sender, const TAbZipItem& item, ProcessType process, bool& confirm)>
+    std::function<void(TAbUnZipper& sender, const TAbZipItem& item, ProcessType process,
+                       bool& confirm)>
         OnConfirmProcessItem;
 
-private:
+  private:
     void extractItem(const TAbZipItem& item);
+    // Where the item goes below the base directory; EAbUnsafePath when it would leave it.
+    std::filesystem::path outputPath(const TAbZipItem& item) const;
+    // All missing levels; EInOutError when one cannot be made.
+    static void makeFolders(const std::filesystem::path& folder);
+    bool confirmOverwrite(const TAbZipItem& item, const std::string& out);
+    void extractFile(const TAbZipItem& item, const std::string& out);
     void report(const TAbZipItem& item, const std::exception& e);
     // The password that opens the item's encryption header, or "" when none does.
     std::string findPassword(const TAbZipItem& item, const TAbZipArchive::EntryData& data);

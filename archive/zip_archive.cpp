@@ -73,14 +73,16 @@ void TAbZipArchive::readDirectory(const NameCodePages& pages) {
     m_end = *end;
     auto hasHeaderAt = [this](std::uint64_t off) {
         const auto sig = m_file.readExact(off, 4);
-        return sig.size() == 4 && sig[0] == std::byte{'P'} && sig[1] == std::byte{'K'} && sig[2] == std::byte{1} &&
-               sig[3] == std::byte{2};
+        return sig.size() == 4 && sig[0] == std::byte{'P'} && sig[1] == std::byte{'K'} &&
+               sig[2] == std::byte{1} && sig[3] == std::byte{2};
     };
     const auto cd = locateCentralDirectory(m_end, hasHeaderAt);
     if (!cd || m_end.offset - *cd > kMaxCentralDirectory) raise(ZipFailure::ZipInvalid);
-    m_shift = static_cast<std::int64_t>(*cd) - static_cast<std::int64_t>(m_end.centralDirectoryOffset);
+    m_shift =
+        static_cast<std::int64_t>(*cd) - static_cast<std::int64_t>(m_end.centralDirectoryOffset);
     if (*cd == m_end.offset) m_shift = 0;
-    const std::vector<std::byte> bytes = m_file.readExact(*cd, static_cast<std::size_t>(m_end.offset - *cd));
+    const std::vector<std::byte> bytes =
+        m_file.readExact(*cd, static_cast<std::size_t>(m_end.offset - *cd));
     auto headers = parseCentralDirectory(bytes, *cd);
     if (!headers) raise(ZipFailure::ZipInvalid);
     m_items.reserve(headers->size());

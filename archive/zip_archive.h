@@ -22,10 +22,11 @@ struct TAbZipItem {
 };
 
 class TAbZipArchive {
-public:
+  public:
     // Opens the file and reads its directory; throws the failures of opening (EAbFileNotFound,
     // EAbBadStream, EAbNoSuchDirectory, EAbUnhandledType, EAbZipInvalid, EInOutError).
-    TAbZipArchive(const std::string& fileName, const std::string& baseDirectory, const NameCodePages& pages = {});
+    TAbZipArchive(const std::string& fileName, const std::string& baseDirectory,
+                  const NameCodePages& pages = {});
 
     const std::string& FileName() const { return m_fileName; }
     const std::string& BaseDirectory() const { return m_baseDirectory; }
@@ -45,7 +46,7 @@ public:
     EntryData entryData(const TAbZipItem& item);
     ArchiveFile& file() { return m_file; }
 
-private:
+  private:
     void readDirectory(const NameCodePages& pages);
 
     std::string m_fileName;

@@ -30,7 +30,8 @@ std::uint8_t ZipCryptoKeys::decrypt(std::uint8_t c) {
     return plain;
 }
 
-bool checkZipCryptoHeader(ZipCryptoKeys& keys, const std::array<std::uint8_t, 12>& header, std::uint8_t checkByte) {
+bool checkZipCryptoHeader(ZipCryptoKeys& keys, const std::array<std::uint8_t, 12>& header,
+                          std::uint8_t checkByte) {
     std::uint8_t last = 0;
     for (std::uint8_t b : header) last = keys.decrypt(b);
     return last == checkByte;

@@ -10,12 +10,12 @@ namespace archive {
 
 // Raised by the extractor itself; code() is the code of the failure tables.
 class EAbException : public core::Exception {
-public:
+  public:
     EAbException(const std::string& message, int code) : core::Exception(message), m_code(code) {}
     const char* className() const override { return "EAbException"; }
     int code() const { return m_code; }
 
-private:
+  private:
     int m_code;
 };
 
@@ -71,6 +71,14 @@ enum class ErrorClass {
 };
 
 // "process type" of a failure report: entries fail only while being extracted.
-enum class ProcessType { Add = 0, Delete = 1, Extract = 2, Freshen = 3, Move = 4, Replace = 5, Foreign = 6 };
+enum class ProcessType {
+    Add = 0,
+    Delete = 1,
+    Extract = 2,
+    Freshen = 3,
+    Move = 4,
+    Replace = 5,
+    Foreign = 6
+};
 
 }  // namespace archive

@@ -13,7 +13,9 @@ std::uint32_t le32(std::span<const std::byte> b, std::size_t at) {
     return c.u32le();
 }
 
-std::string str(std::string_view v) { return std::string(v); }
+std::string str(std::string_view v) {
+    return std::string(v);
+}
 
 FormatError cursorError(const core::ByteCursor& c, std::uint64_t base, const char* what) {
     return {std::string(what) + ": " + c.error(), base + c.offset()};
@@ -51,19 +53,22 @@ std::optional<std::uint64_t> EndRecordSearch::test(std::span<const std::byte> wi
     for (std::size_t i = window.size() - kEndRecordSize + 1; i-- > 0;) {
         if (le32(window, i) != kEndSignature) continue;
         const std::uint64_t at = m_current->start + i;
-        const auto commentLength = static_cast<std::uint16_t>(std::to_integer<unsigned>(window[i + 20]) |
-                                                              (std::to_integer<unsigned>(window[i + 21]) << 8));
+        const auto commentLength =
+            static_cast<std::uint16_t>(std::to_integer<unsigned>(window[i + 20]) |
+                                       (std::to_integer<unsigned>(window[i + 21]) << 8));
         if (commentLength <= m_fileSize - (at + kEndRecordSize)) return at;
         return std::nullopt;  // only the nearest signature of a window is tried
     }
     return std::nullopt;
 }
 
-core::Result<EndRecord, FormatError> parseEndRecord(std::span<const std::byte> bytes, std::uint64_t offset) {
+core::Result<EndRecord, FormatError> parseEndRecord(std::span<const std::byte> bytes,
+                                                    std::uint64_t offset) {
     core::ByteCursor c(bytes);
     EndRecord r;
     r.offset = offset;
-    if (c.u32le() != kEndSignature) return core::fail(FormatError{"bad end record signature", offset});
+    if (c.u32le() != kEndSignature)
+        return core::fail(FormatError{"bad end record signature", offset});
     r.diskNumber = c.u16le();
     r.centralDirectoryDisk = c.u16le();
     r.entriesOnDisk = c.u16le();
@@ -75,8 +80,8 @@ core::Result<EndRecord, FormatError> parseEndRecord(std::span<const std::byte> b
     return r;
 }
 
-core::Result<std::vector<CentralHeader>, FormatError> parseCentralDirectory(std::span<const std::byte> bytes,
-                                                                            std::uint64_t base) {
+core::Result<std::vector<CentralHeader>, FormatError> parseCentralDirectory(
+    std::span<const std::byte> bytes, std::uint64_t base) {
     core::ByteCursor c(bytes);
     std::vector<CentralHeader> out;
     while (!c.atEnd()) {
@@ -111,9 +116,11 @@ core::Result<std::vector<CentralHeader>, FormatError> parseCentralDirectory(std:
     return out;
 }
 
-core::Result<LocalHeader, FormatError> parseLocalHeader(std::span<const std::byte> bytes, std::uint64_t offset) {
+core::Result<LocalHeader, FormatError> parseLocalHeader(std::span<const std::byte> bytes,
+                                                        std::uint64_t offset) {
     core::ByteCursor c(bytes);
-    if (c.u32le() != kLocalSignature || !c.ok()) return core::fail(FormatError{"bad local header signature", offset});
+    if (c.u32le() != kLocalSignature || !c.ok())
+        return core::fail(FormatError{"bad local header signature", offset});
     LocalHeader h;
     h.versionNeeded = c.u16le();
     h.flags = c.u16le();
@@ -127,7 +134,8 @@ core::Result<LocalHeader, FormatError> parseLocalHeader(std::span<const std::byt
     return h;
 }
 
-void forEachExtraBlock(std::string_view extra, const std::function<void(std::uint16_t, std::string_view)>& fn) {
+void forEachExtraBlock(std::string_view extra,
+                       const std::function<void(std::uint16_t, std::string_view)>& fn) {
     core::ByteCursor c(extra.data(), extra.size());
     while (c.remaining() >= 4) {
         const std::uint16_t id = c.u16le();
@@ -138,8 +146,8 @@ void forEachExtraBlock(std::string_view extra, const std::function<void(std::uin
     }
 }
 
-std::optional<std::uint64_t> locateCentralDirectory(const EndRecord& end,
-                                                   const std::function<bool(std::uint64_t)>& hasHeaderAt) {
+std::optional<std::uint64_t> locateCentralDirectory(
+    const EndRecord& end, const std::function<bool(std::uint64_t)>& hasHeaderAt) {
     if (end.totalEntries == 0 && end.centralDirectorySize == 0) return end.offset;
     if (end.centralDirectoryOffset <= end.offset && hasHeaderAt(end.centralDirectoryOffset))
         return end.centralDirectoryOffset;
@@ -165,10 +173,13 @@ core::Result<ArchiveDirectory, FormatError> readDirectory(std::span<const std::b
         return off + 4 <= whole.size() && le32(whole, off) == kCentralSignature;
     };
     auto cd = locateCentralDirectory(*end, hasHeader);
-    if (!cd) return core::fail(FormatError{"no central directory header at its offset", end->centralDirectoryOffset});
+    if (!cd)
+        return core::fail(
+            FormatError{"no central directory header at its offset", end->centralDirectoryOffset});
     auto headers = parseCentralDirectory(whole.subspan(*cd, *at - *cd), *cd);
     if (!headers) return core::fail(headers.error());
-    ArchiveDirectory d{*end, std::move(*headers), static_cast<std::int64_t>(*cd) - end->centralDirectoryOffset};
+    ArchiveDirectory d{*end, std::move(*headers),
+                       static_cast<std::int64_t>(*cd) - end->centralDirectoryOffset};
     return d;
 }
 

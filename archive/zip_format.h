@@ -14,9 +14,9 @@
 
 namespace archive {
 
-inline constexpr std::size_t kEndRecordSize = 22;       // APPNOTE 4.3.16, without the comment
-inline constexpr std::size_t kCentralHeaderSize = 46;   // APPNOTE 4.3.12, without the variable parts
-inline constexpr std::size_t kLocalHeaderSize = 30;     // APPNOTE 4.3.7
+inline constexpr std::size_t kEndRecordSize = 22;      // APPNOTE 4.3.16, without the comment
+inline constexpr std::size_t kCentralHeaderSize = 46;  // APPNOTE 4.3.12, without the variable parts
+inline constexpr std::size_t kLocalHeaderSize = 30;    // APPNOTE 4.3.7
 inline constexpr std::uint32_t kEndSignature = 0x06054b50;
 inline constexpr std::uint32_t kCentralSignature = 0x02014b50;
 inline constexpr std::uint32_t kLocalSignature = 0x04034b50;
@@ -80,7 +80,7 @@ struct LocalHeader {
 //   EndRecordSearch s(size);
 //   while (auto w = s.next()) if (auto at = s.test(read(w->start, w->length))) ...
 class EndRecordSearch {
-public:
+  public:
     struct Window {
         std::uint64_t start;
         std::size_t length;
@@ -91,7 +91,7 @@ public:
     // Tests the bytes of the range next() gave; the file offset of the accepted record.
     std::optional<std::uint64_t> test(std::span<const std::byte> window);
 
-private:
+  private:
     std::uint64_t m_fileSize;
     int m_step = 0;  // 0: the 22-byte fast path; then windows 1, 2, ...
     std::optional<Window> m_current;
@@ -99,17 +99,20 @@ private:
 };
 
 // The fixed 22 bytes of an end record (the comment is not needed).
-core::Result<EndRecord, FormatError> parseEndRecord(std::span<const std::byte> bytes, std::uint64_t offset);
+core::Result<EndRecord, FormatError> parseEndRecord(std::span<const std::byte> bytes,
+                                                    std::uint64_t offset);
 // Central directory headers one after another until the bytes end; `base` is the file offset of
 // the first byte (for messages).
-core::Result<std::vector<CentralHeader>, FormatError> parseCentralDirectory(std::span<const std::byte> bytes,
-                                                                            std::uint64_t base);
+core::Result<std::vector<CentralHeader>, FormatError> parseCentralDirectory(
+    std::span<const std::byte> bytes, std::uint64_t base);
 // The 30 fixed bytes of a local header.
-core::Result<LocalHeader, FormatError> parseLocalHeader(std::span<const std::byte> bytes, std::uint64_t offset);
+core::Result<LocalHeader, FormatError> parseLocalHeader(std::span<const std::byte> bytes,
+                                                        std::uint64_t offset);
 
 // Calls fn(id, data) for each block of an extra field (2-byte id, 2-byte length, data); a block
 // that runs past the end stops the walk.
-void forEachExtraBlock(std::string_view extra, const std::function<void(std::uint16_t, std::string_view)>& fn);
+void forEachExtraBlock(std::string_view extra,
+                       const std::function<void(std::uint16_t, std::string_view)>& fn);
 
 // The one-shot entry point tests and fuzzers call: the end record and directory of a whole
 // archive held in memory, as the extractor reads them from a file.
@@ -122,7 +125,7 @@ core::Result<ArchiveDirectory, FormatError> readDirectory(std::span<const std::b
 
 // Where the directory really starts: at its recorded offset, or, when bytes were put in front
 // of the archive, right before the end record; nullopt when neither holds a header.
-std::optional<std::uint64_t> locateCentralDirectory(const EndRecord& end,
-                                                   const std::function<bool(std::uint64_t)>& hasHeaderAt);
+std::optional<std::uint64_t> locateCentralDirectory(
+    const EndRecord& end, const std::function<bool(std::uint64_t)>& hasHeaderAt);
 
 }  // namespace archive

@@ -30,7 +30,8 @@ bool matchName(std::string_view name, std::string_view pattern) {
 bool matchPart(std::string_view entry, std::string_view part) {
     const auto [entryFolder, entryName] = splitFolder(entry);
     const auto [maskFolder, maskName] = splitFolder(part);
-    if (part.find('\\') != std::string_view::npos && !wildcardMatch(entryFolder, maskFolder)) return false;
+    if (part.find('\\') != std::string_view::npos && !wildcardMatch(entryFolder, maskFolder))
+        return false;
     return matchName(entryName, maskName);
 }
 

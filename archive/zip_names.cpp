@@ -57,11 +57,16 @@ bool isLooseUtf8(std::string_view raw) {
     for (std::size_t i = 0; i < raw.size();) {
         const auto b = static_cast<unsigned char>(raw[i]);
         std::size_t follow = 0;
-        if (b < 0x80) follow = 0;
-        else if (b >= 0xC2 && b <= 0xDF) follow = 1;
-        else if (b >= 0xE0 && b <= 0xEF) follow = 2;
-        else if (b >= 0xF0 && b <= 0xF4) follow = 3;
-        else return false;
+        if (b < 0x80)
+            follow = 0;
+        else if (b >= 0xC2 && b <= 0xDF)
+            follow = 1;
+        else if (b >= 0xE0 && b <= 0xEF)
+            follow = 2;
+        else if (b >= 0xF0 && b <= 0xF4)
+            follow = 3;
+        else
+            return false;
         if (raw.size() - i - 1 < follow) return false;
         for (std::size_t k = 1; k <= follow; ++k) {
             const auto cb = static_cast<unsigned char>(raw[i + k]);
@@ -74,8 +79,19 @@ bool isLooseUtf8(std::string_view raw) {
 
 bool looksOemEncoded(std::string_view raw, const NameCodePages& pages) {
     switch (pages.oem) {
-        case 437: case 720: case 737: case 775: case 850: case 852: case 855: case 857: case 862: case 866: break;
-        default: return false;
+        case 437:
+        case 720:
+        case 737:
+        case 775:
+        case 850:
+        case 852:
+        case 855:
+        case 857:
+        case 862:
+        case 866:
+            break;
+        default:
+            return false;
     }
     const int oemLetters = pages.oem == 862 ? 437 : pages.oem;
     const int ansi = core::ansiPairOf(pages.oem);

@@ -4,12 +4,14 @@
 
 namespace archive {
 
-core::Result<std::string, std::string> relativeOutputPath(std::string_view entryName, PathMode mode) {
+core::Result<std::string, std::string> relativeOutputPath(std::string_view entryName,
+                                                          PathMode mode) {
     std::string name(entryName);
     for (char& c : name)
         if (c == '/') c = '\\';
     while (!name.empty() && name.back() == '\\') name.pop_back();
-    if (name.find(':') != std::string::npos) return core::fail(std::string("name with a drive or colon"));
+    if (name.find(':') != std::string::npos)
+        return core::fail(std::string("name with a drive or colon"));
     if (name.find("\\\\") != std::string::npos || (!name.empty() && name.front() == '\\'))
         return core::fail(std::string("absolute name"));
 
@@ -34,7 +36,9 @@ core::Result<std::string, std::string> relativeOutputPath(std::string_view entry
 
 std::string normaliseBaseDirectory(std::string_view base) {
     std::string out(base);
-    while (out.size() > 1 && (out.back() == '/' || out.back() == '\\') && out[out.size() - 2] != ':') out.pop_back();
+    while (out.size() > 1 && (out.back() == '/' || out.back() == '\\') &&
+           out[out.size() - 2] != ':')
+        out.pop_back();
     return out;
 }
 

@@ -26,7 +26,9 @@ const SingleBytePage* find(int codePage) {
 
 }  // namespace
 
-bool hasSingleByteCodePage(int codePage) { return find(codePage) != nullptr; }
+bool hasSingleByteCodePage(int codePage) {
+    return find(codePage) != nullptr;
+}
 
 std::string singleByteToUtf8(int codePage, std::string_view bytes) {
     const SingleBytePage* page = find(codePage);
@@ -47,15 +49,26 @@ bool isCodePageLetter(int codePage, std::uint8_t b) {
 
 int ansiPairOf(int oemCodePage) {
     switch (oemCodePage) {
-        case 437: case 850: return 1252;
-        case 720: return 1256;
-        case 737: return 1253;
-        case 775: return 1257;
-        case 852: return 1250;
-        case 855: case 866: return 1251;
-        case 857: return 1254;
-        case 862: return 1255;
-        default: return 0;
+        case 437:
+        case 850:
+            return 1252;
+        case 720:
+            return 1256;
+        case 737:
+            return 1253;
+        case 775:
+            return 1257;
+        case 852:
+            return 1250;
+        case 855:
+        case 866:
+            return 1251;
+        case 857:
+            return 1254;
+        case 862:
+            return 1255;
+        default:
+            return 0;
     }
 }
 

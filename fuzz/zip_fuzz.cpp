@@ -6,8 +6,9 @@
 #include "archive/fuzz_entry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string work =
-        (std::filesystem::temp_directory_path() / ("zip_fuzz." + std::to_string(std::random_device{}()))).string();
+    static const std::string work = (std::filesystem::temp_directory_path() /
+                                     ("zip_fuzz." + std::to_string(std::random_device{}())))
+                                        .string();
     archive::extractBytesForFuzzing(data, size, work);
     return 0;
 }

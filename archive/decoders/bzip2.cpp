@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "archive/decoders/input_buffer.h"
+#include "archive/decoders/library_input.h"
 #include "archive/decoders/methods.h"
 
 namespace archive {
@@ -12,7 +12,7 @@ namespace archive {
 namespace {
 
 class Bzip2Decoder final : public Decoder {
-public:
+  public:
     Bzip2Decoder(const DecoderParams& p, ByteSource& s) : m_left(p.uncompressedSize), m_in(s) {
         m_ok = BZ2_bzDecompressInit(&m_bz, 0, 0) == BZ_OK;
     }
@@ -33,21 +33,24 @@ public:
                 m_bz.next_in = reinterpret_cast<char*>(m_in.data());
                 m_bz.avail_in = static_cast<unsigned>(m_in.filled());
             }
-            if (m_bz.avail_in == 0 && m_in.exhausted()) return core::fail(DecodeError{"Unexpected end of bzip2 data"});
+            if (m_bz.avail_in == 0 && m_in.exhausted())
+                return core::fail(DecodeError{"Unexpected end of bzip2 data"});
             const int rc = BZ2_bzDecompress(&m_bz);
             if (rc == BZ_STREAM_END) {
                 if (!restart()) return core::fail(DecodeError{"Cannot start the bzip2 decoder"});
                 if (m_bz.avail_out != out.size()) break;
                 continue;
             }
-            if (rc != BZ_OK) return core::fail(DecodeError{"Invalid bzip2 data (error " + std::to_string(rc) + ")"});
+            if (rc != BZ_OK)
+                return core::fail(
+                    DecodeError{"Invalid bzip2 data (error " + std::to_string(rc) + ")"});
         }
         const std::size_t n = out.size() - m_bz.avail_out;
         m_left -= n;
         return n;
     }
 
-private:
+  private:
     // A fresh stream state that keeps the unconsumed input and the output window.
     bool restart() {
         bz_stream next{};
@@ -62,7 +65,7 @@ private:
     }
 
     std::uint64_t m_left;
-    InputBuffer m_in;
+    LibraryInput m_in;
     bz_stream m_bz{};
     bool m_ok = false;
 };

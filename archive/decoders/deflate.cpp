@@ -2,7 +2,7 @@
 // tells zlib there is no zlib header or trailer.
 #include <zlib.h>
 
-#include "archive/decoders/input_buffer.h"
+#include "archive/decoders/library_input.h"
 #include "archive/decoders/methods.h"
 
 namespace archive {
@@ -10,7 +10,7 @@ namespace archive {
 namespace {
 
 class DeflateDecoder final : public Decoder {
-public:
+  public:
     DeflateDecoder(const DecoderParams& p, ByteSource& s) : m_left(p.uncompressedSize), m_in(s) {
         m_ok = inflateInit2(&m_z, -MAX_WBITS) == Z_OK;
     }
@@ -39,16 +39,17 @@ public:
             if (rc == Z_BUF_ERROR && m_in.exhausted() && m_z.avail_in == 0)
                 return core::fail(DecodeError{"Unexpected end of Deflate data"});
             if (rc != Z_OK && rc != Z_BUF_ERROR)
-                return core::fail(DecodeError{std::string("Invalid Deflate data: ") + (m_z.msg ? m_z.msg : "error")});
+                return core::fail(DecodeError{std::string("Invalid Deflate data: ") +
+                                              (m_z.msg ? m_z.msg : "error")});
         }
         const std::size_t n = out.size() - m_z.avail_out;
         m_left -= n;
         return n;
     }
 
-private:
+  private:
     std::uint64_t m_left;
-    InputBuffer m_in;
+    LibraryInput m_in;
     z_stream m_z{};
     bool m_ok = false;
     bool m_done = false;

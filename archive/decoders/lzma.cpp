@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "archive/decoders/input_buffer.h"
+#include "archive/decoders/library_input.h"
 #include "archive/decoders/methods.h"
 #include "core/byte_cursor.h"
 
@@ -21,8 +21,9 @@ namespace {
 constexpr std::uint32_t kMaxDictionary = 256U << 20;
 
 class LzmaDecoder final : public Decoder {
-public:
-    LzmaDecoder(const DecoderParams& p, ByteSource& s) : m_left(p.uncompressedSize), m_source(s), m_in(s) {}
+  public:
+    LzmaDecoder(const DecoderParams& p, ByteSource& s)
+        : m_left(p.uncompressedSize), m_source(s), m_in(s) {}
     ~LzmaDecoder() override { lzma_end(&m_z); }
 
     core::Result<std::size_t, DecodeError> read(std::span<std::byte> out) override {
@@ -46,16 +47,19 @@ public:
                 m_done = true;
                 break;
             }
-            if (rc == LZMA_BUF_ERROR || (rc == LZMA_OK && m_z.avail_in == 0 && m_in.exhausted() && m_z.avail_out == out.size()))
+            if (rc == LZMA_BUF_ERROR || (rc == LZMA_OK && m_z.avail_in == 0 && m_in.exhausted() &&
+                                         m_z.avail_out == out.size()))
                 return core::fail(DecodeError{"Unexpected end of LZMA data"});
-            if (rc != LZMA_OK) return core::fail(DecodeError{"Invalid LZMA data (error " + std::to_string(rc) + ")"});
+            if (rc != LZMA_OK)
+                return core::fail(
+                    DecodeError{"Invalid LZMA data (error " + std::to_string(rc) + ")"});
         }
         const std::size_t n = out.size() - m_z.avail_out;
         m_left -= n;
         return n;
     }
 
-private:
+  private:
     core::Result<void, DecodeError> start() {
         m_started = true;
         std::array<std::byte, 9> head{};
@@ -71,9 +75,12 @@ private:
         if (c.u16le() != 5) return core::fail(DecodeError{"Unsupported LZMA properties"});
         const auto props = c.bytes(5);
         core::ByteCursor dict(props.subspan(1));
-        if (dict.u32le() > kMaxDictionary) return core::fail(DecodeError{"LZMA dictionary too large"});
+        if (dict.u32le() > kMaxDictionary)
+            return core::fail(DecodeError{"LZMA dictionary too large"});
         lzma_filter filter{LZMA_FILTER_LZMA1, nullptr};
-        if (lzma_properties_decode(&filter, nullptr, reinterpret_cast<const std::uint8_t*>(props.data()), 5) != LZMA_OK)
+        if (lzma_properties_decode(&filter, nullptr,
+                                   reinterpret_cast<const std::uint8_t*>(props.data()),
+                                   5) != LZMA_OK)
             return core::fail(DecodeError{"Invalid LZMA properties"});
         const std::array<lzma_filter, 2> chain{filter, lzma_filter{LZMA_VLI_UNKNOWN, nullptr}};
         const lzma_ret rc = lzma_raw_decoder(&m_z, chain.data());
@@ -84,7 +91,7 @@ private:
 
     std::uint64_t m_left;
     ByteSource& m_source;
-    InputBuffer m_in;
+    LibraryInput m_in;
     lzma_stream m_z = LZMA_STREAM_INIT;
     bool m_started = false;
     bool m_done = false;

@@ -8,9 +8,9 @@
 
 namespace archive {
 
-std::unique_ptr<Decoder> makeStoredDecoder(const DecoderParams& params, ByteSource& source);    // 0
-std::unique_ptr<Decoder> makeDeflateDecoder(const DecoderParams& params, ByteSource& source);   // 8
-std::unique_ptr<Decoder> makeBzip2Decoder(const DecoderParams& params, ByteSource& source);     // 12
-std::unique_ptr<Decoder> makeLzmaDecoder(const DecoderParams& params, ByteSource& source);      // 14
+std::unique_ptr<Decoder> makeStoredDecoder(const DecoderParams& params, ByteSource& source);   // 0
+std::unique_ptr<Decoder> makeDeflateDecoder(const DecoderParams& params, ByteSource& source);  // 8
+std::unique_ptr<Decoder> makeBzip2Decoder(const DecoderParams& params, ByteSource& source);    // 12
+std::unique_ptr<Decoder> makeLzmaDecoder(const DecoderParams& params, ByteSource& source);     // 14
 
 }  // namespace archive

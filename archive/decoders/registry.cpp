@@ -6,11 +6,16 @@ namespace archive {
 
 std::unique_ptr<Decoder> makeDecoder(const DecoderParams& params, ByteSource& source) {
     switch (params.method) {
-        case 0: return makeStoredDecoder(params, source);
-        case 8: return makeDeflateDecoder(params, source);
-        case 12: return makeBzip2Decoder(params, source);
-        case 14: return makeLzmaDecoder(params, source);
-        default: return nullptr;
+        case 0:
+            return makeStoredDecoder(params, source);
+        case 8:
+            return makeDeflateDecoder(params, source);
+        case 12:
+            return makeBzip2Decoder(params, source);
+        case 14:
+            return makeLzmaDecoder(params, source);
+        default:
+            return nullptr;
     }
 }
 

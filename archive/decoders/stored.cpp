@@ -6,8 +6,9 @@ namespace archive {
 namespace {
 
 class StoredDecoder final : public Decoder {
-public:
-    StoredDecoder(const DecoderParams& p, ByteSource& s) : m_left(p.uncompressedSize), m_source(s) {}
+  public:
+    StoredDecoder(const DecoderParams& p, ByteSource& s)
+        : m_left(p.uncompressedSize), m_source(s) {}
 
     core::Result<std::size_t, DecodeError> read(std::span<std::byte> out) override {
         if (m_left == 0 || out.empty()) return std::size_t{0};
@@ -19,7 +20,7 @@ public:
         return *n;
     }
 
-private:
+  private:
     std::uint64_t m_left;
     ByteSource& m_source;
 };

@@ -12,8 +12,8 @@ std::string programFilePath();
 // A calendar date and time of day as the local clock shows it.
 struct LocalDateTime {
     int year = 1980;
-    int month = 1;   // 1..12
-    int day = 1;     // 1..31
+    int month = 1;  // 1..12
+    int day = 1;    // 1..31
     int hour = 0;
     int minute = 0;
     int second = 0;

@@ -16,8 +16,9 @@ namespace archtest {
 
 // Text-like and random bytes mixed, reproducible from the seed.
 inline std::string sampleContent(std::size_t size, unsigned seed = 1) {
-    static const char* const kWords[] = {"update ", "version ", "company ", "script ", "\r\n", "INSERT INTO ",
-                                         "trigger ", "Quillora ", "0123456789 ", "\t"};
+    static const char* const kWords[] = {
+        "update ",      "version ", "company ",  "script ",     "\r\n",
+        "INSERT INTO ", "trigger ", "Quillora ", "0123456789 ", "\t"};
     std::mt19937 rng(seed);
     std::string out;
     while (out.size() < size) {
@@ -31,17 +32,18 @@ inline std::string sampleContent(std::size_t size, unsigned seed = 1) {
     return out;
 }
 
-#define QL_REQUIRE_TOOL(name)                               \
-    do {                                                    \
-        if (!testsupport::haveTool(name)) {                 \
+#define QL_REQUIRE_TOOL(name)                              \
+    do {                                                   \
+        if (!testsupport::haveTool(name)) {                \
             GTEST_SKIP() << (name) << " is not installed"; \
-        }                                                   \
+        }                                                  \
     } while (0)
 
 // Runs `command` inside `dir` and fails the test when it does not exit 0.
 inline void runIn(const testsupport::TempDir& dir, const std::string& command) {
     std::string out;
-    const int rc = testsupport::runShell("cd " + testsupport::shellQuote(dir.path().string()) + " && " + command, &out);
+    const int rc = testsupport::runShell(
+        "cd " + testsupport::shellQuote(dir.path().string()) + " && " + command, &out);
     ASSERT_EQ(rc, 0) << command << "\n" << out;
 }
 
@@ -56,7 +58,8 @@ inline PackedEntry firstEntry(const std::string& zip) {
     if (!dir || dir->headers.empty()) return {};
     PackedEntry e{dir->headers[0], {}};
     const std::size_t at = e.header.localHeaderOffset;
-    auto local = archive::parseLocalHeader(core::asBytes(zip).subspan(at, archive::kLocalHeaderSize), at);
+    auto local =
+        archive::parseLocalHeader(core::asBytes(zip).subspan(at, archive::kLocalHeaderSize), at);
     if (!local) return {};
     e.data = zip.substr(at + archive::kLocalHeaderSize + local->nameLength + local->extraLength,
                         e.header.compressedSize);

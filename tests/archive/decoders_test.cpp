@@ -14,7 +14,7 @@ using archive::DecoderParams;
 
 // Gives the bytes in pieces of 1..maxPiece, chosen by the seed.
 class PieceSource final : public archive::ByteSource {
-public:
+  public:
     PieceSource(std::string data, std::size_t maxPiece, unsigned seed)
         : m_data(std::move(data)), m_max(maxPiece), m_rng(seed) {}
     core::Result<std::size_t, DecodeError> read(std::span<std::byte> buf) override {
@@ -24,7 +24,7 @@ public:
         return n;
     }
 
-private:
+  private:
     std::string m_data;
     std::size_t m_pos = 0;
     std::size_t m_max;
@@ -36,7 +36,8 @@ struct Decoded {
     std::string error;
 };
 
-Decoded decodeAll(const DecoderParams& p, const std::string& packed, std::size_t maxPiece, unsigned seed) {
+Decoded decodeAll(const DecoderParams& p, const std::string& packed, std::size_t maxPiece,
+                  unsigned seed) {
     PieceSource src(packed, maxPiece, seed);
     auto dec = archive::makeDecoder(p, src);
     if (!dec) return {"", "unsupported"};
@@ -92,7 +93,8 @@ TEST_P(DecodersFromTools, DecodeInPiecesAndStopAtTheSize) {
     ASSERT_EQ(entry.header.method, c.method);
 
     for (auto [piece, seed] : {std::pair{65536U, 1U}, {1000U, 2U}, {1U, 3U}}) {
-        if (piece == 1U && entry.data.size() > 200000) continue;  // one byte at a time only for small data
+        if (piece == 1U && entry.data.size() > 200000)
+            continue;  // one byte at a time only for small data
         const Decoded d = decodeAll(paramsOf(entry.header), entry.data, piece, seed);
         EXPECT_EQ(d.error, "") << "pieces up to " << piece;
         EXPECT_TRUE(d.out == plain) << "pieces up to " << piece << ": " << d.out.size() << " bytes";
@@ -106,7 +108,8 @@ TEST_P(DecodersFromTools, DecodeInPiecesAndStopAtTheSize) {
     EXPECT_EQ(cut.out, plain.substr(0, 1000));
 
     // Compressed data cut short is an error, never a quiet short file.
-    const Decoded truncated = decodeAll(paramsOf(entry.header), entry.data.substr(0, entry.data.size() / 2), 4096, 5);
+    const Decoded truncated =
+        decodeAll(paramsOf(entry.header), entry.data.substr(0, entry.data.size() / 2), 4096, 5);
     EXPECT_NE(truncated.error, "");
     EXPECT_LT(truncated.out.size(), plain.size());
 }
@@ -127,9 +130,12 @@ TEST(Decoders, CorruptDataIsAnError) {
         {"deflate block type 3", 8, std::string("\x07\x00", 2)},
         {"bzip2 without its magic", 12, "BZx9garbagegarbagegarbage"},
         {"bzip2 bad block header", 12, "BZh91AY&SX" + std::string(40, '\x55')},
-        {"lzma properties size not 5", 14, std::string("\x09\x14\x04\x00\x5d\x00\x00\x01\x00", 9) + "xxxx"},
-        {"lzma bad lc/lp/pb byte", 14, std::string("\x09\x14\x05\x00\xff\x00\x00\x01\x00", 9) + "xxxx"},
-        {"lzma dictionary of 4 GiB", 14, std::string("\x09\x14\x05\x00\x5d\xff\xff\xff\xff", 9) + "xxxx"},
+        {"lzma properties size not 5", 14,
+         std::string("\x09\x14\x04\x00\x5d\x00\x00\x01\x00", 9) + "xxxx"},
+        {"lzma bad lc/lp/pb byte", 14,
+         std::string("\x09\x14\x05\x00\xff\x00\x00\x01\x00", 9) + "xxxx"},
+        {"lzma dictionary of 4 GiB", 14,
+         std::string("\x09\x14\x05\x00\x5d\xff\xff\xff\xff", 9) + "xxxx"},
         {"lzma header cut short", 14, std::string("\x09\x14\x05", 3)},
     };
     for (const auto& c : cases) {
@@ -150,7 +156,8 @@ TEST(Decoders, MethodsWithoutADecoderGiveNone) {
     PieceSource src("", 1, 1);
     for (std::uint16_t m : {7, 10, 11, 13, 15, 16, 18, 19, 20, 95, 96, 99, 128, 65535})
         EXPECT_EQ(archive::makeDecoder({m, 0, 0, 1}, src), nullptr) << m;
-    for (std::uint16_t m : {0, 8, 12, 14}) EXPECT_NE(archive::makeDecoder({m, 0, 0, 1}, src), nullptr) << m;
+    for (std::uint16_t m : {0, 8, 12, 14})
+        EXPECT_NE(archive::makeDecoder({m, 0, 0, 1}, src), nullptr) << m;
 }
 
 }  // namespace

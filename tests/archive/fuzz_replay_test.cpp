@@ -19,12 +19,14 @@ TEST(ZipFuzzRegressions, EveryKeptInputIsHandled) {
         SCOPED_TRACE(entry.path().filename().string());
         const std::string bytes = testsupport::readFile(entry.path());
         testsupport::TempDir work;
-        const int failed = archive::extractBytesForFuzzing(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                                           bytes.size(), work.path().string());
+        const int failed =
+            archive::extractBytesForFuzzing(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                            bytes.size(), work.path().string());
         EXPECT_GE(failed, -1);
         // Nothing is ever written beside the output folder but the input itself.
         for (const auto& e : fs::directory_iterator(work.path()))
-            EXPECT_TRUE(e.path().filename() == "out" || e.path().filename() == "input.qlzip") << e.path();
+            EXPECT_TRUE(e.path().filename() == "out" || e.path().filename() == "input.qlzip")
+                << e.path();
         ++replayed;
     }
     EXPECT_GT(replayed, 0);

@@ -16,16 +16,22 @@ namespace fs = std::filesystem;
 using testsupport::shellQuote;
 using testsupport::ZipEntrySpec;
 
-std::string qltool() { return testsupport::binaryDir() + "/tools/qltool/qltool"; }
+std::string qltool() {
+    return testsupport::binaryDir() + "/tools/qltool/qltool";
+}
 
 TEST(QltoolUnzip, ExitCodesAndFailureLines) {
     if (!fs::exists(qltool())) GTEST_SKIP() << "qltool not built";
     testsupport::TempDir dir;
-    const std::string good = dir.write("good.qlzip", testsupport::buildZip({ZipEntrySpec{.name = "a/b.txt", .data = "b"}})).string();
+    const std::string good =
+        dir.write("good.qlzip",
+                  testsupport::buildZip({ZipEntrySpec{.name = "a/b.txt", .data = "b"}}))
+            .string();
     const std::string partial =
-        dir.write("partial.qlzip", testsupport::buildZip({ZipEntrySpec{.name = "ok.txt", .data = "ok"},
-                                                          ZipEntrySpec{.name = "bad.txt", .data = "x", .crc = 1},
-                                                          ZipEntrySpec{.name = "../up.txt", .data = "x"}}))
+        dir.write("partial.qlzip",
+                  testsupport::buildZip({ZipEntrySpec{.name = "ok.txt", .data = "ok"},
+                                         ZipEntrySpec{.name = "bad.txt", .data = "x", .crc = 1},
+                                         ZipEntrySpec{.name = "../up.txt", .data = "x"}}))
             .string();
     const std::string empty = dir.write("empty.qlzip", "").string();
     fs::create_directory(dir.path() / "out");
@@ -42,15 +48,18 @@ TEST(QltoolUnzip, ExitCodesAndFailureLines) {
         {"some failed", shellQuote(partial) + " " + shellQuote(out), 1,
          "FAILED bad.txt: EAbZipBadCRC 19 Failed CRC Check\n"
          "FAILED ../up.txt: EAbUnsafePath 0 Unsafe entry name - name with a \"..\" part\n"},
-        {"empty archive file", shellQuote(empty) + " " + shellQuote(out), 2, "EAbBadStream: Invalid Stream\n"},
-        {"missing archive", shellQuote(out + "/none.qlzip") + " " + shellQuote(out), 2, "EAbFileNotFound: File not found\n"},
+        {"empty archive file", shellQuote(empty) + " " + shellQuote(out), 2,
+         "EAbBadStream: Invalid Stream\n"},
+        {"missing archive", shellQuote(out + "/none.qlzip") + " " + shellQuote(out), 2,
+         "EAbFileNotFound: File not found\n"},
         {"missing folder", shellQuote(good) + " " + shellQuote(out + "/none"), 2,
          "EAbNoSuchDirectory: Directory does not exist\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::string output;
-        EXPECT_EQ(testsupport::runShell(shellQuote(qltool()) + " unzip " + c.args, &output), c.exit);
+        EXPECT_EQ(testsupport::runShell(shellQuote(qltool()) + " unzip " + c.args, &output),
+                  c.exit);
         EXPECT_EQ(output, c.output);
     }
     EXPECT_EQ(testsupport::readFile(dir.path() / "out/a/b.txt"), "b");

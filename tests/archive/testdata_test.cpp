@@ -40,7 +40,9 @@ std::vector<Row> readKey(const fs::path& file) {
 
 bool methodSupported(std::uint16_t method) {
     struct Empty final : archive::ByteSource {
-        core::Result<std::size_t, archive::DecodeError> read(std::span<std::byte>) override { return std::size_t{0}; }
+        core::Result<std::size_t, archive::DecodeError> read(std::span<std::byte>) override {
+            return std::size_t{0};
+        }
     } empty;
     return archive::makeDecoder({method, 0, 0, 1}, empty) != nullptr;
 }
@@ -49,8 +51,10 @@ bool methodSupported(std::uint16_t method) {
 // entries were made on a Unix host and some of their high bytes are not CP850 letters, so the
 // name does not look OEM-encoded. The key's rule ignores the host byte.
 const std::map<std::pair<std::string, std::string>, std::string> kAnsiReadings = {
-    {{"real-z2__non_utf8.zip", "\xE2\x95\x93\xE2\x95\xA8\xE2\x95\xAC\xE2\x94\x80"}, "\xC3\x96\xC3\x90\xC3\x8E\xC3\x84"},
-    {{"real-z2__non_utf8.zip", "\xC3\xB4\xC2\xB7\xC3\xB2\xE2\x95\xA2"}, "\xE2\x80\x9C\xC3\xBA\xE2\x80\xA2\xC2\xB6"},
+    {{"real-z2__non_utf8.zip", "\xE2\x95\x93\xE2\x95\xA8\xE2\x95\xAC\xE2\x94\x80"},
+     "\xC3\x96\xC3\x90\xC3\x8E\xC3\x84"},
+    {{"real-z2__non_utf8.zip", "\xC3\xB4\xC2\xB7\xC3\xB2\xE2\x95\xA2"},
+     "\xE2\x80\x9C\xC3\xBA\xE2\x80\xA2\xC2\xB6"},
 };
 
 std::vector<std::string> namesOf(const Row& r) {
@@ -59,7 +63,8 @@ std::vector<std::string> namesOf(const Row& r) {
     std::string alt;
     while (std::getline(ss, alt, '|'))
         if (!alt.empty()) names.push_back(alt);
-    if (auto it = kAnsiReadings.find({r.archive, r.entry}); it != kAnsiReadings.end()) names.push_back(it->second);
+    if (auto it = kAnsiReadings.find({r.archive, r.entry}); it != kAnsiReadings.end())
+        names.push_back(it->second);
     return names;
 }
 
@@ -85,16 +90,18 @@ const archive::FailedEntry* failureFor(const Outcome& o, const Row& r) {
 
 std::string crcHex(const std::string& data) {
     char buf[9];
-    std::snprintf(buf, sizeof buf, "%08lx",
-                  ::crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+    std::snprintf(
+        buf, sizeof buf, "%08lx",
+        ::crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
     return buf;
 }
 
 class AnswerKey : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_dir = fs::path(testsupport::testdataDir()) / "zip";
-        if (!fs::exists(m_dir / "expected.tsv")) GTEST_SKIP() << "no shared ZIP test material at " << m_dir;
+        if (!fs::exists(m_dir / "expected.tsv"))
+            GTEST_SKIP() << "no shared ZIP test material at " << m_dir;
     }
     fs::path m_dir;
 };
@@ -146,7 +153,8 @@ TEST_F(AnswerKey, EveryArchiveExtractsAsTheKeySays) {
             } else if (r.expected == "ok") {
                 const auto method = static_cast<std::uint16_t>(std::stoi(r.method));
                 if (r.size != "0" && !methodSupported(method)) {
-                    ASSERT_NE(failure, nullptr) << "method " << method << " without a decoder must be reported";
+                    ASSERT_NE(failure, nullptr)
+                        << "method " << method << " without a decoder must be reported";
                     EXPECT_EQ(failure->className, "EAbZipInvalidMethod");
                     EXPECT_EQ(failure->code, 2);
                     EXPECT_FALSE(file);
@@ -177,7 +185,8 @@ TEST_F(AnswerKey, EveryArchiveExtractsAsTheKeySays) {
         // Nothing else fails in an archive the key expects to extract whole.
         if (!mustFailOrOptional && o.opened) {
             for (const auto& f : o.failed) {
-                const bool explained = f.className == "EAbInvalidDateTime" || f.className == "EAbZipInvalidMethod";
+                const bool explained =
+                    f.className == "EAbInvalidDateTime" || f.className == "EAbZipInvalidMethod";
                 EXPECT_TRUE(explained) << f.name << ": " << f.className << " " << f.message;
             }
         }

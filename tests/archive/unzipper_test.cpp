@@ -42,7 +42,8 @@ std::vector<archive::FailedEntry> extract(const std::string& zipPath, const std:
     return failed;
 }
 
-std::string writeZip(const TempDir& dir, const std::string& bytes, const std::string& name = "hand.qlzip") {
+std::string writeZip(const TempDir& dir, const std::string& bytes,
+                     const std::string& name = "hand.qlzip") {
     return dir.write(name, bytes).string();
 }
 
@@ -68,9 +69,12 @@ TEST(UnZipper, EveryMethodOfTheArchivers) {
         const char* tool;
         const char* command;
     } cases[] = {
-        {"zip", "zip -q -0 package.qlzip -r d"},         {"zip", "zip -q -9 package.qlzip -r d"},
-        {"zip", "zip -q -Z bzip2 package.qlzip -r d"},   {"7z", "7z a -bd -tzip -mm=Deflate package.qlzip d"},
-        {"7z", "7z a -bd -tzip -mm=BZip2 package.qlzip d"}, {"7z", "7z a -bd -tzip -mm=LZMA package.qlzip d"},
+        {"zip", "zip -q -0 package.qlzip -r d"},
+        {"zip", "zip -q -9 package.qlzip -r d"},
+        {"zip", "zip -q -Z bzip2 package.qlzip -r d"},
+        {"7z", "7z a -bd -tzip -mm=Deflate package.qlzip d"},
+        {"7z", "7z a -bd -tzip -mm=BZip2 package.qlzip d"},
+        {"7z", "7z a -bd -tzip -mm=LZMA package.qlzip d"},
     };
     const std::string big = archtest::sampleContent(700000, 5);
     for (const auto& c : cases) {
@@ -110,8 +114,8 @@ TEST(UnZipper, ExistingFilesAreReplacedButReadOnlyOnesFail) {
 
     int reports = 0;
     TAbUnZipper u;
-    u.OnProcessItemFailure = [&](TAbUnZipper&, const archive::TAbZipItem& item, archive::ProcessType p,
-                                 ErrorClass cls, int code) {
+    u.OnProcessItemFailure = [&](TAbUnZipper&, const archive::TAbZipItem& item,
+                                 archive::ProcessType p, ErrorClass cls, int code) {
         ++reports;
         EXPECT_EQ(item.FileName, "locked.txt");
         EXPECT_EQ(p, archive::ProcessType::Extract);
@@ -131,11 +135,13 @@ TEST(UnZipper, ExistingFilesAreReplacedButReadOnlyOnesFail) {
 
 TEST(UnZipper, OverwriteQuestionAnsweredNoKeepsTheFile) {
     Fixture f;
-    const std::string zip = writeZip(f.src, testsupport::buildZip({ZipEntrySpec{.name = "a.txt", .data = "new"}}));
+    const std::string zip =
+        writeZip(f.src, testsupport::buildZip({ZipEntrySpec{.name = "a.txt", .data = "new"}}));
     f.out.write("a.txt", "old");
     TAbUnZipper u;
     std::string asked;
-    u.OnConfirmOverwrite = [&](TAbUnZipper&, const archive::TAbZipItem&, std::string& name, bool& confirm) {
+    u.OnConfirmOverwrite = [&](TAbUnZipper&, const archive::TAbZipItem&, std::string& name,
+                               bool& confirm) {
         asked = name;
         confirm = false;
     };
@@ -150,9 +156,10 @@ TEST(UnZipper, OverwriteQuestionAnsweredNoKeepsTheFile) {
 TEST(UnZipper, LaterDuplicateWinsAndFailedReplacementLeavesNothing) {
     Fixture f;
     const std::string zip = writeZip(
-        f.src, testsupport::buildZip({ZipEntrySpec{.name = "dup.txt", .data = "first"},
-                                      ZipEntrySpec{.name = "dup.txt", .data = "second"},
-                                      ZipEntrySpec{.name = "bad.txt", .data = "corrupt", .crc = 0x12345678}}));
+        f.src, testsupport::buildZip(
+                   {ZipEntrySpec{.name = "dup.txt", .data = "first"},
+                    ZipEntrySpec{.name = "dup.txt", .data = "second"},
+                    ZipEntrySpec{.name = "bad.txt", .data = "corrupt", .crc = 0x12345678}}));
     f.out.write("bad.txt", "previous content");
     const auto failed = extract(zip, f.out.str());
     EXPECT_EQ(readFile(f.out.path() / "dup.txt"), "second");
@@ -187,8 +194,8 @@ std::string wrongPassword(const std::string& zip) {
     const auto entry = archtest::firstEntry(zip);
     std::array<std::uint8_t, 12> header{};
     for (std::size_t i = 0; i < 12; ++i) header[i] = static_cast<std::uint8_t>(entry.data[i]);
-    const auto check = static_cast<std::uint8_t>((entry.header.flags & 8) != 0 ? entry.header.dosTime >> 8
-                                                                               : entry.header.crc32 >> 24);
+    const auto check = static_cast<std::uint8_t>(
+        (entry.header.flags & 8) != 0 ? entry.header.dosTime >> 8 : entry.header.crc32 >> 24);
     for (int i = 0;; ++i) {
         const std::string pw = "wrong" + std::to_string(i);
         archive::ZipCryptoKeys keys(pw);
@@ -202,7 +209,9 @@ TEST(UnZipper, EncryptedEntriesFailWithoutAFileUnlessThePasswordIsKnown) {
     const std::string secret = archtest::sampleContent(40000, 11);
     f.src.write("secret.bin", secret);
     archtest::runIn(f.src, "zip -q -P s3cret package.qlzip secret.bin");
-    archtest::runIn(f.src, "zip -q -P s3cret - secret.bin | cat > streamed.qlzip");  // sizes in a data descriptor
+    archtest::runIn(
+        f.src,
+        "zip -q -P s3cret - secret.bin | cat > streamed.qlzip");  // sizes in a data descriptor
     for (const char* name : {"package.qlzip", "streamed.qlzip"}) {
         SCOPED_TRACE(name);
         const std::string zip = (f.src.path() / name).string();
@@ -219,7 +228,9 @@ TEST(UnZipper, EncryptedEntriesFailWithoutAFileUnlessThePasswordIsKnown) {
         // A password handler is asked again after a wrong answer, at most PasswordRetries times.
         TAbUnZipper u;
         int asked = 0;
-        u.OnNeedPassword = [&](TAbUnZipper&, std::string& pw) { pw = ++asked < 3 ? wrong : "s3cret"; };
+        u.OnNeedPassword = [&](TAbUnZipper&, std::string& pw) {
+            pw = ++asked < 3 ? wrong : "s3cret";
+        };
         u.SetBaseDirectory(f.out.str());
         u.SetFileName(zip);
         u.ExtractFiles("*.*");
@@ -265,11 +276,17 @@ TEST(UnZipper, DosTimeIsSetAsLocalTimeAndAnInvalidOneIsReported) {
     const std::uint16_t date = static_cast<std::uint16_t>(((2021 - 1980) << 9) | (7 << 5) | 14);
     const std::uint16_t time = static_cast<std::uint16_t>((9 << 11) | (30 << 5) | (42 / 2));
     const std::string zip = writeZip(
-        f.src, testsupport::buildZip({ZipEntrySpec{.name = "dated.txt", .data = "d", .dosTime = time, .dosDate = date},
-                                      ZipEntrySpec{.name = "nodate.txt", .data = "n", .dosTime = 0, .dosDate = 0,
-                                                   .externalAttributes = 0x21},
-                                      ZipEntrySpec{.name = "hour25.txt", .data = "h", .dosTime = 25 << 11},
-                                      ZipEntrySpec{.name = "feb30.txt", .data = "f", .dosDate = (45 << 9) | (2 << 5) | 30}}));
+        f.src,
+        testsupport::buildZip(
+            {ZipEntrySpec{.name = "dated.txt", .data = "d", .dosTime = time, .dosDate = date},
+             ZipEntrySpec{.name = "nodate.txt",
+                          .data = "n",
+                          .dosTime = 0,
+                          .dosDate = 0,
+                          .externalAttributes = 0x21},
+             ZipEntrySpec{.name = "hour25.txt", .data = "h", .dosTime = 25 << 11},
+             ZipEntrySpec{
+                 .name = "feb30.txt", .data = "f", .dosDate = (45 << 9) | (2 << 5) | 30}}));
     const auto failed = extract(zip, f.out.str());
     host::LocalDateTime t;
     ASSERT_TRUE(host::fileTimeLocal((f.out.path() / "dated.txt").string(), t));
@@ -289,12 +306,17 @@ TEST(UnZipper, DosTimeIsSetAsLocalTimeAndAnInvalidOneIsReported) {
 TEST(UnZipper, DosAttributes) {
     Fixture f;
     const std::string zip = writeZip(
-        f.src, testsupport::buildZip({ZipEntrySpec{.name = "ro.txt", .data = "r", .externalAttributes = 0x21},
-                                      ZipEntrySpec{.name = "hidden.txt", .data = "h", .externalAttributes = 0x22},
-                                      ZipEntrySpec{.name = "unixro", .data = "u", .versionMadeBy = 0x0314,
-                                                   .externalAttributes = 0100444U << 16},
-                                      ZipEntrySpec{.name = "nomode", .data = "n", .versionMadeBy = 0x0314,
-                                                   .externalAttributes = 0}}));
+        f.src, testsupport::buildZip(
+                   {ZipEntrySpec{.name = "ro.txt", .data = "r", .externalAttributes = 0x21},
+                    ZipEntrySpec{.name = "hidden.txt", .data = "h", .externalAttributes = 0x22},
+                    ZipEntrySpec{.name = "unixro",
+                                 .data = "u",
+                                 .versionMadeBy = 0x0314,
+                                 .externalAttributes = 0100444U << 16},
+                    ZipEntrySpec{.name = "nomode",
+                                 .data = "n",
+                                 .versionMadeBy = 0x0314,
+                                 .externalAttributes = 0}}));
     EXPECT_TRUE(extract(zip, f.out.str()).empty());
     EXPECT_TRUE(host::isWriteProtected((f.out.path() / "ro.txt").string()));
     EXPECT_FALSE(host::isWriteProtected((f.out.path() / "hidden.txt").string()));
@@ -305,16 +327,15 @@ TEST(UnZipper, DosAttributes) {
 TEST(UnZipper, EntryFailuresOfHandBuiltArchives) {
     Fixture f;
     const std::string zip = writeZip(
-        f.src,
-        testsupport::buildZip({
-            ZipEntrySpec{.name = "v64.txt", .data = "x", .versionNeeded = 64},
-            ZipEntrySpec{.name = "v63.txt", .data = "ok", .versionNeeded = 63},
-            ZipEntrySpec{.name = "badlocal.txt", .data = "x", .badLocalSignature = true},
-            ZipEntrySpec{.name = "method7.txt", .data = "x", .method = 7},
-            ZipEntrySpec{.name = "method99empty.txt", .data = "", .method = 99},
-            ZipEntrySpec{.name = "short.txt", .data = "abc", .uncompressedSize = 10},
-            ZipEntrySpec{.name = "encrypted-empty.txt", .data = "", .flags = 1},
-        }));
+        f.src, testsupport::buildZip({
+                   ZipEntrySpec{.name = "v64.txt", .data = "x", .versionNeeded = 64},
+                   ZipEntrySpec{.name = "v63.txt", .data = "ok", .versionNeeded = 63},
+                   ZipEntrySpec{.name = "badlocal.txt", .data = "x", .badLocalSignature = true},
+                   ZipEntrySpec{.name = "method7.txt", .data = "x", .method = 7},
+                   ZipEntrySpec{.name = "method99empty.txt", .data = "", .method = 99},
+                   ZipEntrySpec{.name = "short.txt", .data = "abc", .uncompressedSize = 10},
+                   ZipEntrySpec{.name = "encrypted-empty.txt", .data = "", .flags = 1},
+               }));
     const auto failed = extract(zip, f.out.str());
     struct Want {
         const char* name;
@@ -338,21 +359,25 @@ TEST(UnZipper, EntryFailuresOfHandBuiltArchives) {
         EXPECT_FALSE(fs::exists(f.out.path() / want[i].name));
     }
     EXPECT_EQ(readFile(f.out.path() / "v63.txt"), "ok");
-    EXPECT_EQ(readFile(f.out.path() / "method99empty.txt"), "");  // size 0: the method is never asked
+    EXPECT_EQ(readFile(f.out.path() / "method99empty.txt"),
+              "");  // size 0: the method is never asked
 }
 
 TEST(UnZipper, NamesFromDosHostsAndUnicodeExtras) {
     Fixture f;
     const std::string zip = writeZip(
-        f.src, testsupport::buildZip({
-                   ZipEntrySpec{.name = "CAFF\x90.TXT", .data = "850"},  // DOS host: CP850 É
-                   ZipEntrySpec{.name = "M\x9B", .data = "ø"},           // CP850 ø (CP437 would give ¢)
-                   ZipEntrySpec{.name = "x.txt", .data = "7075",
-                                .extra = testsupport::infoZipUnicodePath("x.txt", "\xE4\xB8\x83.txt")},
-                   ZipEntrySpec{.name = "y.txt", .data = "554e",
-                                .extra = testsupport::xceedUnicode(std::string("d\0\\\0z\0", 6), 3)},
-                   ZipEntrySpec{.name = "Caff\xC3\xA8.txt", .data = "utf8"},
-               }));
+        f.src,
+        testsupport::buildZip({
+            ZipEntrySpec{.name = "CAFF\x90.TXT", .data = "850"},  // DOS host: CP850 É
+            ZipEntrySpec{.name = "M\x9B", .data = "ø"},           // CP850 ø (CP437 would give ¢)
+            ZipEntrySpec{.name = "x.txt",
+                         .data = "7075",
+                         .extra = testsupport::infoZipUnicodePath("x.txt", "\xE4\xB8\x83.txt")},
+            ZipEntrySpec{.name = "y.txt",
+                         .data = "554e",
+                         .extra = testsupport::xceedUnicode(std::string("d\0\\\0z\0", 6), 3)},
+            ZipEntrySpec{.name = "Caff\xC3\xA8.txt", .data = "utf8"},
+        }));
     EXPECT_TRUE(extract(zip, f.out.str()).empty());
     EXPECT_EQ(readFile(f.out.path() / "CAFF\xC3\x89.TXT"), "850");
     EXPECT_EQ(readFile(f.out.path() / "M\xC3\xB8"), "ø");
@@ -363,9 +388,10 @@ TEST(UnZipper, NamesFromDosHostsAndUnicodeExtras) {
 
 TEST(UnZipper, EndRecordWithZeroEntriesStillListsTheHeadersPresent) {
     Fixture f;
-    const std::string zip = writeZip(f.src, testsupport::buildZip({ZipEntrySpec{.name = "a", .data = "1"},
-                                                                   ZipEntrySpec{.name = "b", .data = "2"}},
-                                                                  {.totalEntries = 0}));
+    const std::string zip = writeZip(
+        f.src, testsupport::buildZip(
+                   {ZipEntrySpec{.name = "a", .data = "1"}, ZipEntrySpec{.name = "b", .data = "2"}},
+                   {.totalEntries = 0}));
     EXPECT_TRUE(extract(zip, f.out.str()).empty());
     EXPECT_EQ(readFile(f.out.path() / "b"), "2");
 }
@@ -374,18 +400,18 @@ TEST(UnZipper, UnsafeNamesAreRefusedAndNothingLandsOutside) {
     Fixture f;
     TempDir outside;
     fs::create_directory_symlink(outside.path(), f.out.path() / "escape");
-    const std::string zip = writeZip(
-        f.src, testsupport::buildZip({
-                   ZipEntrySpec{.name = "../evil1", .data = "x"},
-                   ZipEntrySpec{.name = "a/../../evil2", .data = "x"},
-                   ZipEntrySpec{.name = "..\\evil3", .data = "x"},
-                   ZipEntrySpec{.name = outside.str() + "evil4", .data = "x"},
-                   ZipEntrySpec{.name = "\\\\server\\share\\evil5", .data = "x"},
-                   ZipEntrySpec{.name = "C:\\evil6", .data = "x"},
-                   ZipEntrySpec{.name = "escape/evil7", .data = "x"},
-                   ZipEntrySpec{.name = "escape/sub/evil8", .data = "x"},
-                   ZipEntrySpec{.name = "safe/ok.txt", .data = "fine"},
-               }));
+    const std::string zip =
+        writeZip(f.src, testsupport::buildZip({
+                            ZipEntrySpec{.name = "../evil1", .data = "x"},
+                            ZipEntrySpec{.name = "a/../../evil2", .data = "x"},
+                            ZipEntrySpec{.name = "..\\evil3", .data = "x"},
+                            ZipEntrySpec{.name = outside.str() + "evil4", .data = "x"},
+                            ZipEntrySpec{.name = "\\\\server\\share\\evil5", .data = "x"},
+                            ZipEntrySpec{.name = "C:\\evil6", .data = "x"},
+                            ZipEntrySpec{.name = "escape/evil7", .data = "x"},
+                            ZipEntrySpec{.name = "escape/sub/evil8", .data = "x"},
+                            ZipEntrySpec{.name = "safe/ok.txt", .data = "fine"},
+                        }));
     const auto failed = extract(zip, f.out.str());
     ASSERT_EQ(failed.size(), 8U);
     for (const auto& e : failed) {
@@ -439,28 +465,31 @@ TEST(UnZipper, OpeningFailures) {
     const std::string truncated = whole.substr(0, whole.size() - 30);
     struct Case {
         const char* name;
-        std::string file;        // written to the source folder ("" = not written)
+        std::string file;  // written to the source folder ("" = not written)
         std::string bytes;
-        std::string base;        // base directory
+        std::string base;  // base directory
         const char* cls;
         int code;
         const char* message;
     } cases[] = {
         {"missing", "", "", f.out.str(), "EAbFileNotFound", 21, "File not found"},
         {"empty", "empty.qlzip", "", f.out.str(), "EAbBadStream", 17, "Invalid Stream"},
-        {"cut short", "cut.qlzip", truncated, f.out.str(), "EAbUnhandledType", 28, "Unhandled Archive Type"},
-        {"cut short .zip", "cut.zip", truncated, f.out.str(), "EAbZipInvalid", 24, "Invalid file - not a PKZip file"},
+        {"cut short", "cut.qlzip", truncated, f.out.str(), "EAbUnhandledType", 28,
+         "Unhandled Archive Type"},
+        {"cut short .zip", "cut.zip", truncated, f.out.str(), "EAbZipInvalid", 24,
+         "Invalid file - not a PKZip file"},
         {"text file", "notes.qlzip", std::string(4000, 'n'), f.out.str(), "EAbUnhandledType", 28,
          "Unhandled Archive Type"},
         {"cabinet", "x.qlzip", "MSCF" + std::string(100, '\0'), f.out.str(), "EAbUnhandledType", 28,
          "Unhandled Archive Type"},
-        {"bad directory header", "bad.qlzip", whole.substr(0, whole.find("PK\x01\x02")) + "PK\x01\x09" +
-                                                  whole.substr(whole.find("PK\x01\x02") + 4),
+        {"bad directory header", "bad.qlzip",
+         whole.substr(0, whole.find("PK\x01\x02")) + "PK\x01\x09" +
+             whole.substr(whole.find("PK\x01\x02") + 4),
          f.out.str(), "EAbZipInvalid", 24, "Invalid file - not a PKZip file"},
-        {"spanned", "span.qlzip", std::string("PK\x07\x08", 4) + whole, f.out.str(), "EAbZipInvalid", 24,
-         "Invalid file - not a PKZip file"},
-        {"missing base directory", "ok.qlzip", whole, f.out.str() + "nope/", "EAbNoSuchDirectory", 15,
-         "Directory does not exist"},
+        {"spanned", "span.qlzip", std::string("PK\x07\x08", 4) + whole, f.out.str(),
+         "EAbZipInvalid", 24, "Invalid file - not a PKZip file"},
+        {"missing base directory", "ok.qlzip", whole, f.out.str() + "nope/", "EAbNoSuchDirectory",
+         15, "Directory does not exist"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -487,7 +516,8 @@ TEST(UnZipper, ArchiveWithoutEntriesAndSelfExtractorStubs) {
     archtest::runIn(f.src, "zip -q plain.zip a.txt");
     // A stub in front, offsets as recorded (not adjusted) and adjusted by zip -A.
     f.src.write("stub", "MZ" + std::string(1000, 's'));
-    archtest::runIn(f.src, "cat stub plain.zip > sfx.exe && cp sfx.exe adjusted.exe && zip -q -A adjusted.exe");
+    archtest::runIn(
+        f.src, "cat stub plain.zip > sfx.exe && cp sfx.exe adjusted.exe && zip -q -A adjusted.exe");
     for (const char* name : {"sfx.exe", "adjusted.exe"}) {
         SCOPED_TRACE(name);
         TempDir out;
@@ -505,7 +535,8 @@ TEST(UnZipper, ArchiveWithoutEntriesAndSelfExtractorStubs) {
 
 TEST(UnZipper, BaseDirectoryAppliesToTheOpenArchive) {
     Fixture f;
-    const std::string zip = writeZip(f.src, testsupport::buildZip({ZipEntrySpec{.name = "a.txt", .data = "a"}}));
+    const std::string zip =
+        writeZip(f.src, testsupport::buildZip({ZipEntrySpec{.name = "a.txt", .data = "a"}}));
     TempDir second;
     TAbUnZipper u;
     u.SetBaseDirectory(f.out.str());

@@ -17,10 +17,10 @@ using testsupport::le16;
 using testsupport::le32;
 
 // An end record with `count` entries, a central directory of `cdSize` bytes at `cdOffset`.
-std::string endRecord(std::uint16_t commentLength, std::uint32_t cdOffset = 0, std::uint16_t count = 0,
-                      std::uint32_t cdSize = 0) {
-    return std::string("PK\x05\x06", 4) + le16(0) + le16(0) + le16(count) + le16(count) + le32(cdSize) +
-           le32(cdOffset) + le16(commentLength);
+std::string endRecord(std::uint16_t commentLength, std::uint32_t cdOffset = 0,
+                      std::uint16_t count = 0, std::uint32_t cdSize = 0) {
+    return std::string("PK\x05\x06", 4) + le16(0) + le16(0) + le16(count) + le16(count) +
+           le32(cdSize) + le32(cdOffset) + le16(commentLength);
 }
 
 struct Search {
@@ -35,7 +35,8 @@ Search runSearch(const std::string& file) {
     while (auto w = s.next()) {
         ++r.reads;
         r.largest = std::max(r.largest, w->length);
-        if ((r.at = s.test(core::asBytes(std::string_view(file).substr(w->start, w->length))))) break;
+        if ((r.at = s.test(core::asBytes(std::string_view(file).substr(w->start, w->length)))))
+            break;
     }
     return r;
 }
@@ -49,17 +50,18 @@ TEST(EndRecordSearch, FindsTheRecordWhereItIs) {
     } cases[] = {
         {"no comment: the fast path", filler + endRecord(0), filler.size()},
         {"short comment", filler + endRecord(5) + "hello", filler.size()},
-        {"comment with trailing garbage still fits", filler + endRecord(3) + "abcdefgh", filler.size()},
-        {"comment longer than the file's rest", filler + endRecord(50) + "short", std::nullopt},
-        {"largest comment, found in a later window", filler + endRecord(65535) + std::string(65535, 'c'),
+        {"comment with trailing garbage still fits", filler + endRecord(3) + "abcdefgh",
          filler.size()},
+        {"comment longer than the file's rest", filler + endRecord(50) + "short", std::nullopt},
+        {"largest comment, found in a later window",
+         filler + endRecord(65535) + std::string(65535, 'c'), filler.size()},
         {"record at the very start", endRecord(4) + "abcd", 0},
         {"file shorter than a record", "PK\x05\x06", std::nullopt},
         {"no signature anywhere", filler, std::nullopt},
         // Only the signature nearest the end of a window is tried: a fake one in the comment whose
         // length does not fit hides the real record of the same window.
-        {"fake signature in the comment hides the record", endRecord(30) + std::string("PK\x05\x06", 4) + "\xFF\xFF" +
-                                                               std::string(24, 'z'),
+        {"fake signature in the comment hides the record",
+         endRecord(30) + std::string("PK\x05\x06", 4) + "\xFF\xFF" + std::string(24, 'z'),
          std::nullopt},
     };
     for (const auto& c : cases) {
@@ -88,8 +90,9 @@ TEST(EndRecordSearch, WindowsOverlapBy22BytesAndDouble) {
 
 TEST(CentralDirectory, ReadsTheHeadersPresentNotTheRecordedCount) {
     using testsupport::ZipEntrySpec;
-    const std::string zip = testsupport::buildZip({ZipEntrySpec{.name = "a", .data = "1"}, ZipEntrySpec{.name = "b", .data = "22"}},
-                                                  {.totalEntries = 0});
+    const std::string zip = testsupport::buildZip(
+        {ZipEntrySpec{.name = "a", .data = "1"}, ZipEntrySpec{.name = "b", .data = "22"}},
+        {.totalEntries = 0});
     auto dir = archive::readDirectory(core::asBytes(zip));
     ASSERT_TRUE(dir) << dir.error().message;
     ASSERT_EQ(dir->headers.size(), 2U);
@@ -99,8 +102,9 @@ TEST(CentralDirectory, ReadsTheHeadersPresentNotTheRecordedCount) {
 }
 
 TEST(CentralDirectory, RejectsBrokenDirectories) {
-    const std::string good = testsupport::buildZip({testsupport::ZipEntrySpec{.name = "name.txt", .data = "x"},
-                                                    testsupport::ZipEntrySpec{.name = "second", .data = "y"}});
+    const std::string good =
+        testsupport::buildZip({testsupport::ZipEntrySpec{.name = "name.txt", .data = "x"},
+                               testsupport::ZipEntrySpec{.name = "second", .data = "y"}});
     const std::size_t cd = good.find(std::string("PK\x01\x02", 4));
     const std::size_t cd2 = good.find(std::string("PK\x01\x02", 4), cd + 4);
     struct Case {
@@ -108,13 +112,16 @@ TEST(CentralDirectory, RejectsBrokenDirectories) {
         std::string zip;
         const char* message;
     } cases[] = {
-        {"first header not at the recorded offset", good.substr(0, cd) + "PK\x01\x03" + good.substr(cd + 4),
+        {"first header not at the recorded offset",
+         good.substr(0, cd) + "PK\x01\x03" + good.substr(cd + 4),
          "no central directory header at its offset"},
-        {"bad signature of a later header", good.substr(0, cd2) + "PK\x01\x03" + good.substr(cd2 + 4),
+        {"bad signature of a later header",
+         good.substr(0, cd2) + "PK\x01\x03" + good.substr(cd2 + 4),
          "bad central directory header signature"},
         {"offset past the end record", good.substr(0, good.size() - 6) + le32(0x7FFFFFFF) + le16(0),
          "no central directory header at its offset"},
-        {"name runs into the end record", good.substr(0, cd + 28) + le16(200) + good.substr(cd + 30),
+        {"name runs into the end record",
+         good.substr(0, cd + 28) + le16(200) + good.substr(cd + 30),
          "central directory: short read"},
     };
     for (const auto& c : cases) {
@@ -126,15 +133,16 @@ TEST(CentralDirectory, RejectsBrokenDirectories) {
 }
 
 TEST(CentralDirectory, DataInFrontOfTheArchiveMovesEveryOffset) {
-    const std::string zip =
-        testsupport::buildZip({testsupport::ZipEntrySpec{.name = "a", .data = "1"}}, {.prefix = "STUB"});
+    const std::string zip = testsupport::buildZip(
+        {testsupport::ZipEntrySpec{.name = "a", .data = "1"}}, {.prefix = "STUB"});
     auto dir = archive::readDirectory(core::asBytes(zip));
     ASSERT_TRUE(dir) << dir.error().message;
     EXPECT_EQ(dir->shift, 4);
 }
 
 TEST(LocalHeader, ChecksTheSignature) {
-    const std::string zip = testsupport::buildZip({testsupport::ZipEntrySpec{.name = "abc", .extra = "XXXX"}});
+    const std::string zip =
+        testsupport::buildZip({testsupport::ZipEntrySpec{.name = "abc", .extra = "XXXX"}});
     auto h = archive::parseLocalHeader(core::asBytes(zip).first(30), 0);
     ASSERT_TRUE(h);
     EXPECT_EQ(h->nameLength, 3U);
@@ -146,11 +154,14 @@ TEST(LocalHeader, ChecksTheSignature) {
 }
 
 TEST(ExtraField, WalksBlocksAndStopsAtOneRunningPastTheEnd) {
-    const std::string extra = testsupport::extraBlock(0x5455, "12345") + testsupport::extraBlock(0x7875, "") +
-                              le16(0x0001) + le16(40) + "short";
+    const std::string extra = testsupport::extraBlock(0x5455, "12345") +
+                              testsupport::extraBlock(0x7875, "") + le16(0x0001) + le16(40) +
+                              "short";
     std::vector<std::pair<std::uint16_t, std::string>> seen;
-    archive::forEachExtraBlock(extra, [&](std::uint16_t id, std::string_view d) { seen.emplace_back(id, d); });
-    const std::vector<std::pair<std::uint16_t, std::string>> want = {{0x5455, "12345"}, {0x7875, ""}};
+    archive::forEachExtraBlock(
+        extra, [&](std::uint16_t id, std::string_view d) { seen.emplace_back(id, d); });
+    const std::vector<std::pair<std::uint16_t, std::string>> want = {{0x5455, "12345"},
+                                                                     {0x7875, ""}};
     EXPECT_EQ(seen, want);
 }
 

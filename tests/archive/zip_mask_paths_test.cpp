@@ -32,7 +32,8 @@ TEST(Mask, SelectsEntries) {
         {"\xC3\xA8.txt", "\xC3\xA8.TXT", true},  // bytes beyond ASCII compared as they are
         {"\xC3\xA8.txt", "\xC3\x88.TXT", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(archive::matchesMask(c.entry, c.mask), c.match) << c.entry << " ~ " << c.mask;
+    for (const auto& c : cases)
+        EXPECT_EQ(archive::matchesMask(c.entry, c.mask), c.match) << c.entry << " ~ " << c.mask;
 }
 
 TEST(OutputPath, KeepsFoldersBelowTheBase) {

@@ -9,13 +9,16 @@ namespace {
 TEST(PlatformFiles, LocalTimeRoundTrip) {
     testsupport::TempDir dir;
     const std::string f = dir.write("t.txt", "t").string();
-    const host::LocalDateTime cases[] = {{1980, 1, 1, 0, 0, 0}, {2021, 7, 14, 9, 30, 42}, {2099, 12, 31, 23, 59, 58}};
+    const host::LocalDateTime cases[] = {
+        {1980, 1, 1, 0, 0, 0}, {2021, 7, 14, 9, 30, 42}, {2099, 12, 31, 23, 59, 58}};
     for (const auto& want : cases) {
         ASSERT_TRUE(host::setFileTimeLocal(f, want));
         host::LocalDateTime got;
         ASSERT_TRUE(host::fileTimeLocal(f, got));
-        EXPECT_EQ((std::vector<int>{got.year, got.month, got.day, got.hour, got.minute, got.second}),
-                  (std::vector<int>{want.year, want.month, want.day, want.hour, want.minute, want.second}));
+        EXPECT_EQ(
+            (std::vector<int>{got.year, got.month, got.day, got.hour, got.minute, got.second}),
+            (std::vector<int>{want.year, want.month, want.day, want.hour, want.minute,
+                              want.second}));
     }
     EXPECT_FALSE(host::setFileTimeLocal(dir.str() + "missing", cases[0]));
 }

@@ -12,8 +12,10 @@ namespace testsupport {
 std::string shellQuote(std::string_view text) {
     std::string out = "'";
     for (char c : text) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }
@@ -31,6 +33,8 @@ int runShell(const std::string& command, std::string* output) {
     return rc == -1 ? -1 : (rc >> 8) & 0xFF;
 }
 
-bool haveTool(std::string_view name) { return runShell("command -v " + shellQuote(name)) == 0; }
+bool haveTool(std::string_view name) {
+    return runShell("command -v " + shellQuote(name)) == 0;
+}
 
 }  // namespace testsupport

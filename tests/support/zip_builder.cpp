@@ -4,13 +4,18 @@
 
 namespace testsupport {
 
-std::string le16(std::uint16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
-std::string le32(std::uint32_t v) { return le16(static_cast<std::uint16_t>(v)) + le16(static_cast<std::uint16_t>(v >> 16)); }
+std::string le16(std::uint16_t v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+}
+std::string le32(std::uint32_t v) {
+    return le16(static_cast<std::uint16_t>(v)) + le16(static_cast<std::uint16_t>(v >> 16));
+}
 
 namespace {
 
 std::uint32_t crcOf(std::string_view s) {
-    return static_cast<std::uint32_t>(::crc32(0L, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
+    return static_cast<std::uint32_t>(
+        ::crc32(0L, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
 }
 
 }  // namespace
@@ -34,16 +39,17 @@ std::string buildZip(const std::vector<ZipEntrySpec>& entries, const ZipEndSpec&
     for (const ZipEntrySpec& e : entries) {
         const std::uint32_t offset = static_cast<std::uint32_t>(out.size() - end.prefix.size());
         const std::uint32_t crc = e.crc.value_or(crcOf(e.data));
-        const std::uint32_t usize = e.uncompressedSize.value_or(static_cast<std::uint32_t>(e.data.size()));
+        const std::uint32_t usize =
+            e.uncompressedSize.value_or(static_cast<std::uint32_t>(e.data.size()));
         const auto csize = static_cast<std::uint32_t>(e.data.size());
-        const std::string common = le16(e.versionNeeded) + le16(e.flags) + le16(e.method) + le16(e.dosTime) +
-                                   le16(e.dosDate) + le32(crc) + le32(csize) + le32(usize) +
-                                   le16(static_cast<std::uint16_t>(e.name.size())) +
+        const std::string common = le16(e.versionNeeded) + le16(e.flags) + le16(e.method) +
+                                   le16(e.dosTime) + le16(e.dosDate) + le32(crc) + le32(csize) +
+                                   le32(usize) + le16(static_cast<std::uint16_t>(e.name.size())) +
                                    le16(static_cast<std::uint16_t>(e.extra.size()));
-        out += (e.badLocalSignature ? std::string("PK\x05\x05", 4) : std::string("PK\x03\x04", 4)) + common + e.name +
-               e.extra + e.data;
-        central += std::string("PK\x01\x02", 4) + le16(e.versionMadeBy) + common + le16(0) + le16(0) + le16(0) +
-                   le32(e.externalAttributes) + le32(offset) + e.name + e.extra;
+        out += (e.badLocalSignature ? std::string("PK\x05\x05", 4) : std::string("PK\x03\x04", 4)) +
+               common + e.name + e.extra + e.data;
+        central += std::string("PK\x01\x02", 4) + le16(e.versionMadeBy) + common + le16(0) +
+                   le16(0) + le16(0) + le32(e.externalAttributes) + le32(offset) + e.name + e.extra;
     }
     const auto cdOffset = static_cast<std::uint32_t>(out.size() - end.prefix.size());
     const auto count = end.totalEntries.value_or(static_cast<std::uint16_t>(entries.size()));

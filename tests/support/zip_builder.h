@@ -20,8 +20,8 @@ struct ZipEntrySpec {
     std::uint16_t dosTime = 0x6000;  // 12:00:00
     std::uint16_t dosDate = 0x5A21;  // 2025-01-01
     std::uint32_t externalAttributes = 0x20;
-    std::string extra;  // central and local extra field
-    std::optional<std::uint32_t> crc;  // defaults to the CRC-32 of data
+    std::string extra;                              // central and local extra field
+    std::optional<std::uint32_t> crc;               // defaults to the CRC-32 of data
     std::optional<std::uint32_t> uncompressedSize;  // defaults to data.size()
     bool badLocalSignature = false;
 };
@@ -37,7 +37,8 @@ std::string buildZip(const std::vector<ZipEntrySpec>& entries, const ZipEndSpec&
 // An extra block: 2-byte id, 2-byte length, data.
 std::string extraBlock(std::uint16_t id, std::string_view data);
 // Info-ZIP Unicode Path (0x7075) for `rawName`: version 1, CRC-32 of the raw name, UTF-8 name.
-std::string infoZipUnicodePath(std::string_view rawName, std::string_view utf8, bool staleCrc = false);
+std::string infoZipUnicodePath(std::string_view rawName, std::string_view utf8,
+                               bool staleCrc = false);
 // Xceed Unicode (0x554E): "NUCX", character count, UTF-16LE name.
 std::string xceedUnicode(std::string_view utf16le, std::uint32_t characters);
 

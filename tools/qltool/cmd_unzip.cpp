@@ -32,7 +32,8 @@ int qltool_unzip(int argc, char** argv) {
         rc = 2;
     }
     for (const archive::FailedEntry& f : unzipper.FailedEntries())
-        std::printf("FAILED %s: %s %d %s\n", f.name.c_str(), f.className.c_str(), f.code, f.message.c_str());
+        std::printf("FAILED %s: %s %d %s\n", f.name.c_str(), f.className.c_str(), f.code,
+                    f.message.c_str());
     if (rc == 0 && !unzipper.FailedEntries().empty()) rc = 1;
     unzipper.CloseArchive();
     return rc;

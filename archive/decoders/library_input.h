@@ -9,11 +9,11 @@
 
 namespace archive {
 
-class InputBuffer {
-public:
+class LibraryInput {
+  public:
     static constexpr std::size_t kSize = 64 * 1024;
 
-    explicit InputBuffer(ByteSource& source) : m_source(source) {}
+    explicit LibraryInput(ByteSource& source) : m_source(source) {}
     // Refills when everything was consumed; false with `error` set when the source failed.
     // exhausted() tells whether the compressed data has ended.
     bool refill(std::size_t unconsumed, DecodeError& error) {
@@ -31,7 +31,7 @@ public:
     std::byte* data() { return m_data.data(); }
     std::size_t filled() const { return m_filled; }
 
-private:
+  private:
     ByteSource& m_source;
     std::array<std::byte, kSize> m_data{};
     std::size_t m_filled = 0;
