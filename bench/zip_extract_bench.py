@@ -58,16 +58,17 @@ def make_tree(root, size_mb, files, seed=1):
 
 
 def run_measured(argv):
-    """Wall seconds and peak RSS (KiB) of one child process. GNU time reports the peak: a child
-    forked from this interpreter would count the interpreter's own pages as well."""
-    with tempfile.NamedTemporaryFile("r") as rss:
+    """Wall seconds, CPU seconds (user + system) and peak RSS (KiB) of one child process. GNU time
+    reports them: a child forked from this interpreter would count the interpreter's own pages."""
+    with tempfile.NamedTemporaryFile("r") as report:
         start = time.perf_counter()
-        code = subprocess.call(["/usr/bin/time", "-q", "-f", "%M", "-o", rss.name] + argv,
+        code = subprocess.call(["/usr/bin/time", "-q", "-f", "%U %S %M", "-o", report.name] + argv,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wall = time.perf_counter() - start
         if code != 0:
             sys.exit("%s failed with %d" % (" ".join(argv), code))
-        return wall, int(rss.read().split()[-1])
+        user, system, rss = report.read().split()[-3:]
+        return wall, float(user) + float(system), int(rss)
 
 
 def tools_for(qltool, package, out):
@@ -82,6 +83,7 @@ def tools_for(qltool, package, out):
 def compare(name, qltool, package, work, peers, rounds):
     names = ["qltool unzip"] + peers
     times = {n: [] for n in names}
+    cpu = {n: [] for n in names}
     peak = {n: 0 for n in names}
     for r in range(rounds):
         order = names[r % len(names):] + names[: r % len(names)]
@@ -89,16 +91,20 @@ def compare(name, qltool, package, work, peers, rounds):
             out = os.path.join(work, "out")
             shutil.rmtree(out, ignore_errors=True)
             os.makedirs(out)
-            wall, rss = run_measured(tools_for(qltool, package, out)[n])
+            wall, seconds, rss = run_measured(tools_for(qltool, package, out)[n])
             times[n].append(wall)
+            cpu[n].append(seconds)
             peak[n] = max(peak[n], rss)
     shutil.rmtree(os.path.join(work, "out"), ignore_errors=True)
     ours = statistics.median(times["qltool unzip"])
+    ours_cpu = statistics.median(cpu["qltool unzip"])
     print("\n%s package (%.1f MB): median of %d rounds" % (name, os.path.getsize(package) / 1e6, rounds))
-    print("  %-14s %9s %14s %10s" % ("tool", "seconds", "qltool/tool", "peak MiB"))
+    print("  %-14s %9s %12s %9s %12s %9s" % ("tool", "wall s", "qltool/tool", "cpu s", "qltool/tool",
+                                            "peak MiB"))
     for n in names:
         m = statistics.median(times[n])
-        print("  %-14s %9.3f %14.2f %10.1f" % (n, m, ours / m, peak[n] / 1024))
+        c = statistics.median(cpu[n])
+        print("  %-14s %9.3f %12.2f %9.3f %12.2f %9.1f" % (n, m, ours / m, c, ours_cpu / c, peak[n] / 1024))
 
 
 def main():
@@ -108,6 +114,7 @@ def main():
     ap.add_argument("--size-mb", type=int, default=300)
     ap.add_argument("--files", type=int, default=5000)
     ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--packages", default="deflate,bzip2,lzma", help="which comparisons to run")
     args = ap.parse_args()
     qltool = os.path.abspath(args.qltool)
     work = os.path.abspath(args.work)
@@ -126,10 +133,15 @@ def main():
         if not os.path.exists(path):
             subprocess.run(cmd + [path, "1.2.3"], cwd=tree, check=True, stdout=subprocess.DEVNULL)
     pk = {k: os.path.join(work, v[0]) for k, v in packages.items()}
-    compare("Deflate (Info-ZIP zip -r)", qltool, pk["Deflate (Info-ZIP zip -r)"], work,
-            ["unzip -qo", "7z x -y", "bsdtar -xf"], args.rounds)
-    compare("BZip2 (7z -tzip -mm=BZip2)", qltool, pk["BZip2 (7z -tzip -mm=BZip2)"], work, ["7z x -y"], args.rounds)
-    compare("LZMA (7z -tzip -mm=LZMA)", qltool, pk["LZMA (7z -tzip -mm=LZMA)"], work, ["7z x -y"], args.rounds)
+    wanted = args.packages.split(",")
+    if "deflate" in wanted:
+        compare("Deflate (Info-ZIP zip -r)", qltool, pk["Deflate (Info-ZIP zip -r)"], work,
+                ["unzip -qo", "7z x -y", "bsdtar -xf"], args.rounds)
+    if "bzip2" in wanted:
+        compare("BZip2 (7z -tzip -mm=BZip2)", qltool, pk["BZip2 (7z -tzip -mm=BZip2)"], work, ["7z x -y"],
+                args.rounds)
+    if "lzma" in wanted:
+        compare("LZMA (7z -tzip -mm=LZMA)", qltool, pk["LZMA (7z -tzip -mm=LZMA)"], work, ["7z x -y"], args.rounds)
 
 
 if __name__ == "__main__":
