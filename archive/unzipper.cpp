@@ -37,22 +37,6 @@ ErrorClass classify(const std::exception& e, int& code) {
     return ErrorClass::Other;
 }
 
-// True when `path`, once every link in the part that exists is followed, stays below `base`.
-bool staysBelow(const fs::path& base, const fs::path& path) {
-    std::error_code ec;
-    const fs::path b = fs::weakly_canonical(base, ec);
-    if (ec) return false;
-    const fs::path p = fs::weakly_canonical(path, ec);
-    if (ec) return false;
-    auto bi = b.begin();
-    auto pi = p.begin();
-    for (; bi != b.end(); ++bi, ++pi) {
-        if (bi->empty()) continue;  // the trailing "" of a path ending in a separator
-        if (pi == p.end() || *bi != *pi) return false;
-    }
-    return true;
-}
-
 // The entry's compressed bytes, decrypted as they are read when the entry is encrypted (its
 // 12-byte encryption header skipped).
 class EntryBytes {
@@ -101,6 +85,8 @@ void TAbUnZipper::CloseArchive() {
 
 void TAbUnZipper::ExtractFiles(const std::string& mask) {
     if (!m_archive) raise(ZipFailure::NoArchive);
+    const std::string& base = m_archive->BaseDirectory();
+    m_folders.emplace(base.empty() ? fs::path(".") : fs::path(base));
     for (const TAbZipItem& item : m_archive->Items()) {
         if (!matchesMask(item.FileName, mask)) continue;
         if (item.IsDirectory() && !ExtractOptions.has(TAbExtractOption::eoCreateDirs)) continue;
@@ -119,11 +105,11 @@ void TAbUnZipper::extractItem(const TAbZipItem& item) {
         return;
     }
     // A folder that cannot be made stops the whole extraction.
-    makeFolders(path.parent_path());
+    m_folders->make(path.parent_path());
     try {
         if (item.IsDirectory()) {
             // A folder keeps its own time, and read-only would stop its files being made on POSIX.
-            makeFolders(path);
+            m_folders->make(path);
         } else {
             extractFile(item, path.string());
         }
@@ -132,7 +118,7 @@ void TAbUnZipper::extractItem(const TAbZipItem& item) {
     }
 }
 
-std::filesystem::path TAbUnZipper::outputPath(const TAbZipItem& item) const {
+std::filesystem::path TAbUnZipper::outputPath(const TAbZipItem& item) {
     const PathMode mode = ExtractOptions.has(TAbExtractOption::eoRestorePath)
                               ? PathMode::RestorePath
                               : PathMode::NameOnly;
@@ -141,15 +127,9 @@ std::filesystem::path TAbUnZipper::outputPath(const TAbZipItem& item) const {
     const std::string& base = m_archive->BaseDirectory();
     const fs::path root = base.empty() ? fs::path(".") : fs::path(base);
     fs::path path = root / *rel;
-    if (!staysBelow(root, path))
+    if (!m_folders->staysBelow(path))
         throw EAbUnsafePath("Unsafe entry name - outside the base directory", 0);
     return path;
-}
-
-void TAbUnZipper::makeFolders(const std::filesystem::path& folder) {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) throw EInOutError(ec.message(), ec.value());
 }
 
 bool TAbUnZipper::confirmOverwrite(const TAbZipItem& item, const std::string& out) {

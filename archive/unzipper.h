@@ -6,9 +6,11 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "archive/output_folders.h"
 #include "archive/zip_archive.h"
 #include "archive/zip_errors.h"
 
@@ -78,9 +80,7 @@ class TAbUnZipper {
   private:
     void extractItem(const TAbZipItem& item);
     // Where the item goes below the base directory; EAbUnsafePath when it would leave it.
-    std::filesystem::path outputPath(const TAbZipItem& item) const;
-    // All missing levels; EInOutError when one cannot be made.
-    static void makeFolders(const std::filesystem::path& folder);
+    std::filesystem::path outputPath(const TAbZipItem& item);
     bool confirmOverwrite(const TAbZipItem& item, const std::string& out);
     void extractFile(const TAbZipItem& item, const std::string& out);
     void report(const TAbZipItem& item, const std::exception& e);
@@ -91,6 +91,7 @@ class TAbUnZipper {
     std::string m_fileName;
     std::unique_ptr<TAbZipArchive> m_archive;
     std::vector<FailedEntry> m_failed;
+    std::optional<OutputFolders> m_folders;  // of the running ExtractFiles
 };
 
 }  // namespace archive
