@@ -28,12 +28,7 @@ TAbZipArchive::TAbZipArchive(const std::string& fileName, const std::string& bas
     }
     SetBaseDirectory(baseDirectory);
 
-    FileProbe probe{m_file.size(), [this](std::uint64_t offset, std::size_t length) {
-                        std::vector<std::byte> out(length);
-                        out.resize(m_file.readAt(offset, out));
-                        return out;
-                    }};
-    m_kind = detectArchiveKind(fileName, probe);
+    m_kind = detectArchiveKind(fileName, probe());
     switch (m_kind) {
         case ArchiveKind::Zip:
         case ArchiveKind::SelfExtractingZip:
@@ -53,6 +48,14 @@ TAbZipArchive::TAbZipArchive(const std::string& fileName, const std::string& bas
     }
 }
 
+FileProbe TAbZipArchive::probe() {
+    return {m_file.size(), [this](std::uint64_t offset, std::size_t length) {
+                std::vector<std::byte> out(length);
+                out.resize(m_file.readAt(offset, out));
+                return out;
+            }};
+}
+
 void TAbZipArchive::SetBaseDirectory(const std::string& dir) {
     std::string base = normaliseBaseDirectory(dir);
     std::error_code ec;
@@ -61,12 +64,7 @@ void TAbZipArchive::SetBaseDirectory(const std::string& dir) {
 }
 
 void TAbZipArchive::readDirectory(const NameCodePages& pages) {
-    FileProbe probe{m_file.size(), [this](std::uint64_t offset, std::size_t length) {
-                        std::vector<std::byte> out(length);
-                        out.resize(m_file.readAt(offset, out));
-                        return out;
-                    }};
-    const auto at = findEndRecord(probe);
+    const auto at = findEndRecord(probe());
     if (!at) raise(ZipFailure::ZipInvalid);
     auto end = parseEndRecord(m_file.readExact(*at, kEndRecordSize), *at);
     if (!end) raise(ZipFailure::ZipInvalid);

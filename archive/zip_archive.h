@@ -48,6 +48,8 @@ class TAbZipArchive {
 
   private:
     void readDirectory(const NameCodePages& pages);
+    // The open file as the content tests and the end record search read it.
+    FileProbe probe();
 
     std::string m_fileName;
     std::string m_baseDirectory;
