@@ -48,6 +48,10 @@ std::string readFile(const fs::path& p) {
 
 std::string binaryDir() { return QL_BINARY_DIR; }
 std::string sourceDir() { return QL_SOURCE_DIR; }
-std::string testdataDir() { return QL_TESTDATA_DIR; }
+// QL_TESTDATA_DIR in the environment points elsewhere, for checkouts not beside the material.
+std::string testdataDir() {
+    const char* env = std::getenv("QL_TESTDATA_DIR");
+    return env != nullptr && *env != '\0' ? env : QL_TESTDATA_DIR;
+}
 
 }  // namespace testsupport

@@ -1,0 +1,49 @@
+#include "archive/output_folders.h"
+
+#include <system_error>
+
+#include "archive/zip_errors.h"
+
+namespace archive {
+
+namespace fs = std::filesystem;
+
+OutputFolders::OutputFolders(const fs::path& root) {
+    std::error_code ec;
+    m_root = fs::weakly_canonical(root, ec);
+    if (ec) m_root.clear();  // nothing then counts as below it
+}
+
+bool OutputFolders::resolvesBelow(const fs::path& path) const {
+    if (m_root.empty()) return false;
+    std::error_code ec;
+    const fs::path p = fs::weakly_canonical(path, ec);
+    if (ec) return false;
+    auto pi = p.begin();
+    for (auto ri = m_root.begin(); ri != m_root.end(); ++ri, ++pi) {
+        if (ri->empty()) break;  // the trailing "" of a root ending in a separator
+        if (pi == p.end() || *ri != *pi) return false;
+    }
+    return true;
+}
+
+bool OutputFolders::staysBelow(const fs::path& path) {
+    const std::string parent = path.parent_path().string();
+    if (!m_safe.contains(parent)) {
+        if (!resolvesBelow(path.parent_path())) return false;
+        m_safe.insert(parent);
+    }
+    std::error_code ec;
+    return !fs::is_symlink(path, ec) || resolvesBelow(path);
+}
+
+void OutputFolders::make(const fs::path& folder) {
+    const std::string key = folder.string();
+    if (m_made.contains(key)) return;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) throw EInOutError(ec.message(), ec.value());
+    m_made.insert(key);
+}
+
+}  // namespace archive

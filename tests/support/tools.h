@@ -1,0 +1,16 @@
+// Running the archivers other people use (Info-ZIP zip, 7z) from tests: a command line through
+// the shell, its exit code, and whether a tool is installed at all.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace testsupport {
+
+// Runs `command` with sh -c; its output goes to `output` when given, else is discarded.
+int runShell(const std::string& command, std::string* output = nullptr);
+bool haveTool(std::string_view name);
+// 'text' quoted for sh.
+std::string shellQuote(std::string_view text);
+
+}  // namespace testsupport
