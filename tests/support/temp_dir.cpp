@@ -48,6 +48,16 @@ std::string readFile(const fs::path& p) {
 
 std::string binaryDir() { return QL_BINARY_DIR; }
 std::string sourceDir() { return QL_SOURCE_DIR; }
-std::string testdataDir() { return QL_TESTDATA_DIR; }
+// The shared material sits beside the checkout; a checkout in a deeper folder (a worktree)
+// finds it in the nearest parent folder that has it.
+std::string testdataDir() {
+    std::error_code ec;
+    if (fs::is_directory(QL_TESTDATA_DIR, ec)) return QL_TESTDATA_DIR;
+    for (fs::path p = fs::path(QL_SOURCE_DIR).parent_path(); !p.empty(); p = p.parent_path()) {
+        if (fs::is_directory(p / "shared" / "testdata", ec)) return (p / "shared" / "testdata").string();
+        if (p == p.root_path()) break;
+    }
+    return QL_TESTDATA_DIR;
+}
 
 }  // namespace testsupport

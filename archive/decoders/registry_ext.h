@@ -1,0 +1,5 @@
+// The constructors of the decoders beyond stored, deflate, bzip2 and LZMA, one per method, for
+// the factory makeDecoder to call: each takes the entry's parameters and its compressed bytes.
+#pragma once
+
+#include "archive/decoders/deflate64.h"
