@@ -3,3 +3,4 @@
 #pragma once
 
 #include "archive/decoders/deflate64.h"
+#include "archive/decoders/ppmd8.h"
