@@ -4,3 +4,4 @@
 
 #include "archive/decoders/deflate64.h"
 #include "archive/decoders/ppmd8.h"
+#include "archive/decoders/implode.h"
