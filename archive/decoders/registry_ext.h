@@ -5,3 +5,4 @@
 #include "archive/decoders/deflate64.h"
 #include "archive/decoders/ppmd8.h"
 #include "archive/decoders/implode.h"
+#include "archive/decoders/shrink.h"
