@@ -6,3 +6,4 @@
 #include "archive/decoders/ppmd8.h"
 #include "archive/decoders/implode.h"
 #include "archive/decoders/shrink.h"
+#include "archive/decoders/reduce.h"
