@@ -7,3 +7,4 @@
 #include "archive/decoders/implode.h"
 #include "archive/decoders/shrink.h"
 #include "archive/decoders/reduce.h"
+#include "archive/decoders/wavpack.h"
