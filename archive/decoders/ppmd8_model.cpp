@@ -406,7 +406,7 @@ Ppmd8Model::Ref Ppmd8Model::createSuccessors(bool skip, Ref s1, Ref c) {
             }
         } else {
             s = oneState(c);
-            freq(s) = static_cast<std::uint8_t>(freq(s) + ((numStats(suffix(c)) == 0) & (freq(s) < 24)));
+            freq(s) = static_cast<std::uint8_t>(freq(s) + (numStats(suffix(c)) == 0 && freq(s) < 24 ? 1 : 0));
         }
         const Ref succ = successor(s);
         if (succ != upBranch) {

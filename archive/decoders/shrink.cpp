@@ -5,6 +5,8 @@
 // - every code after the first adds a string to the table: the previous code's string plus
 //   the first byte of the current one, at the lowest free code; a code that is not yet in the
 //   table can only be that very code (the previous string plus its own first byte).
+// - after a partial clear a new string's prefix may be a code that was just freed; when that
+//   code is taken again, the strings built on it continue from its new string.
 #include "archive/decoders/shrink.h"
 
 #include <algorithm>
@@ -64,7 +66,17 @@ private:
 bool ShrinkDecoder::expand(unsigned code) {
     m_string.clear();
     for (unsigned steps = 0; code >= 256; ++steps) {
-        if (steps >= kTableSize || m_prefix[code] == kUnused) return false;
+        if (steps >= kTableSize) return false;
+        if (m_prefix[code] == kUnused) {
+            // Only the code this step is about to define may be missing: the previous string
+            // plus its own first byte (LZW's "KwKwK"; after a partial clear it can also sit
+            // inside another code's chain).
+            if (code != m_nextFree || m_prev < 0 || m_nextFree >= kTableSize) return false;
+            m_string.push_back(m_prevString.front());
+            m_string.insert(m_string.end(), m_prevString.rbegin(), m_prevString.rend());
+            std::reverse(m_string.begin(), m_string.end());
+            return true;
+        }
         m_string.push_back(m_suffix[code]);
         code = static_cast<unsigned>(m_prefix[code]);
     }
@@ -101,14 +113,10 @@ core::Result<core::Ok, DecodeError> ShrinkDecoder::nextString() {
         }
         if (m_prev < 0) {
             if (code > 255) return error("the first code is not a byte");
-        } else if (defined(code)) {
-            if (!expand(code)) return error("invalid code " + std::to_string(code));
-        } else if (code == m_nextFree) {
-            // The string being defined right now: the previous string and its first byte.
-            m_string = m_prevString;
-            m_string.push_back(m_prevString.front());
-        } else {
+        } else if (!defined(code) && code != m_nextFree) {
             return error("code " + std::to_string(code) + " is not in the table");
+        } else if (!expand(code)) {
+            return error("invalid code " + std::to_string(code));
         }
         if (m_prev < 0) {
             m_string.assign(1, static_cast<std::uint8_t>(code));
