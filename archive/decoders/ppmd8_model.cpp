@@ -716,7 +716,7 @@ void Ppmd8Model::nextContext() {
     }
 }
 
-void Ppmd8Model::update1() {
+[[gnu::always_inline]] inline void Ppmd8Model::update1() {
     Ref s = m_foundState;
     freq(s) = static_cast<std::uint8_t>(freq(s) + 4);
     setSummFreq(m_minContext, summFreq(m_minContext) + 4u);
@@ -728,7 +728,7 @@ void Ppmd8Model::update1() {
     nextContext();
 }
 
-void Ppmd8Model::update1First() {
+[[gnu::always_inline]] inline void Ppmd8Model::update1First() {
     m_prevSuccess = 2u * freq(m_foundState) >= summFreq(m_minContext);
     m_runLength += static_cast<std::int32_t>(m_prevSuccess);
     setSummFreq(m_minContext, summFreq(m_minContext) + 4u);
@@ -737,7 +737,7 @@ void Ppmd8Model::update1First() {
     nextContext();
 }
 
-void Ppmd8Model::updateBin() {
+[[gnu::always_inline]] inline void Ppmd8Model::updateBin() {
     freq(m_foundState) = static_cast<std::uint8_t>(freq(m_foundState) + (freq(m_foundState) < 196));
     m_prevSuccess = 1;
     ++m_runLength;
@@ -753,7 +753,7 @@ void Ppmd8Model::update2() {
     m_minContext = m_maxContext;
 }
 
-std::uint16_t& Ppmd8Model::binSumm() {
+[[gnu::always_inline]] inline std::uint16_t& Ppmd8Model::binSumm() {
     const unsigned f = std::max<unsigned>(freq(oneState(m_minContext)), 1);
     const unsigned col = m_ns2BSIndex[numStats(suffix(m_minContext))] + m_prevSuccess +
                          flags(m_minContext) + ((m_runLength >> 26) & 0x20);
@@ -770,7 +770,8 @@ bool Ppmd8Model::startDecoding(InputBuffer& in) {
     return m_code < 0xFFFFFFFF;
 }
 
-void Ppmd8Model::decodeRange(InputBuffer& in, std::uint32_t start, std::uint32_t size) {
+[[gnu::always_inline]] inline void Ppmd8Model::decodeRange(InputBuffer& in, std::uint32_t start,
+                                                       std::uint32_t size) {
     start *= m_range;
     m_low += start;
     m_code -= start;
@@ -788,11 +789,14 @@ void Ppmd8Model::decodeRange(InputBuffer& in, std::uint32_t start, std::uint32_t
     }
 }
 
-int Ppmd8Model::decodeSymbol(InputBuffer& in) {
+void Ppmd8Model::newMask() {
     if (++m_maskGen == 0) {
         m_maskStamp.fill(0);
         m_maskGen = 1;
     }
+}
+
+int Ppmd8Model::decodeSymbol(InputBuffer& in) {
     if (numStats(m_minContext) != 0) {
         Ref s = stats(m_minContext);
         const std::uint32_t count = threshold(summFreq(m_minContext));
@@ -818,6 +822,7 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         }
         if (count >= summFreq(m_minContext)) return kDataError;
         decodeRange(in, hiCnt, summFreq(m_minContext) - hiCnt);
+        newMask();
         for (Ref t = stats(m_minContext); t <= s; t += kStateSize) m_maskStamp[symbol(t)] = m_maskGen;
     } else {
         std::uint16_t& prob = binSumm();
@@ -834,6 +839,7 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         decodeRange(in, prob, kBinScale - prob);
         prob = static_cast<std::uint16_t>(prob - probMean(prob));
         m_initEsc = kExpEscape[prob >> 10];
+        newMask();
         m_maskStamp[symbol(oneState(m_minContext))] = m_maskGen;
         m_prevSuccess = 0;
     }
@@ -852,10 +858,13 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         std::uint32_t hiCnt = 0;
         unsigned n = 0;
         Ref s = stats(m_minContext);
-        for (unsigned k = 0; k < total && n != wanted; ++k, s += kStateSize) {
-            if (m_maskStamp[symbol(s)] == m_maskGen) continue;
-            hiCnt += freq(s);
-            m_candidates[n++] = s;
+        for (unsigned k = 0; k < total; ++k, s += kStateSize) {
+            // Branch-free: whether a symbol is masked is not predictable.
+            const std::uint32_t keep = 0u - static_cast<std::uint32_t>(m_maskStamp[symbol(s)] != m_maskGen);
+            hiCnt += freq(s) & keep;
+            m_candidates[n] = s;
+            n += keep & 1u;
+            if (n == wanted) break;
         }
         if (n != wanted) return kDataError;
 

@@ -162,6 +162,7 @@ private:
     // Symbols already excluded while escaping to shorter contexts: masked when equal to m_maskGen.
     std::array<std::uint32_t, 256> m_maskStamp{};
     std::uint32_t m_maskGen = 0;
+    void newMask();
     std::array<Ref, 256> m_candidates{};
 };
 
