@@ -33,7 +33,7 @@ std::vector<Input> inputs() {
     for (std::size_t i = 0; i < dle.size(); i += 7) dle[i] = 'x';
     return {
         {"one byte", "A"},
-        {"mixed", mixedSample(400'000, 5)},
+        {"mixed", mixedSample(150'000, 5)},
         {"noise", noise},
         {"long run", std::string(100'000, 'z')},
         {"window edge", edge},
