@@ -3,4 +3,5 @@
 #pragma once
 
 #include "host/platform/files.h"
+#include "host/platform/large_memory.h"
 #include "host/platform/socket.h"

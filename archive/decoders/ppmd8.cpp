@@ -40,6 +40,7 @@ core::Result<core::Ok, DecodeError> PpmdDecoder::start() {
     if (order < Ppmd8Model::kMinOrder) return error("model order 1 is below the minimum of 2");
     if (restore > 1) return error("restoration method " + std::to_string(restore) + " is not supported");
     m_model.emplace(memory, order, static_cast<Ppmd8Model::Restore>(restore));
+    if (!m_model->ok()) return error("cannot get the model's " + std::to_string(memory >> 20) + " MiB of memory");
     if (!m_model->startDecoding(m_input)) return error("invalid start of the range-coded data");
     if (m_input.overrun()) return inputError();
     return core::Ok{};

@@ -39,7 +39,9 @@ void storeLink(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
 Ppmd8Model::Ppmd8Model(std::uint32_t memoryBytes, unsigned maxOrder, Restore restore)
     : m_size(memoryBytes), m_alignOffset(4 - (memoryBytes & 3)), m_maxOrder(maxOrder), m_restore(restore) {
     // The arena, plus a zeroed guard unit after its end.
-    m_mem.assign(std::size_t{m_alignOffset} + m_size + 2 * kUnitSize, 0);
+    m_arena = host::LargeMemory(std::size_t{m_alignOffset} + m_size + 2 * kUnitSize);
+    m_mem = m_arena.data();
+    if (m_mem == nullptr) return;
 
     // Block sizes in units for each free-list index: 1-4 by 1, then by 2, 3 and 4 up to 128.
     unsigned k = 0;
@@ -858,13 +860,20 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         std::uint32_t hiCnt = 0;
         unsigned n = 0;
         Ref s = stats(m_minContext);
-        for (unsigned k = 0; k < total; ++k, s += kStateSize) {
-            // Branch-free: whether a symbol is masked is not predictable.
-            const std::uint32_t keep = 0u - static_cast<std::uint32_t>(m_maskStamp[symbol(s)] != m_maskGen);
-            hiCnt += freq(s) & keep;
-            m_candidates[n] = s;
-            n += keep & 1u;
-            if (n == wanted) break;
+        {
+            // Branch-free (whether a symbol is masked is not predictable), with everything the
+            // loop reads in locals: the stores to m_candidates could alias the members.
+            const std::uint8_t* mem = m_mem;
+            const std::uint32_t* stamp = m_maskStamp.data();
+            const std::uint32_t gen = m_maskGen;
+            Ref* cand = m_candidates.data();
+            for (unsigned k = 0; k < total; ++k, s += kStateSize) {
+                const std::uint32_t keep = 0u - static_cast<std::uint32_t>(stamp[mem[s]] != gen);
+                hiCnt += mem[s + 1] & keep;
+                cand[n] = s;
+                n += keep & 1u;
+                if (n == wanted) break;
+            }
         }
         if (n != wanted) return kDataError;
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/decoders/input_buffer.h"
+#include "host/platform.h"
 
 namespace archive {
 
@@ -17,8 +18,10 @@ public:
     static constexpr unsigned kMaxOrder = 16;
     enum class Restore { Restart = 0, CutOff = 1 };
 
-    // memoryBytes is the model's whole arena (the parameter word's MiB count).
+    // memoryBytes is the model's whole arena (the parameter word's MiB count). When that much
+    // memory cannot be had, ok() is false and nothing else may be called.
     Ppmd8Model(std::uint32_t memoryBytes, unsigned maxOrder, Restore restore);
+    bool ok() const { return m_mem != nullptr; }
 
     // Reads the range coder's first four bytes; false when they cannot start a stream.
     bool startDecoding(InputBuffer& in);
@@ -45,22 +48,22 @@ private:
     // Stats (32), Suffix (32); a context with one symbol keeps that state in place of SummFreq
     // and Stats. A state is 6 bytes: Symbol, Freq, Successor (32, unaligned). A free block
     // starts with Stamp (32), Next (32) and its size in units NU (32).
-    std::uint8_t* at(Ref r) { return m_mem.data() + r; }
+    std::uint8_t* at(Ref r) { return m_mem + r; }
     std::uint16_t get16(Ref r) const {
         std::uint16_t v;
-        std::memcpy(&v, m_mem.data() + r, 2);
+        std::memcpy(&v, m_mem + r, 2);
         return v;
     }
     std::uint32_t get32(Ref r) const {
         std::uint32_t v;
-        std::memcpy(&v, m_mem.data() + r, 4);
+        std::memcpy(&v, m_mem + r, 4);
         return v;
     }
     void set16(Ref r, std::uint32_t v) {
         const auto w = static_cast<std::uint16_t>(v);
-        std::memcpy(m_mem.data() + r, &w, 2);
+        std::memcpy(m_mem + r, &w, 2);
     }
-    void set32(Ref r, std::uint32_t v) { std::memcpy(m_mem.data() + r, &v, 4); }
+    void set32(Ref r, std::uint32_t v) { std::memcpy(m_mem + r, &v, 4); }
 
     std::uint8_t& numStats(Ref c) { return m_mem[c]; }
     std::uint8_t& flags(Ref c) { return m_mem[c + 1]; }
@@ -84,7 +87,7 @@ private:
         m_mem[s + 1] = v.freq;
         set32(s + 2, v.successor);
     }
-    void copyState(Ref to, Ref from) { std::memmove(at(to), at(from), kStateSize); }
+    void copyState(Ref to, Ref from) { storeState(to, loadState(from)); }
     void swapStates(Ref a, Ref b) {
         const StateValue t = loadState(a);
         copyState(a, b);
@@ -135,7 +138,8 @@ private:
     }
     void decodeRange(InputBuffer& in, std::uint32_t start, std::uint32_t size);
 
-    std::vector<std::uint8_t> m_mem;
+    host::LargeMemory m_arena;
+    std::uint8_t* m_mem = nullptr;  // m_arena's bytes
     std::uint32_t m_size;
     std::uint32_t m_alignOffset;
     unsigned m_maxOrder;
