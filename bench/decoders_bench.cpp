@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -32,7 +32,8 @@ std::string mixedFile(std::size_t size) {
     s.reserve(size);
     std::mt19937 rng(42);
     std::string text;
-    for (const char* f : {"/usr/share/common-licenses/GPL-3", "/usr/share/common-licenses/Apache-2.0"}) {
+    for (const char* f :
+         {"/usr/share/common-licenses/GPL-3", "/usr/share/common-licenses/Apache-2.0"}) {
         std::ifstream in(f, std::ios::binary);
         text.append(std::istreambuf_iterator<char>(in), {});
     }
@@ -44,12 +45,15 @@ std::string mixedFile(std::size_t size) {
     }
     while (s.size() < size) {
         switch (rng() % 8) {
-            case 0: case 1: case 2: {
+            case 0:
+            case 1:
+            case 2: {
                 const std::size_t at = rng() % text.size();
                 s.append(text, at, 20000);
                 break;
             }
-            case 3: case 4: {
+            case 3:
+            case 4: {
                 const std::size_t at = rng() % code.size();
                 s.append(code, at, 30000);
                 break;
@@ -61,7 +65,8 @@ std::string mixedFile(std::size_t size) {
                 s.append(1000 + rng() % 70000, static_cast<char>(rng()));
                 break;
             default:
-                for (int i = 0; i < 5000; ++i) s += std::to_string(i * 37 % 1013) + (i % 9 ? ";" : "\r\n");
+                for (int i = 0; i < 5000; ++i)
+                    s += std::to_string(i * 37 % 1013) + (i % 9 ? ";" : "\r\n");
                 break;
         }
     }
@@ -70,7 +75,7 @@ std::string mixedFile(std::size_t size) {
 }
 
 class MemorySource : public archive::ByteSource {
-public:
+  public:
     explicit MemorySource(const std::string& d) : m_data(d) {}
     core::Result<std::size_t, archive::DecodeError> read(std::span<std::byte> buf) override {
         const std::size_t n = std::min(buf.size(), m_data.size() - m_pos);
@@ -79,12 +84,14 @@ public:
         return n;
     }
 
-private:
+  private:
     const std::string& m_data;
     std::size_t m_pos = 0;
 };
 
-double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+double seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
 
 // Wall time suffers when the machine is shared; CPU time (best of three) is the steadier figure.
 struct Times {
@@ -154,26 +161,29 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "7z (p7zip-full) is needed\n");
         return 2;
     }
-    const fs::path dir = fs::temp_directory_path() / ("ql-decoders-bench-" + std::to_string(::getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("ql-decoders-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     {
         std::ofstream out(dir / "mixed.bin", std::ios::binary);
         const std::string data = mixedFile(mb * 1000 * 1000);
         out.write(data.data(), static_cast<std::streamsize>(data.size()));
     }
-    std::printf("%-10s %9s %9s %9s %10s %9s %9s %10s\n", "method", "packed MB", "ours s", "7z s", "wall ratio",
-                "ours cpu", "7z cpu", "cpu ratio");
+    std::printf("%-10s %9s %9s %9s %10s %9s %9s %10s\n", "method", "packed MB", "ours s", "7z s",
+                "wall ratio", "ours cpu", "7z cpu", "cpu ratio");
     struct Run {
         const char* name;
         const char* option;
-        std::unique_ptr<archive::Decoder> (*make)(const archive::DecoderParams&, archive::ByteSource&);
+        std::unique_ptr<archive::Decoder> (*make)(const archive::DecoderParams&,
+                                                  archive::ByteSource&);
     };
     const Run runs[] = {{"Deflate64", "-mm=Deflate64", archive::makeDeflate64Decoder},
                         {"PPMd", "-mm=PPMd", archive::makePpmdDecoder}};
     int rc = 0;
     for (const auto& r : runs) {
         const std::string zip = (dir / (std::string(r.name) + ".zip")).string();
-        const std::string pack = "7z a -tzip " + std::string(r.option) + " '" + zip + "' '" + (dir / "mixed.bin").string() + "' >/dev/null";
+        const std::string pack = "7z a -tzip " + std::string(r.option) + " '" + zip + "' '" +
+                                 (dir / "mixed.bin").string() + "' >/dev/null";
         if (std::system(pack.c_str()) != 0) return 2;
         std::ifstream in(zip, std::ios::binary);
         const std::string bytes{std::istreambuf_iterator<char>(in), {}};
@@ -182,8 +192,9 @@ int main(int argc, char** argv) {
         const Times ours = timeOurs(r.make, entries->front());
         const Times peer = time7z(zip);
         if (ours.wall < 0 || peer.wall < 0) rc = 1;
-        std::printf("%-10s %9.1f %9.3f %9.3f %9.2fx %9.3f %9.3f %9.2fx\n", r.name, entries->front().data.size() / 1e6,
-                    ours.wall, peer.wall, ours.wall / peer.wall, ours.cpu, peer.cpu, ours.cpu / peer.cpu);
+        std::printf("%-10s %9.1f %9.3f %9.3f %9.2fx %9.3f %9.3f %9.2fx\n", r.name,
+                    entries->front().data.size() / 1e6, ours.wall, peer.wall, ours.wall / peer.wall,
+                    ours.cpu, peer.cpu, ours.cpu / peer.cpu);
     }
     fs::remove_all(dir);
     return rc;

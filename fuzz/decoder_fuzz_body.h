@@ -15,7 +15,7 @@
 namespace fuzzing {
 
 class SpanSource : public archive::ByteSource {
-public:
+  public:
     SpanSource(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
     core::Result<std::size_t, archive::DecodeError> read(std::span<std::byte> buf) override {
         const std::size_t n = std::min(buf.size(), m_size - m_pos);
@@ -24,13 +24,14 @@ public:
         return n;
     }
 
-private:
+  private:
     const std::uint8_t* m_data;
     std::size_t m_size;
     std::size_t m_pos = 0;
 };
 
-using Maker = std::unique_ptr<archive::Decoder> (*)(const archive::DecoderParams&, archive::ByteSource&);
+using Maker = std::unique_ptr<archive::Decoder> (*)(const archive::DecoderParams&,
+                                                    archive::ByteSource&);
 
 struct RunResult {
     std::uint64_t produced = 0;
@@ -38,7 +39,8 @@ struct RunResult {
     bool failed = false;  // the decoder reported an error
 };
 
-inline RunResult runDecoder(Maker make, std::uint16_t method, const std::uint8_t* data, std::size_t size) {
+inline RunResult runDecoder(Maker make, std::uint16_t method, const std::uint8_t* data,
+                            std::size_t size) {
     RunResult result;
     if (size < 3) return result;
     archive::DecoderParams params;

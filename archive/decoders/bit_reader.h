@@ -12,7 +12,7 @@
 namespace archive {
 
 class BitReader {
-public:
+  public:
     explicit BitReader(InputBuffer& in) : m_in(in) {}
 
     // At least 57 bits are in the buffer after this (zeros past the end of the data).
@@ -59,7 +59,7 @@ public:
     bool overrun() const { return m_overrun; }
     InputBuffer& input() { return m_in; }
 
-private:
+  private:
     static std::uint64_t byteswap(std::uint64_t v) {
         std::uint64_t r = 0;
         for (int i = 0; i < 8; ++i) r = (r << 8) | ((v >> (8 * i)) & 0xFF);

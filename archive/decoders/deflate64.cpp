@@ -22,35 +22,34 @@ namespace {
 constexpr std::size_t kWindow = 64 * 1024;
 constexpr std::size_t kWindowMask = kWindow - 1;
 
-constexpr std::array<std::uint16_t, 29> kLengthBase = {
-    3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-    31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 3};
-constexpr std::array<std::uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1,
-                                                       1, 1, 2, 2, 2, 2, 3, 3, 3, 3,
-                                                       4, 4, 4, 4, 5, 5, 5, 5, 16};
+constexpr std::array<std::uint16_t, 29> kLengthBase = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                                       15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                                       67, 83, 99, 115, 131, 163, 195, 227, 3};
+constexpr std::array<std::uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 16};
 constexpr std::array<std::uint16_t, 32> kDistBase = {
     1,    2,    3,    4,    5,    7,     9,     13,    17,    25,   33,
     49,   65,   97,   129,  193,  257,   385,   513,   769,   1025, 1537,
     2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577, 32769, 49153};
-constexpr std::array<std::uint8_t, 32> kDistExtra = {0, 0, 0, 0, 1, 1, 2,  2,  3,  3,  4,
-                                                     4, 5, 5, 6, 6, 7, 7,  8,  8,  9,  9,
+constexpr std::array<std::uint8_t, 32> kDistExtra = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3, 4,
+                                                     4,  5,  5,  6,  6,  7,  7,  8,  8,  9, 9,
                                                      10, 10, 11, 11, 12, 12, 13, 13, 14, 14};
 // RFC 1951 3.2.7: the order in which the code length code's lengths are sent.
 constexpr std::array<std::uint8_t, 19> kCodeLengthOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                            11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 class Deflate64Decoder final : public StreamDecoder {
-public:
+  public:
     Deflate64Decoder(const DecoderParams& params, ByteSource& source)
         : StreamDecoder("Deflate64", params.uncompressedSize),
           m_input(source),
           m_bits(m_input),
           m_window(kWindow) {}
 
-protected:
+  protected:
     core::Result<std::size_t, DecodeError> produce(std::span<std::byte> out) override;
 
-private:
+  private:
     enum class State { BlockHeader, Stored, Codes, Done };
 
     core::Result<State, DecodeError> readBlockHeader();
@@ -89,7 +88,8 @@ core::Result<std::size_t, DecodeError> Deflate64Decoder::produce(std::span<std::
     while (n < want) {
         if (m_matchLeft > 0) {
             // The copy may overlap its own output (distance < length): byte by byte.
-            std::uint32_t k = std::min<std::uint32_t>(m_matchLeft, static_cast<std::uint32_t>(want - n));
+            std::uint32_t k =
+                std::min<std::uint32_t>(m_matchLeft, static_cast<std::uint32_t>(want - n));
             m_matchLeft -= k;
             for (; k > 0; --k) put(m_window[(m_pos - m_matchDist) & kWindowMask], out, n);
             continue;
@@ -108,7 +108,8 @@ core::Result<std::size_t, DecodeError> Deflate64Decoder::produce(std::span<std::
                     m_state = m_lastBlock ? State::Done : State::BlockHeader;
                     continue;
                 }
-                std::uint32_t k = std::min<std::uint32_t>(m_storedLeft, static_cast<std::uint32_t>(want - n));
+                std::uint32_t k =
+                    std::min<std::uint32_t>(m_storedLeft, static_cast<std::uint32_t>(want - n));
                 m_storedLeft -= k;
                 for (; k > 0; --k) put(static_cast<std::uint8_t>(m_bits.bits(8)), out, n);
                 if (m_bits.overrun()) return inputError();
@@ -155,7 +156,8 @@ core::Result<Deflate64Decoder::State, DecodeError> Deflate64Decoder::readBlockHe
             const std::uint32_t len = m_bits.bits(16);
             const std::uint32_t nlen = m_bits.bits(16);
             if (m_bits.overrun()) return inputError();
-            if ((len ^ 0xFFFFu) != nlen) return error("stored block length does not match its complement");
+            if ((len ^ 0xFFFFu) != nlen)
+                return error("stored block length does not match its complement");
             m_storedLeft = len;
             return State::Stored;
         }
@@ -186,7 +188,8 @@ core::Result<Deflate64Decoder::State, DecodeError> Deflate64Decoder::readDynamic
     const unsigned nclen = m_bits.bits(4) + 4;
     if (nlit > 288) return error("too many literal/length codes");
     std::array<std::uint8_t, 19> clen{};
-    for (unsigned i = 0; i < nclen; ++i) clen[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(m_bits.bits(3));
+    for (unsigned i = 0; i < nclen; ++i)
+        clen[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(m_bits.bits(3));
     if (m_bits.overrun()) return inputError();
     HuffmanTable lengthCode;
     if (!lengthCode.build(clen)) return error("invalid code length code");

@@ -11,7 +11,7 @@
 namespace archive {
 
 class HuffmanTable {
-public:
+  public:
     static constexpr unsigned kMaxBits = 15;
     static constexpr unsigned kMaxSymbols = 320;
 
@@ -31,7 +31,7 @@ public:
         return decodeSlow(in);
     }
 
-private:
+  private:
     static constexpr unsigned kFastBits = 10;
 
     int decodeSlow(BitReader& in) const;

@@ -27,7 +27,7 @@ constexpr std::size_t kWindowMask = kWindow - 1;
 
 // One Shannon-Fano tree as a direct lookup on the next maxLength bits.
 class ShannonFanoTable {
-public:
+  public:
     // false when the lengths are not a usable code (no values, or lengths beyond 16 bits).
     bool build(const std::vector<std::uint8_t>& lengths) {
         const std::size_t n = lengths.size();
@@ -67,13 +67,13 @@ public:
         return e >> 5;
     }
 
-private:
+  private:
     std::vector<std::uint16_t> m_table;  // value << 5 | length; length 0 = no code
     unsigned m_maxLength = 0;
 };
 
 class ImplodeDecoder final : public StreamDecoder {
-public:
+  public:
     ImplodeDecoder(const DecoderParams& params, ByteSource& source)
         : StreamDecoder("implode", params.uncompressedSize),
           m_input(source),
@@ -82,12 +82,13 @@ public:
           m_bigWindow((params.flags & 0x02) != 0),
           m_literalTree((params.flags & 0x04) != 0) {}
 
-protected:
+  protected:
     core::Result<std::size_t, DecodeError> produce(std::span<std::byte> out) override;
 
-private:
+  private:
     core::Result<core::Ok, DecodeError> readTrees();
-    core::Result<core::Ok, DecodeError> readTree(ShannonFanoTable& table, std::size_t values, const char* name);
+    core::Result<core::Ok, DecodeError> readTree(ShannonFanoTable& table, std::size_t values,
+                                                 const char* name);
     core::Unexpected<DecodeError> inputError() {
         if (m_input.sourceError()) return core::fail(*m_input.sourceError());
         return error("the compressed data ends early");
@@ -105,8 +106,8 @@ private:
     ShannonFanoTable m_literals, m_lengths, m_distances;
 };
 
-core::Result<core::Ok, DecodeError> ImplodeDecoder::readTree(ShannonFanoTable& table, std::size_t values,
-                                                             const char* name) {
+core::Result<core::Ok, DecodeError> ImplodeDecoder::readTree(ShannonFanoTable& table,
+                                                             std::size_t values, const char* name) {
     const unsigned bytes = m_bits.bits(8) + 1;
     std::vector<std::uint8_t> lengths;
     lengths.reserve(values);
@@ -115,14 +116,14 @@ core::Result<core::Ok, DecodeError> ImplodeDecoder::readTree(ShannonFanoTable& t
         const unsigned count = (b >> 4) + 1;
         const auto len = static_cast<std::uint8_t>((b & 0x0F) + 1);
         if (lengths.size() + count > values)
-            return error(std::string("the ") + name + " tree describes more than " + std::to_string(values) +
-                         " values");
+            return error(std::string("the ") + name + " tree describes more than " +
+                         std::to_string(values) + " values");
         lengths.insert(lengths.end(), count, len);
     }
     if (m_bits.overrun()) return inputError();
     if (lengths.size() != values)
-        return error(std::string("the ") + name + " tree describes " + std::to_string(lengths.size()) + " of " +
-                     std::to_string(values) + " values");
+        return error(std::string("the ") + name + " tree describes " +
+                     std::to_string(lengths.size()) + " of " + std::to_string(values) + " values");
     if (!table.build(lengths)) return error(std::string("invalid ") + name + " tree");
     return core::Ok{};
 }
@@ -148,7 +149,8 @@ core::Result<std::size_t, DecodeError> ImplodeDecoder::produce(std::span<std::by
     std::size_t n = 0;
     while (n < out.size()) {
         if (m_matchLeft > 0) {
-            std::uint32_t k = std::min<std::uint32_t>(m_matchLeft, static_cast<std::uint32_t>(out.size() - n));
+            std::uint32_t k =
+                std::min<std::uint32_t>(m_matchLeft, static_cast<std::uint32_t>(out.size() - n));
             m_matchLeft -= k;
             for (; k > 0; --k) {
                 const std::uint8_t b = m_window[(m_pos - m_matchDist) & kWindowMask];

@@ -13,7 +13,7 @@
 namespace archive {
 
 class InputBuffer {
-public:
+  public:
     static constexpr std::size_t kBlock = 64 * 1024;
 
     explicit InputBuffer(ByteSource& source) : m_source(source), m_buf(kBlock) {}
@@ -38,7 +38,7 @@ public:
     // The source's own failure (an I/O error reading the archive), if any.
     const std::optional<DecodeError>& sourceError() const { return m_error; }
 
-private:
+  private:
     ByteSource& m_source;
     std::vector<std::uint8_t> m_buf;
     std::size_t m_pos = 0;

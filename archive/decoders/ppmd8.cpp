@@ -9,14 +9,14 @@ namespace archive {
 namespace {
 
 class PpmdDecoder final : public StreamDecoder {
-public:
+  public:
     PpmdDecoder(const DecoderParams& params, ByteSource& source)
         : StreamDecoder("PPMd", params.uncompressedSize), m_input(source) {}
 
-protected:
+  protected:
     core::Result<std::size_t, DecodeError> produce(std::span<std::byte> out) override;
 
-private:
+  private:
     core::Result<core::Ok, DecodeError> start();
     core::Unexpected<DecodeError> inputError() {
         if (m_input.sourceError()) return core::fail(*m_input.sourceError());
@@ -38,9 +38,11 @@ core::Result<core::Ok, DecodeError> PpmdDecoder::start() {
     const std::uint32_t memory = (((word >> 4) & 0xFF) + 1) << 20;
     const unsigned restore = word >> 12;
     if (order < Ppmd8Model::kMinOrder) return error("model order 1 is below the minimum of 2");
-    if (restore > 1) return error("restoration method " + std::to_string(restore) + " is not supported");
+    if (restore > 1)
+        return error("restoration method " + std::to_string(restore) + " is not supported");
     m_model.emplace(memory, order, static_cast<Ppmd8Model::Restore>(restore));
-    if (!m_model->ok()) return error("cannot get the model's " + std::to_string(memory >> 20) + " MiB of memory");
+    if (!m_model->ok())
+        return error("cannot get the model's " + std::to_string(memory >> 20) + " MiB of memory");
     if (!m_model->startDecoding(m_input)) return error("invalid start of the range-coded data");
     if (m_input.overrun()) return inputError();
     return core::Ok{};

@@ -19,12 +19,14 @@ constexpr unsigned kBinScale = 1u << (kIntBits + kPeriodBits);
 constexpr std::uint32_t kTop = 1u << 24;
 constexpr std::uint32_t kBot = 1u << 15;
 constexpr std::array<std::uint8_t, 16> kExpEscape = {25, 14, 9, 7, 5, 5, 4, 4,
-                                                      4,  3,  3, 3, 2, 2, 2, 2};
+                                                     4,  3,  3, 3, 2, 2, 2, 2};
 constexpr std::array<std::uint16_t, 8> kInitBinEsc = {0x3CDD, 0x1F3F, 0x59BF, 0x48F3,
-                                                       0x64A1, 0x5ABC, 0x6632, 0x6051};
+                                                      0x64A1, 0x5ABC, 0x6632, 0x6051};
 
 // The adaptive binary probability's mean step (a 1/128 share, rounded).
-unsigned probMean(unsigned prob) { return (prob + (1u << (kPeriodBits - 2))) >> kPeriodBits; }
+unsigned probMean(unsigned prob) {
+    return (prob + (1u << (kPeriodBits - 2))) >> kPeriodBits;
+}
 
 // A link to a 32-bit reference: a free-list head outside the arena or a Next field inside it.
 std::uint32_t loadLink(const std::uint8_t* p) {
@@ -32,12 +34,17 @@ std::uint32_t loadLink(const std::uint8_t* p) {
     std::memcpy(&v, p, 4);
     return v;
 }
-void storeLink(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
+void storeLink(std::uint8_t* p, std::uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
 
 }  // namespace
 
 Ppmd8Model::Ppmd8Model(std::uint32_t memoryBytes, unsigned maxOrder, Restore restore)
-    : m_size(memoryBytes), m_alignOffset(4 - (memoryBytes & 3)), m_maxOrder(maxOrder), m_restore(restore) {
+    : m_size(memoryBytes),
+      m_alignOffset(4 - (memoryBytes & 3)),
+      m_maxOrder(maxOrder),
+      m_restore(restore) {
     // The arena, plus a zeroed guard unit after its end.
     m_arena = host::LargeMemory(std::size_t{m_alignOffset} + m_size + 2 * kUnitSize);
     m_mem = m_arena.data();
@@ -338,7 +345,8 @@ Ppmd8Model::Ref Ppmd8Model::cutOff(Ref ctx, unsigned order) {
             return 0;
         }
         if (last == 0) {
-            flags(ctx) = static_cast<std::uint8_t>((flags(ctx) & 0x10) + 0x08 * (symbol(s) >= 0x40));
+            flags(ctx) =
+                static_cast<std::uint8_t>((flags(ctx) & 0x10) + 0x08 * (symbol(s) >= 0x40));
             copyState(oneState(ctx), s);
             freeUnits(s, nu);
             freq(oneState(ctx)) = static_cast<std::uint8_t>((freq(oneState(ctx)) + 11u) >> 3);
@@ -367,7 +375,8 @@ void Ppmd8Model::restoreModel(Ref c1) {
     }
     for (; c != m_minContext; c = suffix(c)) {
         if (numStats(c) == 0) {
-            freq(oneState(c)) = static_cast<std::uint8_t>(freq(oneState(c)) - (freq(oneState(c)) >> 1));
+            freq(oneState(c)) =
+                static_cast<std::uint8_t>(freq(oneState(c)) - (freq(oneState(c)) >> 1));
         } else {
             setSummFreq(c, summFreq(c) + 4u);
             if (summFreq(c) > 128u + 4u * numStats(c)) refresh(c, (numStats(c) + 2u) >> 1, 1);
@@ -401,14 +410,16 @@ Ppmd8Model::Ref Ppmd8Model::createSuccessors(bool skip, Ref s1, Ref c) {
             s = s1;
             s1 = 0;
         } else if (numStats(c) != 0) {
-            for (s = stats(c); symbol(s) != fSymbol; s += kStateSize) {}
+            for (s = stats(c); symbol(s) != fSymbol; s += kStateSize) {
+            }
             if (freq(s) < kMaxFreq - 9) {
                 ++freq(s);
                 setSummFreq(c, summFreq(c) + 1u);
             }
         } else {
             s = oneState(c);
-            freq(s) = static_cast<std::uint8_t>(freq(s) + (numStats(suffix(c)) == 0 && freq(s) < 24 ? 1 : 0));
+            freq(s) = static_cast<std::uint8_t>(freq(s) +
+                                                (numStats(suffix(c)) == 0 && freq(s) < 24 ? 1 : 0));
         }
         const Ref succ = successor(s);
         if (succ != upBranch) {
@@ -423,12 +434,14 @@ Ppmd8Model::Ref Ppmd8Model::createSuccessors(bool skip, Ref s1, Ref c) {
     StateValue up;
     up.symbol = m_mem[upBranch];
     up.successor = upBranch + 1;
-    const auto fl = static_cast<std::uint8_t>(0x10 * (fSymbol >= 0x40) + 0x08 * (up.symbol >= 0x40));
+    const auto fl =
+        static_cast<std::uint8_t>(0x10 * (fSymbol >= 0x40) + 0x08 * (up.symbol >= 0x40));
     if (numStats(c) == 0) {
         up.freq = freq(oneState(c));
     } else {
         Ref s = stats(c);
-        for (; symbol(s) != up.symbol; s += kStateSize) {}
+        for (; symbol(s) != up.symbol; s += kStateSize) {
+        }
         const std::uint32_t cf = freq(s) - 1u;
         const std::uint32_t s0 = summFreq(c) - numStats(c) - cf;
         std::uint32_t extra;
@@ -476,7 +489,8 @@ Ppmd8Model::Ref Ppmd8Model::reduceOrder(Ref s1, Ref c) {
             if (suffix(c) == 0) return c;
             c = suffix(c);
             if (numStats(c) != 0) {
-                for (s = stats(c); symbol(s) != fSymbol; s += kStateSize) {}
+                for (s = stats(c); symbol(s) != fSymbol; s += kStateSize) {
+                }
                 if (freq(s) < kMaxFreq - 9) {
                     freq(s) = static_cast<std::uint8_t>(freq(s) + 2);
                     setSummFreq(c, summFreq(c) + 2u);
@@ -515,7 +529,9 @@ void Ppmd8Model::updateModel() {
         } else {
             s = stats(c);
             if (symbol(s) != found.symbol) {
-                do { s += kStateSize; } while (symbol(s) != found.symbol);
+                do {
+                    s += kStateSize;
+                } while (symbol(s) != found.symbol);
                 if (freq(s) >= freq(s - kStateSize)) {
                     swapStates(s, s - kStateSize);
                     s -= kStateSize;
@@ -698,10 +714,11 @@ Ppmd8Model::See* Ppmd8Model::makeEscFreq(unsigned numMasked, std::uint32_t& escF
         escFreq = 1;
         return &m_dummySee;
     }
-    See* see = &m_see[m_ns2Index[ns + 2] - 3u]
-                     [(summFreq(m_minContext) > 11 * (ns + 1)) +
-                      2 * (2 * ns < static_cast<unsigned>(numStats(suffix(m_minContext))) + numMasked) +
-                      flags(m_minContext)];
+    See* see =
+        &m_see[m_ns2Index[ns + 2] - 3u]
+              [(summFreq(m_minContext) > 11 * (ns + 1)) +
+               2 * (2 * ns < static_cast<unsigned>(numStats(suffix(m_minContext))) + numMasked) +
+               flags(m_minContext)];
     const unsigned r = see->summ >> see->shift;
     see->summ = static_cast<std::uint16_t>(see->summ - r);
     escFreq = r + (r == 0);
@@ -773,7 +790,7 @@ bool Ppmd8Model::startDecoding(InputBuffer& in) {
 }
 
 [[gnu::always_inline]] inline void Ppmd8Model::decodeRange(InputBuffer& in, std::uint32_t start,
-                                                       std::uint32_t size) {
+                                                           std::uint32_t size) {
     start *= m_range;
     m_low += start;
     m_code -= start;
@@ -825,7 +842,8 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         if (count >= summFreq(m_minContext)) return kDataError;
         decodeRange(in, hiCnt, summFreq(m_minContext) - hiCnt);
         newMask();
-        for (Ref t = stats(m_minContext); t <= s; t += kStateSize) m_maskStamp[symbol(t)] = m_maskGen;
+        for (Ref t = stats(m_minContext); t <= s; t += kStateSize)
+            m_maskStamp[symbol(t)] = m_maskGen;
     } else {
         std::uint16_t& prob = binSumm();
         m_range >>= 14;

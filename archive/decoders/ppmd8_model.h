@@ -13,7 +13,7 @@
 namespace archive {
 
 class Ppmd8Model {
-public:
+  public:
     static constexpr unsigned kMinOrder = 2;
     static constexpr unsigned kMaxOrder = 16;
     enum class Restore { Restart = 0, CutOff = 1 };
@@ -30,7 +30,7 @@ public:
     static constexpr int kDataError = -2;
     int decodeSymbol(InputBuffer& in);
 
-private:
+  private:
     // Offsets into the arena; 0 is "none" (the arena's first bytes are padding).
     using Ref = std::uint32_t;
     struct See {
@@ -79,9 +79,7 @@ private:
     std::uint8_t& freq(Ref s) { return m_mem[s + 1]; }
     Ref successor(Ref s) const { return get32(s + 2); }
     void setSuccessor(Ref s, Ref v) { set32(s + 2, v); }
-    StateValue loadState(Ref s) const {
-        return {m_mem[s], m_mem[s + 1], get32(s + 2)};
-    }
+    StateValue loadState(Ref s) const { return {m_mem[s], m_mem[s + 1], get32(s + 2)}; }
     void storeState(Ref s, const StateValue& v) {
         m_mem[s] = v.symbol;
         m_mem[s + 1] = v.freq;

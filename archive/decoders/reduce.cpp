@@ -31,7 +31,7 @@ unsigned indexBits(unsigned n) {
 }
 
 class ReduceDecoder final : public StreamDecoder {
-public:
+  public:
     ReduceDecoder(const DecoderParams& params, ByteSource& source)
         : StreamDecoder("reduce", params.uncompressedSize),
           m_input(source),
@@ -39,10 +39,10 @@ public:
           m_factor(params.method >= 2 && params.method <= 5 ? params.method - 1u : 1u),
           m_window(kWindow, 0) {}
 
-protected:
+  protected:
     core::Result<std::size_t, DecodeError> produce(std::span<std::byte> out) override;
 
-private:
+  private:
     // The expansion's states: after a plain byte, after DLE, after DLE V with a long length
     // (a length byte follows), and waiting for the distance's low byte.
     enum class State { Plain, AfterDle, LengthByte, DistanceByte };
@@ -78,9 +78,12 @@ private:
 core::Result<core::Ok, DecodeError> ReduceDecoder::readFollowerSets() {
     for (int c = 255; c >= 0; --c) {
         const unsigned n = m_bits.bits(6);
-        if (n > 32) return error("follower set of byte " + std::to_string(c) + " has " + std::to_string(n) + " entries");
+        if (n > 32)
+            return error("follower set of byte " + std::to_string(c) + " has " + std::to_string(n) +
+                         " entries");
         m_followerCount[static_cast<unsigned>(c)] = static_cast<std::uint8_t>(n);
-        for (unsigned i = 0; i < n; ++i) m_followers[static_cast<unsigned>(c)][i] = static_cast<std::uint8_t>(m_bits.bits(8));
+        for (unsigned i = 0; i < n; ++i)
+            m_followers[static_cast<unsigned>(c)][i] = static_cast<std::uint8_t>(m_bits.bits(8));
     }
     if (m_bits.overrun()) return inputError();
     return core::Ok{};
@@ -110,7 +113,8 @@ core::Result<std::size_t, DecodeError> ReduceDecoder::produce(std::span<std::byt
     std::size_t n = 0;
     while (n < out.size()) {
         if (m_copyLeft > 0) {
-            std::uint32_t k = std::min<std::uint32_t>(m_copyLeft, static_cast<std::uint32_t>(out.size() - n));
+            std::uint32_t k =
+                std::min<std::uint32_t>(m_copyLeft, static_cast<std::uint32_t>(out.size() - n));
             m_copyLeft -= k;
             for (; k > 0; --k) put(m_window[(m_pos - m_copyDist) & kWindowMask], out, n);
             continue;

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "archive/decoders/deflate64.h"
-#include "archive/decoders/ppmd8.h"
 #include "archive/decoders/implode.h"
-#include "archive/decoders/shrink.h"
+#include "archive/decoders/ppmd8.h"
 #include "archive/decoders/reduce.h"
+#include "archive/decoders/shrink.h"
 #include "archive/decoders/wavpack.h"

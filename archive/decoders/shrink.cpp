@@ -25,7 +25,7 @@ constexpr unsigned kFirstFree = 257;
 constexpr std::int16_t kUnused = -1;
 
 class ShrinkDecoder final : public StreamDecoder {
-public:
+  public:
     ShrinkDecoder(const DecoderParams& params, ByteSource& source)
         : StreamDecoder("shrink", params.uncompressedSize),
           m_input(source),
@@ -33,10 +33,10 @@ public:
           m_prefix(kTableSize, kUnused),
           m_suffix(kTableSize, 0) {}
 
-protected:
+  protected:
     core::Result<std::size_t, DecodeError> produce(std::span<std::byte> out) override;
 
-private:
+  private:
     bool defined(unsigned code) const { return code < 256 || m_prefix[code] != kUnused; }
     // Writes the code's string into m_string (first byte first); false for a loop or an
     // undefined link, which only corrupt data makes.
@@ -57,7 +57,7 @@ private:
     std::vector<std::uint8_t> m_suffix;
     unsigned m_codeBits = 9;
     unsigned m_nextFree = kFirstFree;
-    int m_prev = -1;                   // the previous code, -1 before the first
+    int m_prev = -1;                     // the previous code, -1 before the first
     std::vector<std::uint8_t> m_string;  // the current string
     std::vector<std::uint8_t> m_prevString;
     std::size_t m_stringPos = 0;  // how much of m_string was handed out
@@ -141,7 +141,8 @@ core::Result<std::size_t, DecodeError> ShrinkDecoder::produce(std::span<std::byt
             if (!r) return core::fail(r.error());
         }
         const std::size_t k = std::min(out.size() - n, m_string.size() - m_stringPos);
-        std::copy_n(reinterpret_cast<const std::byte*>(m_string.data() + m_stringPos), k, out.data() + n);
+        std::copy_n(reinterpret_cast<const std::byte*>(m_string.data() + m_stringPos), k,
+                    out.data() + n);
         m_stringPos += k;
         n += k;
     }

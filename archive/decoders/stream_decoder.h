@@ -11,13 +11,13 @@
 namespace archive {
 
 class StreamDecoder : public Decoder {
-public:
+  public:
     StreamDecoder(std::string methodName, std::uint64_t uncompressedSize)
         : m_name(std::move(methodName)), m_size(uncompressedSize) {}
 
     core::Result<std::size_t, DecodeError> read(std::span<std::byte> out) final;
 
-protected:
+  protected:
     // Fills up to out.size() bytes (never asked for more than the entry still lacks); 0 means the
     // method's own stream has ended.
     virtual core::Result<std::size_t, DecodeError> produce(std::span<std::byte> out) = 0;
@@ -28,7 +28,7 @@ protected:
     }
     std::uint64_t produced() const { return m_produced; }
 
-private:
+  private:
     std::string m_name;
     std::uint64_t m_size;
     std::uint64_t m_produced = 0;

@@ -69,23 +69,24 @@ struct SourceReader {
 };
 
 class WavPackDecoder final : public StreamDecoder {
-public:
+  public:
     WavPackDecoder(const DecoderParams& params, ByteSource& source)
         : StreamDecoder("WavPack", params.uncompressedSize) {
         m_reader.source = &source;
-        m_callbacks = {SourceReader::readBytes, SourceReader::writeBytes, SourceReader::getPos,
-                       SourceReader::setPosAbs, SourceReader::setPosRel,  SourceReader::pushBackByte,
-                       SourceReader::getLength, SourceReader::canSeek,    SourceReader::truncateHere,
-                       SourceReader::close};
+        m_callbacks = {SourceReader::readBytes,    SourceReader::writeBytes,
+                       SourceReader::getPos,       SourceReader::setPosAbs,
+                       SourceReader::setPosRel,    SourceReader::pushBackByte,
+                       SourceReader::getLength,    SourceReader::canSeek,
+                       SourceReader::truncateHere, SourceReader::close};
     }
     ~WavPackDecoder() override {
         if (m_context) WavpackCloseFile(m_context);
     }
 
-protected:
+  protected:
     core::Result<std::size_t, DecodeError> produce(std::span<std::byte> out) override;
 
-private:
+  private:
     // What the decoder hands out next: the header, the samples, the trailer, then the end.
     enum class Stage { Open, Samples, Trailer, Done };
 
@@ -117,7 +118,8 @@ private:
 
 core::Result<core::Ok, DecodeError> WavPackDecoder::open() {
     char message[81] = {};
-    m_context = WavpackOpenFileInputEx64(&m_callbacks, &m_reader, nullptr, message, OPEN_WRAPPER, 0);
+    m_context =
+        WavpackOpenFileInputEx64(&m_callbacks, &m_reader, nullptr, message, OPEN_WRAPPER, 0);
     if (m_context == nullptr) return sourceOr(std::string("cannot open the stream: ") + message);
     m_channels = WavpackGetNumChannels(m_context);
     m_bytesPerSample = WavpackGetBytesPerSample(m_context);
@@ -127,7 +129,8 @@ core::Result<core::Ok, DecodeError> WavPackDecoder::open() {
         return error("unusable stream layout");
     if (m_qualify & (QMODE_DSD_AUDIO | QMODE_REORDERED_CHANS))
         return error("DSD audio and reordered channels are not supported");
-    const std::size_t frames = std::max<std::size_t>(1, 16384 / static_cast<std::size_t>(m_channels));
+    const std::size_t frames =
+        std::max<std::size_t>(1, 16384 / static_cast<std::size_t>(m_channels));
     m_samples.resize(frames * static_cast<std::size_t>(m_channels));
     takeWrapper();
     return core::Ok{};
@@ -136,7 +139,8 @@ core::Result<core::Ok, DecodeError> WavPackDecoder::open() {
 core::Result<core::Ok, DecodeError> WavPackDecoder::refill() {
     m_pending.clear();
     m_pendingPos = 0;
-    const auto frames = static_cast<std::uint32_t>(m_samples.size() / static_cast<std::size_t>(m_channels));
+    const auto frames =
+        static_cast<std::uint32_t>(m_samples.size() / static_cast<std::size_t>(m_channels));
     const std::uint32_t got = WavpackUnpackSamples(m_context, m_samples.data(), frames);
     if (WavpackGetNumErrors(m_context) > 0) return sourceOr("corrupt audio block");
     if (got == 0) {
@@ -200,10 +204,11 @@ core::Result<std::size_t, DecodeError> WavPackDecoder::produce(std::span<std::by
 #else
 
 class WavPackDecoder final : public StreamDecoder {
-public:
-    WavPackDecoder(const DecoderParams& params, ByteSource&) : StreamDecoder("WavPack", params.uncompressedSize) {}
+  public:
+    WavPackDecoder(const DecoderParams& params, ByteSource&)
+        : StreamDecoder("WavPack", params.uncompressedSize) {}
 
-protected:
+  protected:
     core::Result<std::size_t, DecodeError> produce(std::span<std::byte>) override {
         return error("this build has no WavPack support (libwavpack)");
     }

@@ -8,7 +8,7 @@
 namespace host {
 
 class LargeMemory {
-public:
+  public:
     LargeMemory() = default;
     // size bytes, zero-filled; data() is null when the memory is not available.
     explicit LargeMemory(std::size_t size);
@@ -21,7 +21,7 @@ public:
     std::uint8_t* data() const { return m_data; }
     std::size_t size() const { return m_size; }
 
-private:
+  private:
     void release();
 
     std::uint8_t* m_data = nullptr;

@@ -33,7 +33,9 @@ LargeMemory::LargeMemory(std::size_t size) : m_size(size) {
 #endif
 }
 
-LargeMemory::~LargeMemory() { release(); }
+LargeMemory::~LargeMemory() {
+    release();
+}
 
 LargeMemory::LargeMemory(LargeMemory&& other) noexcept
     : m_data(std::exchange(other.m_data, nullptr)),

@@ -36,7 +36,8 @@ const Target kTargets[] = {
 
 // The fuzz input layout: flags, the size in 16-byte steps, then the data.
 std::string fuzzInput(const RawZipEntry& e, const std::string& data) {
-    const auto steps = static_cast<unsigned>(std::min<std::uint64_t>(e.uncompressedSize / 16 + 1, 0xFFFF));
+    const auto steps =
+        static_cast<unsigned>(std::min<std::uint64_t>(e.uncompressedSize / 16 + 1, 0xFFFF));
     std::string in;
     in += static_cast<char>(e.flags & 0xFF);
     in += static_cast<char>(steps & 0xFF);
@@ -63,7 +64,9 @@ TEST(CorruptInput, DamagedRealEntriesEndCleanly) {
                 switch (round % 3) {
                     case 0:  // flip a few bytes, most of them near the start (the tables)
                         for (int k = 0; k < 1 + round % 5; ++k) {
-                            const std::size_t at = rng() % std::min<std::size_t>(data.size(), k == 0 ? 64 : data.size());
+                            const std::size_t at =
+                                rng() %
+                                std::min<std::size_t>(data.size(), k == 0 ? 64 : data.size());
                             data[at] = static_cast<char>(data[at] ^ (1 + rng() % 255));
                         }
                         break;

@@ -22,8 +22,8 @@ core::Result<std::size_t, archive::DecodeError> PieceSource::read(std::span<std:
     return n;
 }
 
-Decoded decodeAll(const DecoderMaker& make, const archive::DecoderParams& params, const std::string& data,
-                  unsigned seed) {
+Decoded decodeAll(const DecoderMaker& make, const archive::DecoderParams& params,
+                  const std::string& data, unsigned seed) {
     PieceSource source(data, seed);
     auto decoder = make(params, source);
     Decoded result;
@@ -78,7 +78,8 @@ std::vector<RealEntry> realEntries(const std::vector<int>& methods) {
     if (dir.empty()) return out;
     std::map<std::string, std::vector<RawZipEntry>> archives;
     for (const auto& row : readAnswerKey(dir + "/expected.tsv")) {
-        if (row.expected != "ok" || std::find(methods.begin(), methods.end(), row.method) == methods.end())
+        if (row.expected != "ok" ||
+            std::find(methods.begin(), methods.end(), row.method) == methods.end())
             continue;
         auto it = archives.find(row.archive);
         if (it == archives.end()) {
@@ -88,7 +89,8 @@ std::vector<RealEntry> realEntries(const std::vector<int>& methods) {
         RealEntry e{row, {}};
         bool found = false;
         for (const auto& raw : it->second) {
-            if (raw.method == row.method && raw.uncompressedSize == row.size && raw.crc32 == row.crc32) {
+            if (raw.method == row.method && raw.uncompressedSize == row.size &&
+                raw.crc32 == row.crc32) {
                 e.raw = raw;
                 found = true;
                 break;

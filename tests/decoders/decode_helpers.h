@@ -16,20 +16,21 @@
 namespace testsupport {
 
 class PieceSource : public archive::ByteSource {
-public:
+  public:
     // seed 0: the whole input at once; otherwise pieces of 1 to 700 bytes.
-    PieceSource(std::string data, unsigned seed) : m_data(std::move(data)), m_rng(seed), m_random(seed != 0) {}
+    PieceSource(std::string data, unsigned seed)
+        : m_data(std::move(data)), m_rng(seed), m_random(seed != 0) {}
     core::Result<std::size_t, archive::DecodeError> read(std::span<std::byte> buf) override;
 
-private:
+  private:
     std::string m_data;
     std::size_t m_pos = 0;
     std::mt19937 m_rng;
     bool m_random;
 };
 
-using DecoderMaker =
-    std::function<std::unique_ptr<archive::Decoder>(const archive::DecoderParams&, archive::ByteSource&)>;
+using DecoderMaker = std::function<std::unique_ptr<archive::Decoder>(const archive::DecoderParams&,
+                                                                     archive::ByteSource&)>;
 
 struct Decoded {
     std::string bytes;
@@ -37,8 +38,8 @@ struct Decoded {
 };
 
 // Runs the decoder to its end, asking for output in pieces (random sizes when seed != 0).
-Decoded decodeAll(const DecoderMaker& make, const archive::DecoderParams& params, const std::string& data,
-                  unsigned seed = 0);
+Decoded decodeAll(const DecoderMaker& make, const archive::DecoderParams& params,
+                  const std::string& data, unsigned seed = 0);
 Decoded decodeEntry(const DecoderMaker& make, const RawZipEntry& entry, unsigned seed = 0);
 
 std::uint32_t crc32Of(const std::string& bytes);

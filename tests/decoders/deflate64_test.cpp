@@ -38,7 +38,8 @@ TEST(Deflate64, EntriesWrittenBy7zMatchTheOriginal) {
     for (const char* level : {"-mx=1", "-mx=9"}) {
         SCOPED_TRACE(level);
         const std::string zip = dir.str() + "out" + level + ".zip";
-        ASSERT_EQ(runTool({"7z", "a", "-tzip", "-mm=Deflate64", level, zip, dir.str() + "mixed.bin"}), 0);
+        ASSERT_EQ(
+            runTool({"7z", "a", "-tzip", "-mm=Deflate64", level, zip, dir.str() + "mixed.bin"}), 0);
         auto entries = readRawZipEntries(readFile(zip));
         ASSERT_TRUE(entries && entries->size() == 1);
         ASSERT_EQ(entries->front().method, 9);
@@ -69,16 +70,26 @@ TEST(Deflate64, CorruptStreamsFailWithAClearMessage) {
         {"block type 3", packBits("111"), 10, "Deflate64: invalid block type 3"},
         {"stored length vs complement", std::string("\x01\x05\x00\x00\x00", 5), 5,
          "Deflate64: stored block length does not match its complement"},
-        {"stored block cut short", std::string("\x01\x05\x00\xFA\xFF" "ab", 7), 5,
-         "Deflate64: the compressed data ends in the middle of a block"},
+        {"stored block cut short",
+         std::string("\x01\x05\x00\xFA\xFF"
+                     "ab",
+                     7),
+         5, "Deflate64: the compressed data ends in the middle of a block"},
         // Fixed block: literal 'a' (00110000 + 0x61 -> 10010001), then length 3 (0000001) and
         // distance code 1 (00001 = 2) although only one byte exists.
-        {"distance before the start", packBits("110" "10010001" "0000001" "00001" "0000000"), 10,
-         "Deflate64: a match reaches before the start of the data"},
+        {"distance before the start",
+         packBits("110"
+                  "10010001"
+                  "0000001"
+                  "00001"
+                  "0000000"),
+         10, "Deflate64: a match reaches before the start of the data"},
         {"empty input", "", 1, "Deflate64: the compressed data ends in the middle of a block"},
         // A final fixed block holding only its end code, but the entry claims one byte.
-        {"stream shorter than the size", packBits("110" "0000000"), 1,
-         "Deflate64: the compressed data ends after 0 of 1 bytes"},
+        {"stream shorter than the size",
+         packBits("110"
+                  "0000000"),
+         1, "Deflate64: the compressed data ends after 0 of 1 bytes"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -94,9 +105,14 @@ TEST(Deflate64, CorruptStreamsFailWithAClearMessage) {
 TEST(Deflate64, StopsAtTheEntrySizeAndDecodesLength285) {
     // Fixed block: literal 'x', then code 285 (11000101) with 16 extra bits = 65535-3 ... here
     // 997 (length 1000), distance code 0 (00000 = 1): 1001 bytes of 'x'; the entry says 600.
-    std::string bits = "110" "10101000" "11000101";
+    std::string bits =
+        "110"
+        "10101000"
+        "11000101";
     for (int i = 0; i < 16; ++i) bits += ((997 >> i) & 1) ? '1' : '0';
-    bits += "00000" "0000000";
+    bits +=
+        "00000"
+        "0000000";
     archive::DecoderParams p;
     p.method = 9;
     p.uncompressedSize = 1001;

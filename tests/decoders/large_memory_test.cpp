@@ -14,7 +14,8 @@ TEST(LargeMemory, ZeroFilledWritableAndMovable) {
         host::LargeMemory block(size);
         ASSERT_NE(block.data(), nullptr);
         EXPECT_EQ(block.size(), size);
-        EXPECT_TRUE(std::all_of(block.data(), block.data() + size, [](std::uint8_t b) { return b == 0; }));
+        EXPECT_TRUE(
+            std::all_of(block.data(), block.data() + size, [](std::uint8_t b) { return b == 0; }));
         block.data()[0] = 1;
         block.data()[size - 1] = 2;
         host::LargeMemory moved(std::move(block));

@@ -32,17 +32,14 @@ std::vector<Input> inputs() {
     std::string dle(3000, static_cast<char>(144));  // the reduce escape byte itself, in runs
     for (std::size_t i = 0; i < dle.size(); i += 7) dle[i] = 'x';
     return {
-        {"one byte", "A"},
-        {"mixed", mixedSample(150'000, 5)},
-        {"noise", noise},
-        {"long run", std::string(100'000, 'z')},
-        {"window edge", edge},
-        {"DLE bytes", dle},
+        {"one byte", "A"},     {"mixed", mixedSample(150'000, 5)},
+        {"noise", noise},      {"long run", std::string(100'000, 'z')},
+        {"window edge", edge}, {"DLE bytes", dle},
     };
 }
 
-Decoded decode(const DecoderMaker& make, std::uint16_t method, std::uint16_t flags, const std::string& packed,
-               std::size_t size) {
+Decoded decode(const DecoderMaker& make, std::uint16_t method, std::uint16_t flags,
+               const std::string& packed, std::size_t size) {
     archive::DecoderParams p;
     p.method = method;
     p.flags = flags;
@@ -67,11 +64,12 @@ TEST(LegacyRoundTrip, ReduceEveryFactorAndFollowerSetSize) {
     for (const auto& in : inputs()) {
         for (unsigned factor = 1; factor <= 4; ++factor) {
             for (unsigned shift : {0u, 17u}) {
-                SCOPED_TRACE(std::string(in.name) + ", factor " + std::to_string(factor) + ", shift " +
-                             std::to_string(shift));
+                SCOPED_TRACE(std::string(in.name) + ", factor " + std::to_string(factor) +
+                             ", shift " + std::to_string(shift));
                 const std::string packed = reduceEncode(in.bytes, factor, shift);
-                auto out = decode(archive::makeReduceDecoder, static_cast<std::uint16_t>(1 + factor), 0, packed,
-                                  in.bytes.size());
+                auto out =
+                    decode(archive::makeReduceDecoder, static_cast<std::uint16_t>(1 + factor), 0,
+                           packed, in.bytes.size());
                 ASSERT_FALSE(out.error) << *out.error;
                 EXPECT_TRUE(out.bytes == in.bytes);
             }
@@ -103,7 +101,7 @@ TEST(LegacyRoundTrip, ImplodeCopyBeforeTheStartReadsZeros) {
         for (unsigned i = n; i-- > 0;) bits += ((v >> i) & 1) ? '1' : '0';
     };
     for (int tree = 0; tree < 2; ++tree) {
-        raw(3, 8);  // 4 bytes follow
+        raw(3, 8);                                 // 4 bytes follow
         for (int k = 0; k < 4; ++k) raw(0xF5, 8);  // 16 values of 6 bits
     }
     raw(0, 1);

@@ -34,7 +34,8 @@ TEST(Ppmd, RealArchivesComeOutByteForByte) {
 TEST(Ppmd, EntriesWrittenBy7zMatchTheOriginal) {
     if (!haveTool("7z")) GTEST_SKIP() << "7z (p7zip-full) not installed";
     TempDir dir;
-    const std::string original = mixedSample(3'000'000, 21) + readFile(sourceDir() + "/archive/decoders/ppmd8_model.cpp");
+    const std::string original =
+        mixedSample(3'000'000, 21) + readFile(sourceDir() + "/archive/decoders/ppmd8_model.cpp");
     dir.write("mixed.bin", original);
     struct Case {
         const char* method;
@@ -55,7 +56,9 @@ TEST(Ppmd, EntriesWrittenBy7zMatchTheOriginal) {
         const auto& e = entries->front();
         ASSERT_EQ(e.method, 98);
         ASSERT_GE(e.data.size(), 2u);
-        EXPECT_EQ(static_cast<unsigned char>(e.data[0]) | static_cast<unsigned char>(e.data[1]) << 8, c.word);
+        EXPECT_EQ(static_cast<unsigned char>(e.data[0]) | static_cast<unsigned char>(e.data[1])
+                                                              << 8,
+                  c.word);
         auto out = decodeEntry(kMake, e, 9);
         ASSERT_FALSE(out.error) << *out.error;
         EXPECT_TRUE(out.bytes == original);
@@ -68,7 +71,8 @@ TEST(Ppmd, BadParametersAndCutDataFailWithAClearMessage) {
         auto entries = realEntries({98});
         if (entries.empty()) GTEST_SKIP() << "shared test archives absent";
         for (const auto& e : entries)
-            if (e.raw.data.size() > valid.size() && e.raw.uncompressedSize < 100000) valid = e.raw.data;
+            if (e.raw.data.size() > valid.size() && e.raw.uncompressedSize < 100000)
+                valid = e.raw.data;
     }
     struct Case {
         const char* name;
@@ -76,10 +80,13 @@ TEST(Ppmd, BadParametersAndCutDataFailWithAClearMessage) {
         const char* message;
     };
     const Case cases[] = {
-        {"order 1", std::string("\x00\x00\x00\x00\x00\x00", 6), "PPMd: model order 1 is below the minimum of 2"},
-        {"freeze", std::string("\x05\x20\x00\x00\x00\x00", 6), "PPMd: restoration method 2 is not supported"},
+        {"order 1", std::string("\x00\x00\x00\x00\x00\x00", 6),
+         "PPMd: model order 1 is below the minimum of 2"},
+        {"freeze", std::string("\x05\x20\x00\x00\x00\x00", 6),
+         "PPMd: restoration method 2 is not supported"},
         {"no parameter word", std::string("\x05"), "PPMd: the compressed data ends early"},
-        {"range coder start", std::string("\x05\x00\xFF\xFF\xFF\xFF", 6), "PPMd: invalid start of the range-coded data"},
+        {"range coder start", std::string("\x05\x00\xFF\xFF\xFF\xFF", 6),
+         "PPMd: invalid start of the range-coded data"},
         {"cut in half", valid.substr(0, valid.size() / 2), "PPMd: the compressed data ends early"},
     };
     for (const auto& c : cases) {

@@ -5,8 +5,9 @@
 namespace testsupport {
 
 std::string mixedSample(std::size_t size, unsigned seed) {
-    static const char* const kWords[] = {"update ", "package ", "versione ", "ditta ", "script ",
-                                         "the ", "of ", "and ", "\r\n", "Quillora ", "0123 "};
+    static const char* const kWords[] = {"update ", "package ",  "versione ", "ditta ",
+                                         "script ", "the ",      "of ",       "and ",
+                                         "\r\n",    "Quillora ", "0123 "};
     std::mt19937 rng(seed);
     std::string s;
     s.reserve(size);

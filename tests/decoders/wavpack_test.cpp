@@ -43,13 +43,16 @@ std::string makeWav(unsigned bits, unsigned channels, unsigned frames) {
     const unsigned bytes = bits / 8;
     for (unsigned i = 0; i < frames; ++i) {
         for (unsigned c = 0; c < channels; ++c) {
-            const double x = std::sin(i * (0.01 + 0.013 * c)) * 0.6 + ((i * 7919u + c) % 101) / 500.0;
+            const double x =
+                std::sin(i * (0.01 + 0.013 * c)) * 0.6 + ((i * 7919u + c) % 101) / 500.0;
             const auto v = static_cast<std::int32_t>(x * ((1u << (bits - 1)) - 1));
-            const std::uint32_t u = bits == 8 ? static_cast<std::uint32_t>(v + 128) : static_cast<std::uint32_t>(v);
+            const std::uint32_t u =
+                bits == 8 ? static_cast<std::uint32_t>(v + 128) : static_cast<std::uint32_t>(v);
             for (unsigned b = 0; b < bytes; ++b) data += static_cast<char>((u >> (8 * b)) & 0xFF);
         }
     }
-    const std::string list = std::string("LIST") + std::string("\x0c\x00\x00\x00INFOICMT\x00\x00\x00\x00", 16);
+    const std::string list =
+        std::string("LIST") + std::string("\x0c\x00\x00\x00INFOICMT\x00\x00\x00\x00", 16);
     std::string wav = "RIFF";
     put32(wav, static_cast<std::uint32_t>(4 + 24 + 8 + data.size() + list.size()));
     wav += "WAVEfmt ";
@@ -73,13 +76,16 @@ TEST(WavPack, FilesCompressedByTheWavpackToolComeBackWhole) {
         unsigned bits, channels, frames;
         const char* options;
     };
-    const Case cases[] = {{16, 2, 200000, "-h"}, {8, 1, 30000, "-f"}, {24, 2, 50000, "-x"}, {16, 1, 1, "-h"}};
+    const Case cases[] = {
+        {16, 2, 200000, "-h"}, {8, 1, 30000, "-f"}, {24, 2, 50000, "-x"}, {16, 1, 1, "-h"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.bits) + " bits, " + std::to_string(c.channels) + " channels");
         const std::string wav = makeWav(c.bits, c.channels, c.frames);
         dir.write("in.wav", wav);
         std::filesystem::remove(dir.str() + "out.wv");
-        ASSERT_EQ(runTool({"wavpack", "-q", "-y", c.options, dir.str() + "in.wav", "-o", dir.str() + "out.wv"}), 0);
+        ASSERT_EQ(runTool({"wavpack", "-q", "-y", c.options, dir.str() + "in.wav", "-o",
+                           dir.str() + "out.wv"}),
+                  0);
         RawZipEntry entry;
         entry.method = 97;
         entry.data = readFile(dir.str() + "out.wv");

@@ -13,7 +13,7 @@ namespace {
 
 // Bits least significant first, as all three methods pack them.
 class BitWriter {
-public:
+  public:
     void put(std::uint32_t value, unsigned bits) {
         for (unsigned i = 0; i < bits; ++i) bit((value >> i) & 1u);
     }
@@ -27,7 +27,7 @@ public:
         return m_out;
     }
 
-private:
+  private:
     void bit(unsigned b) {
         m_acc |= b << m_count;
         if (++m_count == 8) {
@@ -42,8 +42,9 @@ private:
 // ------------------------------------------------------------------ shrink
 
 class ShrinkEncoder {
-public:
-    explicit ShrinkEncoder(const ShrinkOptions& o) : m_options(o), m_prefix(8192, -1), m_suffix(8192, 0) {}
+  public:
+    explicit ShrinkEncoder(const ShrinkOptions& o)
+        : m_options(o), m_prefix(8192, -1), m_suffix(8192, 0) {}
 
     std::string encode(const std::string& data) {
         if (data.empty()) return {};
@@ -71,7 +72,7 @@ public:
         return m_out.finish();
     }
 
-private:
+  private:
     int find(int prefix, unsigned char k) const {
         auto it = m_children.find({prefix, k});
         return it == m_children.end() ? -1 : it->second;
@@ -102,7 +103,8 @@ private:
         for (unsigned c = 257; c < 8192; ++c) {
             if (m_prefix[c] != -1 && !isPrefix[c]) {
                 auto it = m_children.find({m_prefix[c], m_suffix[c]});
-                if (it != m_children.end() && it->second == static_cast<int>(c)) m_children.erase(it);
+                if (it != m_children.end() && it->second == static_cast<int>(c))
+                    m_children.erase(it);
                 m_prefix[c] = -1;
             }
         }
@@ -129,7 +131,7 @@ struct Match {
 
 // Greedy longest match within the window (brute force over hashed candidates).
 class MatchFinder {
-public:
+  public:
     MatchFinder(const std::string& data, std::size_t window, std::size_t minLen, std::size_t maxLen)
         : m_data(data), m_window(window), m_min(minLen), m_max(maxLen) {}
 
@@ -143,7 +145,9 @@ public:
             const std::size_t cand = *it;
             if (pos - cand > m_window) break;
             std::size_t len = 0;
-            while (len < m_max && pos + len < m_data.size() && m_data[cand + len] == m_data[pos + len]) ++len;
+            while (len < m_max && pos + len < m_data.size() &&
+                   m_data[cand + len] == m_data[pos + len])
+                ++len;
             if (len > best.length) best = {len, pos - cand};
         }
         return best.length >= m_min ? best : Match{};
@@ -152,10 +156,11 @@ public:
         if (pos + m_min <= m_data.size()) m_heads[hash(pos)].push_back(pos);
     }
 
-private:
+  private:
     std::uint32_t hash(std::size_t pos) const {
         std::uint32_t h = 0;
-        for (std::size_t i = 0; i < m_min; ++i) h = h * 257 + static_cast<unsigned char>(m_data[pos + i]);
+        for (std::size_t i = 0; i < m_min; ++i)
+            h = h * 257 + static_cast<unsigned char>(m_data[pos + i]);
         return h;
     }
     const std::string& m_data;
@@ -216,7 +221,8 @@ std::vector<std::uint8_t> codeLengths(std::vector<std::uint64_t> freq) {
             q.pop();
             const Node b = q.top();
             q.pop();
-            parent[static_cast<std::size_t>(a.second)] = parent[static_cast<std::size_t>(b.second)] = next;
+            parent[static_cast<std::size_t>(a.second)] =
+                parent[static_cast<std::size_t>(b.second)] = next;
             q.push({a.first + b.first, next++});
         }
         std::vector<std::uint8_t> lengths(freq.size());
@@ -236,7 +242,8 @@ std::vector<std::uint8_t> codeLengths(std::vector<std::uint64_t> freq) {
 std::vector<std::uint32_t> shannonFanoCodes(const std::vector<std::uint8_t>& lengths) {
     std::vector<std::size_t> order(lengths.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return lengths[a] < lengths[b]; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return lengths[a] < lengths[b]; });
     std::vector<std::uint32_t> codes(lengths.size());
     std::uint32_t code = 0, increment = 0;
     unsigned last = 0;
@@ -289,7 +296,8 @@ std::string reduceEncode(const std::string& data, unsigned factor, unsigned setS
     for (unsigned c = 0; c < 256; ++c) {
         std::vector<unsigned> order(256);
         std::iota(order.begin(), order.end(), 0u);
-        std::stable_sort(order.begin(), order.end(), [&](unsigned a, unsigned b) { return pairs[c][a] > pairs[c][b]; });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](unsigned a, unsigned b) { return pairs[c][a] > pairs[c][b]; });
         const unsigned size = (c + setSizeShift) % 33;
         for (unsigned k = 0; k < size; ++k) sets[c].push_back(static_cast<unsigned char>(order[k]));
     }
@@ -310,7 +318,8 @@ std::string reduceEncode(const std::string& data, unsigned factor, unsigned setS
             out.put(c, 8);
         } else {
             out.put(0, 1);
-            out.put(static_cast<std::uint32_t>(it - set.begin()), indexBits(static_cast<unsigned>(set.size())));
+            out.put(static_cast<std::uint32_t>(it - set.begin()),
+                    indexBits(static_cast<unsigned>(set.size())));
         }
         prev = c;
     }
@@ -335,14 +344,17 @@ std::string implodeEncode(const std::string& data, std::uint16_t flags) {
             finder.insert(pos++);
             continue;
         }
-        tokens.push_back({false, 0, static_cast<unsigned>(m.length), static_cast<unsigned>(m.distance)});
+        tokens.push_back(
+            {false, 0, static_cast<unsigned>(m.length), static_cast<unsigned>(m.distance)});
         ++lenFreq[std::min<std::size_t>(m.length - minMatch, 63)];
         ++distFreq[(m.distance - 1) >> lowBits];
         for (std::size_t k = 0; k < m.length; ++k) finder.insert(pos + k);
         pos += m.length;
     }
-    const auto litLen = codeLengths(litFreq), lenLen = codeLengths(lenFreq), distLen = codeLengths(distFreq);
-    const auto litCode = shannonFanoCodes(litLen), lenCode = shannonFanoCodes(lenLen), distCode = shannonFanoCodes(distLen);
+    const auto litLen = codeLengths(litFreq), lenLen = codeLengths(lenFreq),
+               distLen = codeLengths(distFreq);
+    const auto litCode = shannonFanoCodes(litLen), lenCode = shannonFanoCodes(lenLen),
+               distCode = shannonFanoCodes(distLen);
     BitWriter out;
     if (literalTree) writeTree(out, litLen);
     writeTree(out, lenLen);
