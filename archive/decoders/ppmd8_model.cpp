@@ -821,6 +821,7 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         const std::uint32_t count = threshold(summFreq(m_minContext));
         std::uint32_t hiCnt = freq(s);
         if (count < hiCnt) {
+            prefetch(successor(s));
             decodeRange(in, 0, freq(s));
             m_foundState = s;
             const int sym = symbol(s);
@@ -832,6 +833,7 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
             s += kStateSize;
             hiCnt += freq(s);
             if (hiCnt > count) {
+                prefetch(successor(s));
                 decodeRange(in, hiCnt - freq(s), freq(s));
                 m_foundState = s;
                 const int sym = symbol(s);
@@ -849,6 +851,7 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         m_range >>= 14;
         if (m_range == 0) return kDataError;
         if (m_code / m_range < prob) {
+            prefetch(successor(oneState(m_minContext)));
             decodeRange(in, 0, prob);
             prob = static_cast<std::uint16_t>(prob + (1u << kIntBits) - probMean(prob));
             m_foundState = oneState(m_minContext);
@@ -904,6 +907,7 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
             hiCnt = freq(m_candidates[0]);
             while (hiCnt <= count) hiCnt += freq(m_candidates[++k]);
             s = m_candidates[k];
+            prefetch(successor(s));
             decodeRange(in, hiCnt - freq(s), freq(s));
             if (see->shift < kPeriodBits && --see->count == 0) {
                 see->summ = static_cast<std::uint16_t>(see->summ << 1);

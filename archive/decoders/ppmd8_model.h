@@ -75,17 +75,37 @@ class Ppmd8Model {
     void setSuffix(Ref c, Ref v) { set32(c + 8, v); }
     static Ref oneState(Ref c) { return c + 2; }
 
-    std::uint8_t& symbol(Ref s) { return m_mem[s]; }
-    std::uint8_t& freq(Ref s) { return m_mem[s + 1]; }
-    Ref successor(Ref s) const { return get32(s + 2); }
-    void setSuccessor(Ref s, Ref v) { set32(s + 2, v); }
-    StateValue loadState(Ref s) const { return {m_mem[s], m_mem[s + 1], get32(s + 2)}; }
+    // The next context is usually not in the cache: ask for it while the range decoder works.
+    void prefetch(Ref r) const {
+#if defined(__GNUC__)
+        __builtin_prefetch(m_mem + r);
+#else
+        (void)r;
+#endif
+    }
+    std::uint8_t& symbol(Ref s) {
+        return m_mem[s];
+    }
+    std::uint8_t& freq(Ref s) {
+        return m_mem[s + 1];
+    }
+    Ref successor(Ref s) const {
+        return get32(s + 2);
+    }
+    void setSuccessor(Ref s, Ref v) {
+        set32(s + 2, v);
+    }
+    StateValue loadState(Ref s) const {
+        return {m_mem[s], m_mem[s + 1], get32(s + 2)};
+    }
     void storeState(Ref s, const StateValue& v) {
         m_mem[s] = v.symbol;
         m_mem[s + 1] = v.freq;
         set32(s + 2, v.successor);
     }
-    void copyState(Ref to, Ref from) { storeState(to, loadState(from)); }
+    void copyState(Ref to, Ref from) {
+        storeState(to, loadState(from));
+    }
     void swapStates(Ref a, Ref b) {
         const StateValue t = loadState(a);
         copyState(a, b);
@@ -97,8 +117,12 @@ class Ppmd8Model {
     static constexpr unsigned kStateSize = 6;
     static constexpr unsigned kNumIndexes = 38;
     static constexpr std::uint32_t kEmptyNode = 0xFFFFFFFF;
-    unsigned unitsToIndex(unsigned nu) const { return m_units2Index[nu - 1]; }
-    unsigned indexToUnits(unsigned i) const { return m_index2Units[i]; }
+    unsigned unitsToIndex(unsigned nu) const {
+        return m_units2Index[nu - 1];
+    }
+    unsigned indexToUnits(unsigned i) const {
+        return m_index2Units[i];
+    }
     void insertNode(Ref node, unsigned index);
     Ref removeNode(unsigned index);
     void splitBlock(Ref ptr, unsigned oldIndex, unsigned newIndex);
@@ -106,7 +130,9 @@ class Ppmd8Model {
     Ref allocUnitsRare(unsigned index);
     Ref allocUnits(unsigned index);
     Ref shrinkUnits(Ref oldPtr, unsigned oldNU, unsigned newNU);
-    void freeUnits(Ref ptr, unsigned nu) { insertNode(ptr, unitsToIndex(nu)); }
+    void freeUnits(Ref ptr, unsigned nu) {
+        insertNode(ptr, unitsToIndex(nu));
+    }
     void specialFreeUnit(Ref ptr);
     Ref moveUnitsUp(Ref oldPtr, unsigned nu);
     void expandTextArea();
