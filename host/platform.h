@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/platform/files.h"
+#include "host/platform/large_memory.h"
 #include "host/platform/paths.h"
 #include "host/platform/process.h"
 #include "host/platform/socket.h"

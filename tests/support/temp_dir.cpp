@@ -48,10 +48,18 @@ std::string readFile(const fs::path& p) {
 
 std::string binaryDir() { return QL_BINARY_DIR; }
 std::string sourceDir() { return QL_SOURCE_DIR; }
-// QL_TESTDATA_DIR in the environment points elsewhere, for checkouts not beside the material.
+// QL_TESTDATA_DIR in the environment points elsewhere, for checkouts not beside the material;
+// otherwise a checkout in a deeper folder (a worktree) finds it in the nearest parent that has it.
 std::string testdataDir() {
     const char* env = std::getenv("QL_TESTDATA_DIR");
-    return env != nullptr && *env != '\0' ? env : QL_TESTDATA_DIR;
+    if (env != nullptr && *env != '\0') return env;
+    std::error_code ec;
+    if (fs::is_directory(QL_TESTDATA_DIR, ec)) return QL_TESTDATA_DIR;
+    for (fs::path p = fs::path(QL_SOURCE_DIR).parent_path(); !p.empty(); p = p.parent_path()) {
+        if (fs::is_directory(p / "shared" / "testdata", ec)) return (p / "shared" / "testdata").string();
+        if (p == p.root_path()) break;
+    }
+    return QL_TESTDATA_DIR;
 }
 
 }  // namespace testsupport

@@ -1,0 +1,60 @@
+// Helpers for the decoder tests: a ByteSource over bytes in memory that hands them out in
+// random-size pieces, a loop that decodes a whole entry, and the real archives' answer key.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archive/decoders/decoder.h"
+#include "tests/support/zip_entries.h"
+
+namespace testsupport {
+
+class PieceSource : public archive::ByteSource {
+  public:
+    // seed 0: the whole input at once; otherwise pieces of 1 to 700 bytes.
+    PieceSource(std::string data, unsigned seed)
+        : m_data(std::move(data)), m_rng(seed), m_random(seed != 0) {}
+    core::Result<std::size_t, archive::DecodeError> read(std::span<std::byte> buf) override;
+
+  private:
+    std::string m_data;
+    std::size_t m_pos = 0;
+    std::mt19937 m_rng;
+    bool m_random;
+};
+
+using DecoderMaker = std::function<std::unique_ptr<archive::Decoder>(const archive::DecoderParams&,
+                                                                     archive::ByteSource&)>;
+
+struct Decoded {
+    std::string bytes;
+    std::optional<std::string> error;  // the decoder's message when it failed
+};
+
+// Runs the decoder to its end, asking for output in pieces (random sizes when seed != 0).
+Decoded decodeAll(const DecoderMaker& make, const archive::DecoderParams& params,
+                  const std::string& data, unsigned seed = 0);
+Decoded decodeEntry(const DecoderMaker& make, const RawZipEntry& entry, unsigned seed = 0);
+
+std::uint32_t crc32Of(const std::string& bytes);
+
+// The shared archive folder ("" when absent) and the real archives' entries of the given methods
+// that must come out right, with the raw entry each row names (matched by size and CRC-32).
+std::string zipTestdataDir();
+struct RealEntry {
+    ExpectedEntry row;
+    RawZipEntry raw;
+};
+std::vector<RealEntry> realEntries(const std::vector<int>& methods);
+
+// Runs a program (no shell); its exit code, or -1 when it could not start.
+int runTool(const std::vector<std::string>& argv);
+bool haveTool(const std::string& name);
+
+}  // namespace testsupport
