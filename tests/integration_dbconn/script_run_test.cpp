@@ -1,0 +1,144 @@
+// TMyScript running on TMyConnection against the sandbox: routine bodies with ";", the "/"
+// line, the error actions, statements returning rows, and qltool run-script.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "db/errors.h"
+#include "db/my_query.h"
+#include "db/script.h"
+#include "db/updater_script_handlers.h"
+#include "tests/integration_dbconn/dbconn_helpers.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+class ScriptRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sb = &QL_REQUIRE_SANDBOX();
+        schema = testsupport::uniqueName("scr");
+        dbconn::must(*sb, "CREATE DATABASE " + schema);
+        dbconn::useSandbox(conn, *sb, schema);
+        script.Connection = &conn;
+        script.AfterExecute = [this](db::TMyScript&, const std::string& sql) { after.push_back(sql); };
+    }
+    void TearDown() override {
+        conn.Close();
+        if (sb) testsupport::runSql(*sb, "DROP DATABASE IF EXISTS " + schema);
+    }
+    std::string one(const std::string& sql) {
+        db::TMyQuery q("q", &conn);
+        q.SQL.SetText(sql);
+        q.Open();
+        std::string out;
+        for (; !q.Eof(); q.Next()) {
+            for (int i = 0; i < q.FieldCount(); ++i) out += (i ? "\t" : "") + q.Fields(i).AsString();
+            out += "\n";
+        }
+        return out;
+    }
+
+    const testsupport::MariaDbSandbox* sb = nullptr;
+    std::string schema;
+    db::TMyConnection conn{"MyLibs"};
+    db::TMyScript script;
+    std::vector<std::string> after;
+};
+
+TEST_F(ScriptRun, RoutineBodiesWithSemicolons) {
+    script.SQL.SetText(
+        "CREATE TABLE t (a INT, b INT);\n"
+        "DELIMITER $$\n"
+        "-- the trigger doubles b\n"
+        "CREATE TRIGGER tri_TADIMA00 BEFORE INSERT ON t FOR EACH ROW\n"
+        "BEGIN\n  SET NEW.b = NEW.a * 2;\n  SET @n = IFNULL(@n, 0) + 1;\nEND$$\n"
+        "CREATE PROCEDURE p_fill(IN k INT)\nBEGIN\n  DECLARE i INT DEFAULT 0;\n"
+        "  WHILE i < k DO\n    INSERT INTO t (a) VALUES (i);\n    SET i = i + 1;\n  END WHILE;\nEND$$\n"
+        "DELIMITER ;\n"
+        "CREATE PROCEDURE p_slash()\nBEGIN\n  SELECT 1;\n  SELECT 2;\nEND;\n/\n"
+        "CALL p_fill(3);\n"
+        "CALL p_slash();\n");
+    script.Execute();
+    EXPECT_EQ(after.size(), 6u);  // the two DELIMITER commands are neither sent nor reported
+    EXPECT_EQ(one("SELECT COUNT(*) FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA='" +
+                  schema + "' AND TRIGGER_NAME='tri_TADIMA00'"),
+              "1\n");
+    EXPECT_EQ(one("SHOW PROCEDURE STATUS WHERE Db='" + schema + "'").empty(), false);
+    EXPECT_EQ(one("SELECT COUNT(*) FROM information_schema.ROUTINES WHERE ROUTINE_SCHEMA='" +
+                  schema + "'"),
+              "2\n");
+    EXPECT_EQ(one("SELECT a, b FROM t ORDER BY a"), "0\t0\n1\t2\n2\t4\n");
+}
+
+TEST_F(ScriptRun, ErrorActions) {
+    const std::string text =
+        "CREATE TABLE t (a INT);\nINSERT INTO t VALUES (1);\nINSERT INTO no_table VALUES (2);\n"
+        "INSERT INTO t VALUES (3);\n";
+    struct Case {
+        db::TErrorAction action;
+        bool throws;
+        std::size_t afterCount;
+        std::string rows;
+    };
+    const std::vector<Case> cases = {
+        {db::TErrorAction::eaContinue, false, 4, "1\n3\n"},
+        {db::TErrorAction::eaAbort, false, 3, "1\n"},
+        {db::TErrorAction::eaFail, true, 2, "1\n"},
+    };
+    for (const Case& k : cases) {
+        dbconn::must(*sb, "DROP TABLE IF EXISTS " + schema + ".t");
+        after.clear();
+        std::vector<std::string> failed;
+        script.SQL.SetText(text);
+        script.OnError = [&](db::TMyScript&, const std::exception& e, const std::string& sql,
+                             db::TErrorAction& action) {
+            const auto* my = dynamic_cast<const db::EMyError*>(&e);
+            EXPECT_TRUE(my && my->ErrorCode() == 1146) << e.what();
+            failed.push_back(sql);
+            action = k.action;
+        };
+        bool threw = false;
+        try {
+            script.Execute();
+        } catch (const db::EMyError& e) {
+            threw = true;
+            EXPECT_EQ(e.ErrorCode(), 1146);
+        }
+        EXPECT_EQ(threw, k.throws);
+        EXPECT_EQ(failed, std::vector<std::string>{"INSERT INTO no_table VALUES (2);"});
+        EXPECT_EQ(after.size(), k.afterCount);
+        EXPECT_EQ(one("SELECT a FROM t ORDER BY a"), k.rows);
+    }
+}
+
+TEST_F(ScriptRun, RowsAreDroppedAndTheNextStatementRuns) {
+    script.SQL.SetText(
+        "CREATE TABLE t (a INT);\nSELECT 1 UNION SELECT 2;\nSHOW TABLES;\nINSERT INTO t VALUES (5);\n"
+        "SELECT * FROM t; SELECT 2;\nINSERT INTO t VALUES (6)   \n");
+    script.Execute();
+    EXPECT_EQ(after.size(), 7u);
+    EXPECT_EQ(one("SELECT a FROM t ORDER BY a"), "5\n6\n");
+}
+
+TEST_F(ScriptRun, QltoolRunScriptLogsAsTheUpdater) {
+    testsupport::TempDir tmp;
+    const auto file = tmp.write("s.sql",
+                                "CREATE TABLE t (a INT);\r\nINSERT INTO nope VALUES (1);\r\n"
+                                "INSERT INTO t VALUES (2);\r\n");
+    const std::string out = (tmp.path() / "out").string();
+    const std::string cmd = testsupport::binaryDir() + "/tools/qltool/qltool run-script --host " +
+                            sb->host + " --port " + std::to_string(sb->port) +
+                            " --user root --password '" + sb->rootPassword + "' --schema " +
+                            schema + " " + file.string() + " >" + out + " 2>&1";
+    const int rc = std::system(cmd.c_str());
+    EXPECT_EQ((rc >> 8) & 0xFF, 0);
+    const std::string rule(45, '*');
+    EXPECT_EQ(testsupport::readFile(out),
+              ">> " + rule + "\n>> \r\n#42S02Table '" + schema +
+                  ".nope' doesn't exist\n>> Errore su: \n>> INSERT INTO nope VALUES (1);\n>> " +
+                  rule + "\nexecuted 3, failed 1\n");
+    EXPECT_EQ(one("SELECT a FROM t"), "2\n");
+}
+
+}  // namespace
