@@ -75,7 +75,7 @@ TEST(TMyQueryText, MessagesCarryTheQueryName) {
     }
     // Lexer failure in the text: raised when the text is used, never sent.
     db::TMyQuery bad("qryBad");
-    bad.SQL.SetText("SELECT \x0c 1");
+    bad.SQL.SetText("SELECT \x0c &a");
     EXPECT_THROW(bad.FinalSQL(), db::EParserError);
     db::TMyConnection neverOpened;
     bool called = false;

@@ -106,7 +106,7 @@ TEST_F(ScriptRun, ErrorActions) {
             EXPECT_EQ(e.ErrorCode(), 1146);
         }
         EXPECT_EQ(threw, k.throws);
-        EXPECT_EQ(failed, std::vector<std::string>{"INSERT INTO no_table VALUES (2);"});
+        EXPECT_EQ(failed, std::vector<std::string>{"INSERT INTO no_table VALUES (2)"});
         EXPECT_EQ(after.size(), k.afterCount);
         EXPECT_EQ(one("SELECT a FROM t ORDER BY a"), k.rows);
     }
@@ -136,7 +136,7 @@ TEST_F(ScriptRun, QltoolRunScriptLogsAsTheUpdater) {
     const std::string rule(45, '*');
     EXPECT_EQ(testsupport::readFile(out),
               ">> " + rule + "\n>> \r\n#42S02Table '" + schema +
-                  ".nope' doesn't exist\n>> Errore su: \n>> INSERT INTO nope VALUES (1);\n>> " +
+                  ".nope' doesn't exist\n>> Errore su: \n>> INSERT INTO nope VALUES (1)\n>> " +
                   rule + "\nexecuted 3, failed 1\n");
     EXPECT_EQ(one("SELECT a FROM t"), "2\n");
 }
