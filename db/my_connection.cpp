@@ -6,7 +6,9 @@
 
 namespace db {
 
-TMyConnection::~TMyConnection() { Close(); }
+TMyConnection::~TMyConnection() {
+    Close();
+}
 
 std::string TMyConnection::HostOf(std::string_view server) {
     const std::size_t comma = server.find(',');
@@ -16,7 +18,8 @@ std::string TMyConnection::HostOf(std::string_view server) {
 }
 
 void TMyConnection::RaiseSessionError(const TMySqlSession& session) {
-    throw EMyError(static_cast<int>(session.errorNumber()), core::cp1252ToUtf8(session.errorText()));
+    throw EMyError(static_cast<int>(session.errorNumber()),
+                   core::cp1252ToUtf8(session.errorText()));
 }
 
 void TMyConnection::Open() {

@@ -7,7 +7,9 @@
 
 namespace db {
 
-bool TMyField::IsNull() const { return !m_query->value(m_index).has_value(); }
+bool TMyField::IsNull() const {
+    return !m_query->value(m_index).has_value();
+}
 
 std::string TMyField::AsString() const {
     const std::optional<std::string>& v = m_query->value(m_index);

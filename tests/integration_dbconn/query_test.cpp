@@ -17,24 +17,33 @@ class UpdaterQueries : public ::testing::Test {
         studio = testsupport::uniqueName("s");
         full = "osf" + studio + "a01";
         empty = "osf" + studio + "b02";
-        dbconn::must(*sb,
-                     "CREATE DATABASE " + lib + "; CREATE TABLE " + lib +
-                         ".librerie (nome VARCHAR(40), Studio VARCHAR(40), Ditta VARCHAR(10), "
-                         "n INT) DEFAULT CHARSET=latin1;"
-                         "INSERT INTO " + lib + ".librerie VALUES ('Zeta srl','" + studio +
-                         "','b02',NULL), (CONCAT('Caff', CHAR(0xE8 USING latin1)),'" + studio +
-                         "','a01',-42);"
-                         "CREATE DATABASE " + full + "; CREATE TABLE " + full +
-                         "._versione (versione VARCHAR(20), VID INT);"
-                         "INSERT INTO " + full + "._versione VALUES ('2.10.3', 7), ('9.9', 9);"
-                         "CREATE TABLE " + full + ".t (a INT);"
-                         "CREATE TRIGGER " + full + ".tri_TADIMA00 BEFORE INSERT ON " + full +
-                         ".t FOR EACH ROW SET NEW.a = NEW.a;"
-                         "CREATE TRIGGER " + full + ".tci_TADIMA00 AFTER INSERT ON " + full +
-                         ".t FOR EACH ROW SET @x = 1;"
-                         "CREATE DATABASE " + empty + "; CREATE TABLE " + empty +
-                         "._versione (versione VARCHAR(20), VID INT);"
-                         "INSERT INTO " + empty + "._versione VALUES ('1.0', NULL);");
+        dbconn::must(*sb, "CREATE DATABASE " + lib + "; CREATE TABLE " + lib +
+                              ".librerie (nome VARCHAR(40), Studio VARCHAR(40), Ditta VARCHAR(10), "
+                              "n INT) DEFAULT CHARSET=latin1;"
+                              "INSERT INTO " +
+                              lib + ".librerie VALUES ('Zeta srl','" + studio +
+                              "','b02',NULL), (CONCAT('Caff', CHAR(0xE8 USING latin1)),'" + studio +
+                              "','a01',-42);"
+                              "CREATE DATABASE " +
+                              full + "; CREATE TABLE " + full +
+                              "._versione (versione VARCHAR(20), VID INT);"
+                              "INSERT INTO " +
+                              full +
+                              "._versione VALUES ('2.10.3', 7), ('9.9', 9);"
+                              "CREATE TABLE " +
+                              full +
+                              ".t (a INT);"
+                              "CREATE TRIGGER " +
+                              full + ".tri_TADIMA00 BEFORE INSERT ON " + full +
+                              ".t FOR EACH ROW SET NEW.a = NEW.a;"
+                              "CREATE TRIGGER " +
+                              full + ".tci_TADIMA00 AFTER INSERT ON " + full +
+                              ".t FOR EACH ROW SET @x = 1;"
+                              "CREATE DATABASE " +
+                              empty + "; CREATE TABLE " + empty +
+                              "._versione (versione VARCHAR(20), VID INT);"
+                              "INSERT INTO " +
+                              empty + "._versione VALUES ('1.0', NULL);");
         conn.BeforeConnect = [this](db::TMyConnection& c) {
             dbconn::useSandbox(c, *sb);
             c.Database = lib;
@@ -47,15 +56,17 @@ class UpdaterQueries : public ::testing::Test {
     void TearDown() override {
         conn.Close();
         if (sb)
-            testsupport::runSql(*sb, "DROP DATABASE IF EXISTS " + lib + "; DROP DATABASE IF EXISTS " +
-                                         full + "; DROP DATABASE IF EXISTS " + empty);
+            testsupport::runSql(*sb, "DROP DATABASE IF EXISTS " + lib +
+                                         "; DROP DATABASE IF EXISTS " + full +
+                                         "; DROP DATABASE IF EXISTS " + empty);
     }
 
     const testsupport::MariaDbSandbox* sb = nullptr;
     std::string lib, studio, full, empty;
     db::TMyConnection conn{"MyLibs"};
     db::TMyQuery qryDitte{"qryDitte", &conn}, qryVersione{"qryVersione", &conn},
-        qryTriggersServer{"qryTriggersServer", &conn}, qryTriggersClient{"qryTriggersClient", &conn};
+        qryTriggersServer{"qryTriggersServer", &conn},
+        qryTriggersClient{"qryTriggersClient", &conn};
 };
 
 TEST_F(UpdaterQueries, SurveyReadsCompaniesVersionsAndTriggers) {
@@ -84,7 +95,8 @@ TEST_F(UpdaterQueries, SurveyReadsCompaniesVersionsAndTriggers) {
         qryTriggersClient.Close();
     }
     // latin1 0xE8 arrives as UTF-8 "è"; only the first _versione row is read; NULL reads "".
-    EXPECT_EQ(seen, (std::vector<std::string>{"Caff\xc3\xa8|-42|2.10.3|7|1|1", "Zeta srl||1.0||0|0"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"Caff\xc3\xa8|-42|2.10.3|7|1|1", "Zeta srl||1.0||0|0"}));
     EXPECT_TRUE(qryDitte.Active());
     qryDitte.Next();
     EXPECT_TRUE(qryDitte.Eof());

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/text.h"
 #include "core/exception.h"
+#include "core/text.h"
 #include "db/errors.h"
 #include "db/my_connection.h"
 #include "db/my_query.h"

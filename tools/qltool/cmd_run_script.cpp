@@ -53,7 +53,9 @@ bool parse(int argc, char** argv, Options& o) {
     return !o.file.empty();
 }
 
-void addLog(const std::string& text) { std::printf(">> %s\n", text.c_str()); }
+void addLog(const std::string& text) {
+    std::printf(">> %s\n", text.c_str());
+}
 
 }  // namespace
 
@@ -72,9 +74,7 @@ int qltool_run_script(int argc, char** argv) {
     db::TMyScript script;
     script.Connection = &conn;
     long executed = 0, failed = 0;
-    db::bindUpdaterScriptHandlers(
-        script,
-        addLog, [&](const std::string&) { ++executed; });
+    db::bindUpdaterScriptHandlers(script, addLog, [&](const std::string&) { ++executed; });
     script.OnError = [&failed, log = script.OnError](db::TMyScript& sender, const std::exception& e,
                                                      const std::string& sql,
                                                      db::TErrorAction& action) {
