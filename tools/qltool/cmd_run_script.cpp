@@ -1,0 +1,100 @@
+// qltool run-script: runs a SQL script file on a schema the way the updater does (errors
+// logged as five lines, every statement still run), printing each log line as ">> text" and
+// at the end the number of statements executed and failed.
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <string_view>
+
+#include "core/exception.h"
+#include "db/my_connection.h"
+#include "db/script.h"
+#include "db/updater_script_handlers.h"
+
+extern const char* const qltool_run_script_usage =
+    "run-script --host H --port P --user U --password P --schema S FILE\n"
+    "                      run a SQL script on schema S as the updater does";
+
+namespace {
+
+struct Options {
+    std::string host = "localhost", user = "root", password, schema, file;
+    unsigned port = 3306;
+};
+
+bool parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string port;
+        bool ok = true;
+        if (a == "--host")
+            ok = value(o.host);
+        else if (a == "--port") {
+            ok = value(port);
+            o.port = static_cast<unsigned>(std::strtoul(port.c_str(), nullptr, 10));
+        } else if (a == "--user")
+            ok = value(o.user);
+        else if (a == "--password")
+            ok = value(o.password);
+        else if (a == "--schema")
+            ok = value(o.schema);
+        else if (o.file.empty() && !a.starts_with("--"))
+            o.file = argv[i];
+        else
+            ok = false;
+        if (!ok) return false;
+    }
+    return !o.file.empty();
+}
+
+void addLog(const std::string& text) {
+    std::printf(">> %s\n", text.c_str());
+}
+
+}  // namespace
+
+int qltool_run_script(int argc, char** argv) {
+    Options o;
+    if (!parse(argc, argv, o)) {
+        std::fprintf(stderr, "usage: qltool %s\n", qltool_run_script_usage);
+        return 64;
+    }
+    db::TMyConnection conn("MyLibs");
+    conn.Server = o.host;
+    conn.Port = o.port;
+    conn.Username = o.user;
+    conn.Password = o.password;
+    conn.Database = o.schema;
+    db::TMyScript script;
+    script.Connection = &conn;
+    long executed = 0, failed = 0;
+    db::bindUpdaterScriptHandlers(script, addLog, [&](const std::string&) { ++executed; });
+    script.OnError = [&failed, log = script.OnError](db::TMyScript& sender, const std::exception& e,
+                                                     const std::string& sql,
+                                                     db::TErrorAction& action) {
+        ++failed;
+        log(sender, e, sql, action);
+    };
+    int rc = 0;
+    try {
+        script.SQL.LoadFromFile(o.file);
+        script.Execute();
+    } catch (const core::Exception& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %s\n", e.className(), e.what());
+        rc = 1;
+    } catch (const std::exception& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", e.what());
+        rc = 1;
+    }
+    conn.Close();
+    std::printf("executed %ld, failed %ld\n", executed, failed);
+    return rc;
+}
