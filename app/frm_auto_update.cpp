@@ -4,7 +4,12 @@
 #include <system_error>
 #include <utility>
 
+#include "app/libs_connection.h"
 #include "app/texts.h"
+#include "archive/unzipper.h"
+#include "db/script.h"
+#include "net/id_http.h"
+#include "net/update_server.h"
 #include "host/install_path.h"
 #include "host/paths.h"
 #include "host/tree_ops.h"
@@ -14,18 +19,22 @@ namespace app {
 TfrmAutoUpdate::TfrmAutoUpdate(View& view, host::HostSettings hostSettings)
     : m_view(view), m_host(std::move(hostSettings)) {}
 
+TfrmAutoUpdate::~TfrmAutoUpdate() = default;
+
 void TfrmAutoUpdate::FormCreate() {
     m_view.selectFirstPage();
     m_view.setTabVisible(Page::TabSheetFase02, Visibility::Hidden);
     m_view.setTabVisible(Page::TabSheetFase03, Visibility::Hidden);
     m_view.setCaption(Label::LabelStatus, "");
-    InstallPath = host::DefaultInstallPath(m_host);
+    InstallPath = StartInstallPath ? host::IncludeTrailingPathDelimiter(*StartInstallPath)
+                                   : host::DefaultInstallPath(m_host);
     LatestVID.clear();
     fase01();
 }
 
 void TfrmAutoUpdate::FormDestroy() {
     // Closing MyLibs is all there is to do; the temporary folder, if any, stays on disk.
+    if (MyLibs) MyLibs->Close();
 }
 
 void TfrmAutoUpdate::btnEsciClick() {

@@ -2,13 +2,30 @@
 // the phases share and their handlers, and shows everything through a View.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/company_table.h"
 #include "app/view.h"
 #include "host/config.h"
 #include "host/host_settings.h"
+#include "host/services.h"
+
+namespace net {
+class TIdHTTP;
+class UpdateServer;
+}  // namespace net
+namespace archive {
+class TAbUnZipper;
+}
+namespace db {
+class TMyScript;
+enum class TErrorAction;
+}  // namespace db
 
 namespace app {
 
@@ -18,10 +35,23 @@ namespace app {
 //   MyLibs (MySQL connection) and the queries: LoadCompanies; FormDestroy closes MyLibs.
 //   UnZipper: fase02. dbScriptUpdater: fase03 and LaunchScript.
 // btnAvantiClick (runs fase02), fase02 and fase03 arrive with them.
+class LibsConnection;
+
+// How far a run came, for the program's exit status.
+struct RunOutcome {
+    bool fase01Ok = false;
+    bool fase02Failed = false;
+    bool fase03Failed = false;
+    bool fase03Complete = false;
+    int failedStatements = 0;
+    // Companies the survey skipped, each with the reason ("OSF0101: message").
+    std::vector<std::string> skippedCompanies;
+};
+
 class TfrmAutoUpdate {
   public:
     TfrmAutoUpdate(View& view, host::HostSettings hostSettings);
-    virtual ~TfrmAutoUpdate() = default;
+    virtual ~TfrmAutoUpdate();
     TfrmAutoUpdate(const TfrmAutoUpdate&) = delete;
     TfrmAutoUpdate& operator=(const TfrmAutoUpdate&) = delete;
 
@@ -56,6 +86,37 @@ class TfrmAutoUpdate {
     // attached the survey ends where it would open the connection, with TabMem open and empty.
     virtual void LoadCompanies();
 
+    // Phase 2 and 3 and their helpers.
+    void btnAvantiClick();
+    void fase02();
+    void fase03();
+    void LoadScripts();
+    void ApplyCompanyUpdate(const CompanyRecord& row);
+    bool LaunchScript(const std::string& pSchema, const std::string& pScriptFile);
+    void dbScriptUpdaterAfterExecute(const std::string& SQL);
+    void dbScriptUpdaterError(const std::exception& E, const std::string& SQL,
+                              db::TErrorAction& Action);
+    void ShowInstallFailure();
+    void MyLibsBeforeConnect(LibsConnection& Sender);
+    void IdDownHTTPWorkBegin(std::int64_t AWorkCountMax);
+    void IdDownHTTPWork(std::int64_t AWorkCount);
+
+    // The script list of phase 3 (sorted, de-duplicated) and its folder.
+    std::vector<std::string> ScriptList;
+    std::string ScriptFolder;
+
+    // The components; each stays null until createUpdater attaches it, and a step that needs
+    // a missing one fails as it would without it.
+    std::unique_ptr<net::TIdHTTP> IdDownHTTP;
+    std::unique_ptr<net::UpdateServer> UpdateServer;
+    std::unique_ptr<LibsConnection> MyLibs;
+    std::unique_ptr<archive::TAbUnZipper> UnZipper;
+    std::unique_ptr<db::TMyScript> dbScriptUpdater;
+    // Used by FormCreate instead of the default installation path (--install-path).
+    std::optional<std::string> StartInstallPath;
+
+    RunOutcome Outcome;
+
     View& view() { return m_view; }
     const host::HostSettings& hostSettings() const { return m_host; }
 
@@ -64,6 +125,14 @@ class TfrmAutoUpdate {
     host::HostSettings m_host;
     // Phase 1 pumps messages while it runs; a click that would start it again is ignored.
     bool m_inFase01 = false;
+    host::RunningSnapshot m_running{};
 };
+
+// Inserts `name` into the sorted script list unless an equal name (ignoring ASCII case) is
+// there; the order puts "." before digits before letters, letters without regard to case.
+void AddScriptName(std::vector<std::string>& list, const std::string& name);
+int CompareScriptNames(std::string_view a, std::string_view b);
+// Parses a version file body: gives the value of the last "VE" line, or nullopt when none.
+std::optional<std::string> ParseVersionFile(std::string_view body);
 
 }  // namespace app

@@ -16,3 +16,18 @@ inline constexpr std::string_view kUserAgent =
     "Mozilla/5.0 (Windows; U; Windows NT 6.0; it; rv:1.8.1.12)";
 
 }  // namespace app
+
+namespace app {
+
+inline constexpr std::string_view kTextDownloading = "Download aggiornamento in corso...";
+inline constexpr std::string_view kTextExtracting = "Estrazione aggiornamento in corso...";
+inline constexpr std::string_view kTextDownloadFailed = "Problemi nel download dell'aggiornamento.";
+inline constexpr std::string_view kTextInstallOk = "Aggiornamento effetuato con successo";
+inline constexpr std::string_view kTextInstallOkQuestion =
+    "Aggiornamento effetuato con successo,chiudere il programma di aggiornamento?";
+inline constexpr std::string_view kTextInstallFailed = "Problemi nell'installazione dell'aggiornamento";
+inline constexpr std::string_view kTextInstallFailedNotice =
+    "Problemi nell'installazione dell'aggiornamento!";
+inline constexpr std::string_view kErrorStars = "*********************************************";
+
+}  // namespace app

@@ -1,0 +1,115 @@
+// Phase 3: stop the product, copy the unpacked tree over the installation, run the scripts
+// for every company, start the product again, save the run log and clean up.
+#include <ctime>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "app/frm_auto_update.h"
+#include "app/texts.h"
+#include "core/text.h"
+#include "host/paths.h"
+#include "host/services.h"
+#include "host/tree_ops.h"
+
+namespace app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every occurrence of `what` removed, letter case exact.
+std::string removeAll(std::string s, std::string_view what) {
+    for (std::size_t p; (p = s.find(what)) != std::string::npos;) s.erase(p, what.size());
+    return s;
+}
+
+std::string stampNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y%m%d%H%M", &tm);
+    return buf;
+}
+
+}  // namespace
+
+void TfrmAutoUpdate::fase03() {
+    try {
+        AddLog(std::string_view("\0", 1));
+        m_view.setTabVisible(Page::TabSheetFase02, Visibility::Hidden);
+        m_view.setTabVisible(Page::TabSheetFase03, Visibility::Shown);
+        ScriptList.clear();
+    } catch (...) {
+        Outcome.fase03Failed = true;
+        ShowInstallFailure();
+        return;
+    }
+    bool stepsOk = true;
+    bool copyOk = true;
+    try {
+        const std::string parent = removeAll(InstallPath, "Ostrel/");
+        m_running = {};
+        host::StopServices([this](const std::string& line) { AddLog(line); }, m_running);
+        AddLog("Copy update dirercory in " + parent);
+        std::string errorText;
+        copyOk = host::CopyTree(FL, host::ExcludeTrailingPathDelimiter(parent), errorText);
+        if (!errorText.empty()) AddLog("Errore Copia Cartella: " + errorText);
+        LoadScripts();
+        if (TabMem.Active())
+            for (const CompanyRecord& row : TabMem.Rows()) ApplyCompanyUpdate(row);
+        // A failed copy leaves the installation as it was: the run is not reported as done.
+        if (copyOk) {
+            m_view.setCaption(Label::LabelInstall, std::string(kTextInstallOk));
+            m_view.processMessages();
+            m_view.setButtonEnabled(Button::btnFine, Enablement::Enabled);
+        }
+    } catch (...) {
+        stepsOk = false;
+    }
+    bool closingOk = true;
+    try {
+        ScriptList.clear();
+        host::RestartServices([this](const std::string& line) { AddLog(line); }, m_running);
+        const std::string logFile = InstallPath + LatestVID + "." + stampNow() + ".uplog";
+        if (!m_view.saveLogToFile(logFile)) throw std::runtime_error("run log not saved");
+        DeleteTmpDir();
+    } catch (...) {
+        closingOk = false;
+    }
+    if (!stepsOk || !closingOk || !copyOk) {
+        Outcome.fase03Failed = true;
+        ShowInstallFailure();
+        return;
+    }
+    Outcome.fase03Complete = true;
+    if (m_view.askOkCancel(std::string(kTextInstallOkQuestion))) m_view.terminate();
+}
+
+void TfrmAutoUpdate::ShowInstallFailure() {
+    m_view.setFontColor(Label::LabelInstall, FontColor::Red);
+    m_view.setFontStyle(Label::LabelInstall, FontStyle::Bold);
+    m_view.setCaption(Label::LabelInstall, std::string(kTextInstallFailed));
+    m_view.processMessages();
+    (void)m_view.askOkCancel(std::string(kTextInstallFailedNotice));
+}
+
+void TfrmAutoUpdate::LoadScripts() {
+    AddLog("Load Script Update");
+    ScriptFolder = InstallPath + "Update/";
+    for (std::string_view ext : {".dbql", ".trgql", ".trcql"}) {
+        std::error_code ec;
+        for (fs::directory_iterator it(ScriptFolder, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code dec;
+            if (it->is_directory(dec)) continue;
+            const std::string name = it->path().filename().string();
+            // "*.dbql" as the Windows search matches it: the name ends so, in any letter case.
+            if (name.size() >= ext.size() &&
+                core::equalsNoCaseAscii(std::string_view(name).substr(name.size() - ext.size()), ext))
+                AddScriptName(ScriptList, name);
+        }
+    }
+}
+
+}  // namespace app

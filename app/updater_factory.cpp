@@ -1,0 +1,46 @@
+#include "app/updater_factory.h"
+
+#include "app/libs_connection.h"
+#include "archive/unzipper.h"
+#include "db/script.h"
+#include "net/id_http.h"
+#include "net/update_server.h"
+
+namespace app {
+
+std::unique_ptr<TfrmAutoUpdate> createUpdater(View& view, const UpdaterOptions& options) {
+    host::HostSettings host;
+    host.tempRoot = options.tempRoot;
+    auto s = std::make_unique<TfrmAutoUpdate>(view, host);
+    TfrmAutoUpdate* self = s.get();
+    s->StartInstallPath = options.installPath;
+
+    s->IdDownHTTP = std::make_unique<net::TIdHTTP>();
+    net::applyUpdaterSettings(*s->IdDownHTTP);
+    s->IdDownHTTP->OnWorkBegin = [self](net::TIdHTTP&, net::TWorkMode, std::int64_t max) {
+        self->IdDownHTTPWorkBegin(max);
+    };
+    s->IdDownHTTP->OnWork = [self](net::TIdHTTP&, net::TWorkMode, std::int64_t count) {
+        self->IdDownHTTPWork(count);
+    };
+    s->UpdateServer = options.serverUrl ? std::make_unique<net::UpdateServer>(*options.serverUrl)
+                                        : std::make_unique<net::UpdateServer>();
+
+    s->MyLibs = std::make_unique<LibsConnection>();
+    if (options.mysqlPort) s->MyLibs->Port = static_cast<unsigned>(*options.mysqlPort);
+    s->MyLibs->BeforeConnect = [self](LibsConnection& c) { self->MyLibsBeforeConnect(c); };
+
+    s->UnZipper = std::make_unique<archive::TAbUnZipper>();
+    s->dbScriptUpdater = std::make_unique<db::TMyScript>();
+    s->dbScriptUpdater->Connection = s->MyLibs.get();
+    s->dbScriptUpdater->AfterExecute = [self](db::TMyScript&, const std::string& sql) {
+        self->dbScriptUpdaterAfterExecute(sql);
+    };
+    s->dbScriptUpdater->OnError = [self](db::TMyScript&, const std::exception& e,
+                                         const std::string& sql, db::TErrorAction& action) {
+        self->dbScriptUpdaterError(e, sql, action);
+    };
+    return s;
+}
+
+}  // namespace app

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Builds a demo world for a whole update in DIR, against the MariaDB sandbox described by
+# INFO_FILE (tests/support/mariadb_sandbox.sh):
+#   DIR/Ostrel/               installation folder: config.ini, Update/, a program file
+#   DIR/www/public/qlupdate/  the update server's files: UPDATEQL.txt and LATEST.zip
+#   databases                 ostrellib.librerie and three companies (OSF0101 two versions
+#                             behind with both triggers, OSF0102 one behind without triggers,
+#                             OSF0103 current)
+# Variants, by environment: WORLD_NO_VE=1 (version file without "VE" line), WORLD_NO_PACKAGE=1
+# (no package: 404), WORLD_CORRUPT=1 (package is not a ZIP), WORLD_MISSING_SCHEMA=1 (a company
+# listed first whose schema does not exist), WORLD_BAD_STATEMENT=1 (a failing statement in the
+# middle of 2014c.dbql).
+set -euo pipefail
+dir=${1:?DIR}
+info=${2:?INFO_FILE}
+LATEST=2014c
+
+value() { sed -n "s/^$1=//p" "$info" | head -n1; }
+port=$(value port)
+password=$(value root_password)
+sql() { mariadb --no-defaults -uroot -p"$password" -h127.0.0.1 -P"$port" "$@"; }
+
+mkdir -p "$dir/Ostrel/Update" "$dir/www/public/qlupdate" "$dir/pkg/$LATEST/Update" "$dir/tmp"
+
+# config.ini in the Windows code page; the root password scrambled: the marker 0xFF, then
+# each character combined by exclusive-or with its position from 1.
+python3 - "$dir/Ostrel/config.ini" "$password" <<'PY'
+import sys
+path, plain = sys.argv[1], sys.argv[2]
+scrambled = "\u00ff" + "".join(chr(ord(c) ^ (i + 1)) for i, c in enumerate(plain))
+open(path, "wb").write(("[MySQL]\r\nSERVER=127.0.0.1\r\nRootPass=" + scrambled + "\r\n").encode("cp1252"))
+PY
+echo "old program" > "$dir/Ostrel/QLMain.txt"
+
+# The version file.
+if [ "${WORLD_NO_VE:-}" = 1 ]; then
+  printf 'XX|nothing\r\n' > "$dir/www/public/qlupdate/UPDATEQL.txt"
+else
+  printf 'NOTE|demo\r\nVE|%s\r\n' "$LATEST" > "$dir/www/public/qlupdate/UPDATEQL.txt"
+fi
+
+# The package: one top folder named after the version with the new files and the scripts.
+pkg=$dir/pkg/$LATEST
+echo "new program $LATEST" > "$pkg/QLMain.txt"
+echo "added in $LATEST" > "$pkg/readme-$LATEST.txt"
+cat > "$pkg/Update/2014b.dbql" <<'SQL'
+ALTER TABLE &DatabaseName.clienti ADD COLUMN email VARCHAR(80) NULL;
+UPDATE &DatabaseName._versione SET versione = '2014.2', VID = '2014b';
+SQL
+cat > "$pkg/Update/2014b.trgql" <<'SQL'
+DELIMITER $$
+DROP TRIGGER IF EXISTS &DatabaseName.tri_TADIMA00$$
+CREATE TRIGGER &DatabaseName.tri_TADIMA00 BEFORE INSERT ON &DatabaseName.TADIMA00
+FOR EACH ROW
+BEGIN
+  SET NEW.nota = CONCAT('srv-2014b;', IFNULL(NEW.nota, ''));
+END$$
+DELIMITER ;
+SQL
+{
+  echo "ALTER TABLE &DatabaseName.clienti ADD COLUMN telefono VARCHAR(30) NULL;"
+  if [ "${WORLD_BAD_STATEMENT:-}" = 1 ]; then
+    echo "INSERT INTO &DatabaseName.tabella_che_non_esiste VALUES (1);"
+  fi
+  echo "CREATE TABLE &DatabaseName.ordini (id INT PRIMARY KEY, cliente INT);"
+  echo "UPDATE &DatabaseName._versione SET versione = '2014.3', VID = '2014c';"
+} > "$pkg/Update/2014c.dbql"
+cat > "$pkg/Update/2014c.trgql" <<'SQL'
+DELIMITER $$
+DROP TRIGGER IF EXISTS &DatabaseName.tri_TADIMA00$$
+CREATE TRIGGER &DatabaseName.tri_TADIMA00 BEFORE INSERT ON &DatabaseName.TADIMA00
+FOR EACH ROW
+BEGIN
+  IF NEW.nota IS NULL THEN
+    SET NEW.nota = 'srv-2014c';
+  END IF;
+END$$
+DELIMITER ;
+SQL
+cat > "$pkg/Update/2014c.trcql" <<'SQL'
+ALTER TABLE &DatabaseName.TADIMA00 ADD COLUMN client_flag INT NOT NULL DEFAULT 0;
+SQL
+if [ "${WORLD_NO_PACKAGE:-}" = 1 ]; then
+  :
+elif [ "${WORLD_CORRUPT:-}" = 1 ]; then
+  head -c 4000 /dev/urandom > "$dir/www/public/qlupdate/$LATEST.zip"
+else
+  (cd "$dir/pkg" && zip -qr "$dir/www/public/qlupdate/$LATEST.zip" "$LATEST")
+fi
+
+# The databases.
+company() {  # schema version vid triggers(server client)
+  local s=$1
+  sql <<SQL
+DROP DATABASE IF EXISTS $s;
+CREATE DATABASE $s;
+CREATE TABLE $s._versione (versione VARCHAR(10), VID VARCHAR(20));
+INSERT INTO $s._versione VALUES ('$2', '$3');
+CREATE TABLE $s.clienti (id INT PRIMARY KEY, nome VARCHAR(40));
+CREATE TABLE $s.TADIMA00 (id INT PRIMARY KEY, nota VARCHAR(40));
+SQL
+  if [ "$4" = 1 ]; then
+    sql -e "CREATE TRIGGER $s.tri_TADIMA00 BEFORE INSERT ON $s.TADIMA00 FOR EACH ROW SET NEW.nota = 'srv';"
+  fi
+  if [ "$5" = 1 ]; then
+    sql -e "CREATE TRIGGER $s.tci_TADIMA00 AFTER INSERT ON $s.TADIMA00 FOR EACH ROW SET @client = NEW.id;"
+  fi
+}
+sql <<SQL
+DROP DATABASE IF EXISTS ostrellib;
+CREATE DATABASE ostrellib;
+CREATE TABLE ostrellib.librerie (Studio VARCHAR(2), Ditta VARCHAR(2), nome VARCHAR(40));
+INSERT INTO ostrellib.librerie VALUES ('01', '01', 'Alfa Costruzioni'), ('01', '02', 'Beta Servizi'),
+  ('01', '03', 'Gamma Trasporti');
+SQL
+if [ "${WORLD_MISSING_SCHEMA:-}" = 1 ]; then
+  sql -e "INSERT INTO ostrellib.librerie VALUES ('09', '99', 'AAA Ditta senza archivio');"
+  sql -e "DROP DATABASE IF EXISTS OSF0999;"
+fi
+company OSF0101 2014.1 2014a 1 1
+company OSF0102 2014.2 2014b 0 0
+company OSF0103 2014.3 2014c 0 0
