@@ -433,6 +433,8 @@ std::string UpdaterWindow::chooseFolder() {
     dialog.setObjectName(QStringLiteral("ChooseFolder"));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    // Qt's own chooser: the same on every desktop, and modal over this window.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     if (runDialog(dialog) != QDialog::Accepted) return {};
     const QStringList chosen = dialog.selectedFiles();
     return chosen.isEmpty() ? std::string() : chosen.first().toStdString();
