@@ -32,7 +32,9 @@ TEST(Pictures, EachLoadsAtItsSizeWithOrWithoutTransparency) {
         EXPECT_EQ(image.width(), c.width);
         EXPECT_EQ(image.height(), c.height);
         EXPECT_EQ(image.hasAlphaChannel(), c.transparent);
-        if (c.transparent) EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "corner should be see-through";
+        if (c.transparent) {
+            EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "corner should be see-through";
+        }
     }
     EXPECT_TRUE(ui::loadPicture(":/pictures/missing.png").isNull());
 }

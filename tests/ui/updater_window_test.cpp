@@ -48,9 +48,6 @@ TEST(UpdaterWindow, ControlsOfThePagesSitWhereTheyBelong) {
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(w->geometry(), QRect(p.x, p.y, p.w, p.h));
     }
-    // Page 1 keeps an inner border of 5.
-    EXPECT_EQ(control<QWidget>(window, "Shape1")->mapTo(window.pageWidget(app::Page::TabSheetFase01), QPoint(0, 0)),
-              QPoint(8, 8));
     EXPECT_FALSE(control<QWidget>(window, "iOk")->isVisibleTo(&window));
     EXPECT_FALSE(control<QWidget>(window, "iAlert")->isVisibleTo(&window));
 
@@ -100,12 +97,19 @@ TEST(UpdaterWindow, ControlsOfThePagesSitWhereTheyBelong) {
     // Page 3 stacks its controls from the top; the log takes what is left.
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // Page 1 keeps an inner border of 5.
+    EXPECT_EQ(control<QWidget>(window, "Shape1")->mapTo(window.pageWidget(app::Page::TabSheetFase01), QPoint(0, 0)),
+              QPoint(8, 8));
+    tabs->setCurrentIndex(2);
+    QApplication::processEvents();
     EXPECT_EQ(control<QWidget>(window, "LabelInstall")->geometry().top(), 10);
     EXPECT_EQ(control<QWidget>(window, "ListLog")->geometry().top(), 39);
     EXPECT_EQ(control<QWidget>(window, "pBarScript")->height(), 16);
     EXPECT_EQ(control<QWidget>(window, "Panel1")->height(), 35);
     QWidget* page3 = window.pageWidget(app::Page::TabSheetFase03);
     EXPECT_EQ(control<QWidget>(window, "Panel1")->geometry().bottom(), page3->height() - 1);
+    tabs->setCurrentIndex(1);
+    QApplication::processEvents();
     QWidget* page2 = window.pageWidget(app::Page::TabSheetFase02);
     EXPECT_EQ(control<QWidget>(window, "pBar")->geometry().bottom(), page2->height() - 1);
 }
@@ -205,7 +209,9 @@ TEST_F(SessionFixture, MissingConfigurationShowsTheAlertAndTheChooserCanCancel) 
     uitest::DialogWatcher seen([&](QWidget& dialog) {
         title = dialog.windowTitle();
         auto* chooser = qobject_cast<QFileDialog*>(&dialog);
-        if (chooser) EXPECT_EQ(chooser->fileMode(), QFileDialog::Directory);
+        if (chooser) {
+            EXPECT_EQ(chooser->fileMode(), QFileDialog::Directory);
+        }
         QTest::keyClick(&dialog, Qt::Key_Escape);
     });
     QTest::mouseClick(control<QWidget>(window, "iPathFAIL"), Qt::LeftButton);
@@ -225,7 +231,7 @@ TEST_F(SessionFixture, ChosenFolderWithConfigurationRunsPhaseOneAgain) {
         ASSERT_NE(chooser, nullptr);
         chooser->setDirectory(QString::fromStdString(other.path().string()));
         chooser->selectFile(QString::fromStdString(other.path().string()));
-        chooser->accept();
+        QMetaObject::invokeMethod(chooser, "accept");
     });
     QTest::mouseClick(control<QWidget>(window, "iPathFAIL"), Qt::LeftButton);
     ASSERT_TRUE(seen.seen());
