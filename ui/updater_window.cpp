@@ -145,8 +145,6 @@ UpdaterWindow::UpdaterWindow(QWidget* parent)
         m_pages->addTab(page, QString::fromLatin1(captions[i]));
         pages.push_back(page);
     }
-    // Pages move forward only, through the workflow: a click on a tab never switches.
-    m_pages->tabBar()->setEnabled(false);
     buildPage1(pages[0]);
     buildPage2(pages[1]);
     buildPage3(pages[2]);
