@@ -298,3 +298,24 @@ TEST(ScriptRunSys, SysSchemaAsTheClientBuildsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ScriptRun, QltoolQueryWithMacro) {
+    dbconn::must(*sb, "CREATE TABLE " + schema + "._versione (versione VARCHAR(9), VID INT);" +
+                          "INSERT INTO " + schema + "._versione VALUES ('3.1', NULL)");
+    testsupport::TempDir tmp;
+    const std::string out = (tmp.path() / "out").string();
+    auto run = [&](const std::string& macro) {
+        const std::string cmd = testsupport::binaryDir() + "/tools/qltool/qltool query --host " +
+                                sb->host + " --port " + std::to_string(sb->port) +
+                                " --user root --password '" + sb->rootPassword + "' --macro '" +
+                                macro + "' 'SELECT * FROM &database  ' >" + out + " 2>&1";
+        const int rc = std::system(cmd.c_str());
+        return std::to_string((rc >> 8) & 0xFF) + ":" + testsupport::readFile(out);
+    };
+    EXPECT_EQ(run("database=" + schema + "._versione"), "0:3.1\t\\N\n");
+    EXPECT_EQ(run("other=x"), "1:EDatabaseError: qltool: Macro other not found\n");
+}
+
+}  // namespace
