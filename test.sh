@@ -13,22 +13,7 @@ case "${1:-}" in
   *) echo "usage: $0 [--asan]" >&2; exit 64 ;;
 esac
 
-install_missing() {
-  local wanted missing=()
-  wanted=$(sed -e 's/#.*//' deps/*.txt | xargs -n1 | sort -u)
-  for p in $wanted; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  if [ ${#missing[@]} -gt 0 ]; then
-    if [ "$(id -u)" -ne 0 ]; then
-      echo "missing Debian packages (run as root to install): ${missing[*]}" >&2
-      exit 1
-    fi
-    echo "installing: ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-  fi
-}
+. tools/install-deps.sh
 
 install_missing
 cmake --preset "$preset" >/dev/null
