@@ -9,7 +9,8 @@
 # Variants, by environment: WORLD_NO_VE=1 (version file without "VE" line), WORLD_NO_PACKAGE=1
 # (no package: 404), WORLD_CORRUPT=1 (package is not a ZIP), WORLD_MISSING_SCHEMA=1 (a company
 # listed first whose schema does not exist), WORLD_BAD_STATEMENT=1 (a failing statement in the
-# middle of 2014c.dbql).
+# middle of 2014c.dbql), WORLD_TOP_FOLDER=NAME (the package's top folder is NAME, not the version;
+# the installation already holds 2014b.dbql in its Update folder).
 set -euo pipefail
 dir=${1:?DIR}
 info=${2:?INFO_FILE}
@@ -80,12 +81,18 @@ SQL
 cat > "$pkg/Update/2014c.trcql" <<'SQL'
 ALTER TABLE &DatabaseName.TADIMA00 ADD COLUMN client_flag INT NOT NULL DEFAULT 0;
 SQL
+top=$LATEST
+if [ -n "${WORLD_TOP_FOLDER:-}" ]; then
+  cp "$pkg/Update/2014b.dbql" "$dir/Ostrel/Update/"
+  mv "$pkg" "$dir/pkg/$WORLD_TOP_FOLDER"
+  top=$WORLD_TOP_FOLDER
+fi
 if [ "${WORLD_NO_PACKAGE:-}" = 1 ]; then
   :
 elif [ "${WORLD_CORRUPT:-}" = 1 ]; then
   head -c 4000 /dev/urandom > "$dir/www/public/qlupdate/$LATEST.zip"
 else
-  (cd "$dir/pkg" && zip -qr "$dir/www/public/qlupdate/$LATEST.zip" "$LATEST")
+  (cd "$dir/pkg" && zip -qr "$dir/www/public/qlupdate/$LATEST.zip" "$top")
 fi
 
 # The databases.

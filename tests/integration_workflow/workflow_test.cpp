@@ -2,6 +2,8 @@
 // HTTP server, the companies in the MariaDB sandbox, a product service stopped and restarted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -213,6 +215,58 @@ TEST(Workflow, DeclinedAvantiAndMissingInstallation) {
     fs::remove(fs::path(w.install()) / "config.ini");
     r = w.run();
     EXPECT_EQ(r.exitCode, 2) << r.output;
+}
+
+TEST(Workflow, TopFolderNotNamedAfterTheVersionFailsTheCopyButRunsTheClosingSteps) {
+    World w("WORLD_TOP_FOLDER=Quillora");
+    const RunResult r = w.run();
+    EXPECT_EQ(r.exitCode, 4) << r.output;
+    // The rename found no folder named after the version: the copy names a folder that is not
+    // there and says so.
+    const std::vector<std::string> lines = logLines(r.output);
+    const auto copyError = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.starts_with(">> Errore Copia Cartella: ") && l.size() > 26;
+    });
+    EXPECT_NE(copyError, lines.end()) << r.output;
+    EXPECT_EQ(testsupport::readFile(fs::path(w.install()) / "QLMain.txt"), "old program\n");
+    EXPECT_FALSE(fs::exists(fs::path(w.install()) / "readme-2014c.txt"));
+    // The scripts the installation already had still ran, and only those.
+    EXPECT_NE(indexOf(lines, ">> Launch Script db = 2014b.dbql"), std::string::npos) << r.output;
+    EXPECT_EQ(indexOf(lines, ">> Launch Script db = 2014c.dbql"), std::string::npos) << r.output;
+    EXPECT_EQ(w.vid("OSF0101"), "2014b");
+    EXPECT_EQ(w.vid("OSF0102"), "2014b");
+    // The closing steps: service restarted, run log saved, temporary folder gone, failure shown.
+    EXPECT_EQ(w.netLog(), "stop OsReplicator\nstart OsReplicator\n");
+    EXPECT_EQ(w.logFiles().size(), 1u);
+    EXPECT_TRUE(w.tmpEmpty());
+    EXPECT_NE(r.output.find("Problemi nell'installazione dell'aggiornamento!"), std::string::npos);
+    EXPECT_EQ(r.output.find("Aggiornamento effetuato con successo"), std::string::npos);
+}
+
+TEST(Workflow, RunLogThatCannotBeSavedKeepsTheTemporaryFolder) {
+    World w;
+    // The run log is named after the minute: a folder already at each name the run can pick
+    // makes creating the file fail, even for root.
+    const std::time_t now = std::time(nullptr);
+    for (int minute = -1; minute <= 15; ++minute) {
+        const std::time_t t = now + minute * 60;
+        std::tm tm{};
+        localtime_r(&t, &tm);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M", &tm);
+        fs::create_directories(fs::path(w.install()) / ("2014c." + std::string(stamp) + ".uplog"));
+    }
+    const RunResult r = w.run();
+    EXPECT_EQ(r.exitCode, 4) << r.output;
+    EXPECT_NE(r.output.find("Problemi nell'installazione dell'aggiornamento!"), std::string::npos)
+        << r.output;
+    // Everything before the log went through; the temporary folder stays for a look.
+    EXPECT_EQ(w.vid("OSF0101"), "2014c");
+    EXPECT_EQ(testsupport::readFile(fs::path(w.install()) / "QLMain.txt"), "new program 2014c\n");
+    EXPECT_EQ(w.netLog(), "stop OsReplicator\nstart OsReplicator\n");
+    EXPECT_FALSE(w.tmpEmpty());
+    for (const std::string& name : w.logFiles())
+        EXPECT_TRUE(fs::is_directory(fs::path(w.install()) / name)) << name;
 }
 
 }  // namespace
