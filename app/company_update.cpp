@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/frm_auto_update.h"
-#include "app/libs_connection.h"
+#include "db/my_connection.h"
 #include "app/texts.h"
 #include "core/text.h"
 #include "db/script.h"
@@ -101,7 +101,7 @@ void TfrmAutoUpdate::dbScriptUpdaterError(const std::exception& E, const std::st
     Action = db::TErrorAction::eaContinue;
 }
 
-void TfrmAutoUpdate::MyLibsBeforeConnect(LibsConnection& Sender) {
+void TfrmAutoUpdate::MyLibsBeforeConnect(db::TMyConnection& Sender) {
     Sender.Server = DbSettings.Server;
     Sender.Username = "root";
     Sender.Password = DbSettings.RootPass;

@@ -2,9 +2,10 @@
 // company survey follow only when the step before them worked.
 #include "app/frm_auto_update.h"
 #include "db/errors.h"
+#include "db/my_connection.h"
+#include "db/my_query.h"
 #include "app/texts.h"
 #include "host/config.h"
-#include "app/libs_connection.h"
 #include "core/text.h"
 #include "host/install_path.h"
 #include "net/id_http.h"
@@ -90,10 +91,20 @@ bool TfrmAutoUpdate::CheckUpdate() {
 
 namespace {
 
-std::string text(const QueryRow& row, const std::string& column) {
-    auto it = row.find(column);
-    if (it == row.end()) throw db::EDatabaseError("Field '" + column + "' not found");
-    return it->second.value_or(std::string());
+// Closes a query when the survey leaves a company, however it leaves.
+class Closing {
+  public:
+    explicit Closing(db::TMyQuery& query) : m_query(query) {}
+    ~Closing() { m_query.Close(); }
+    Closing(const Closing&) = delete;
+    Closing& operator=(const Closing&) = delete;
+
+  private:
+    db::TMyQuery& m_query;
+};
+
+bool sessionLost(const db::TMyConnection& connection) {
+    return !connection.Connected() || !connection.Session()->connected();
 }
 
 }  // namespace
@@ -102,36 +113,44 @@ void TfrmAutoUpdate::LoadCompanies() {
     TabMem.Close();
     TabMem.Open();
     Outcome.skippedCompanies.clear();
-    if (MyLibs) {
+    if (MyLibs && qryDitte && qryVersione && qryTriggersServer && qryTriggersClient) {
         try {
             MyLibs->Open();
-            const std::vector<QueryRow> ditte = MyLibs->Query("SELECT * FROM librerie ORDER BY nome ASC");
-            for (const QueryRow& ditta : ditte) {
-                const std::string schema = "OSF" + text(ditta, "Studio") + text(ditta, "Ditta");
+            qryDitte->Close();
+            qryDitte->Open();
+            Closing closeDitte(*qryDitte);
+            for (; !qryDitte->Eof(); qryDitte->Next()) {
+                const std::string schema = "OSF" + qryDitte->FieldByName("Studio").AsString() +
+                                           qryDitte->FieldByName("Ditta").AsString();
+                // Closed in this order whichever way the company's step ends.
+                Closing closeClient(*qryTriggersClient);
+                Closing closeServer(*qryTriggersServer);
+                Closing closeVersione(*qryVersione);
                 try {
-                    const auto server = MyLibs->Query("show triggers in " + schema +
-                                                      " where `Trigger`='tri_TADIMA00';");
-                    const auto client = MyLibs->Query("show triggers in " + schema +
-                                                      " where `Trigger`='tci_TADIMA00';");
-                    const auto versione = MyLibs->Query("SELECT * FROM " + schema + "._versione");
-                    if (versione.empty()) {
+                    qryTriggersServer->MacroByName("database").Value = schema;
+                    qryTriggersServer->Open();
+                    qryTriggersClient->MacroByName("database").Value = schema;
+                    qryTriggersClient->Open();
+                    qryVersione->MacroByName("database").Value = schema + "._versione";
+                    qryVersione->Open();
+                    if (qryVersione->IsEmpty()) {
                         Outcome.skippedCompanies.push_back(schema + ": _versione has no row");
                         continue;
                     }
                     CompanyRecord r;
-                    r.DTNAME = text(ditta, "nome");
+                    r.DTNAME = qryDitte->FieldByName("nome").AsString();
                     r.DTDATA = schema;
-                    r.DTVERS = text(versione.front(), "versione");
+                    r.DTVERS = qryVersione->FieldByName("versione").AsString();
                     // A record is stored only once its version identifier was read.
-                    r.DTVID = text(versione.front(), "VID");
-                    r.DTTRIG = !server.empty();
-                    r.DTTRIN = !client.empty();
+                    r.DTVID = qryVersione->FieldByName("VID").AsString();
+                    r.DTTRIG = qryTriggersServer->RecordCount() > 0;
+                    r.DTTRIN = qryTriggersClient->RecordCount() > 0;
                     TabMem.Append(std::move(r));
                 } catch (const db::EMyError& e) {
                     // One broken company does not hide the ones after it. A lost connection
                     // does end the survey.
                     Outcome.skippedCompanies.push_back(schema + ": " + e.what());
-                    if (!MyLibs->Connected()) break;
+                    if (sessionLost(*MyLibs)) break;
                 } catch (const db::EDatabaseError& e) {
                     Outcome.skippedCompanies.push_back(schema + ": " + e.what());
                 }

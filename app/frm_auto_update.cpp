@@ -4,7 +4,8 @@
 #include <system_error>
 #include <utility>
 
-#include "app/libs_connection.h"
+#include "db/my_connection.h"
+#include "db/my_query.h"
 #include "app/texts.h"
 #include "archive/unzipper.h"
 #include "db/script.h"

@@ -23,6 +23,8 @@ namespace archive {
 class TAbUnZipper;
 }
 namespace db {
+class TMyConnection;
+class TMyQuery;
 class TMyScript;
 enum class TErrorAction;
 }  // namespace db
@@ -35,8 +37,6 @@ namespace app {
 //   MyLibs (MySQL connection) and the queries: LoadCompanies; FormDestroy closes MyLibs.
 //   UnZipper: fase02. dbScriptUpdater: fase03 and LaunchScript.
 // btnAvantiClick (runs fase02), fase02 and fase03 arrive with them.
-class LibsConnection;
-
 // How far a run came, for the program's exit status.
 struct RunOutcome {
     bool fase01Ok = false;
@@ -97,7 +97,7 @@ class TfrmAutoUpdate {
     void dbScriptUpdaterError(const std::exception& E, const std::string& SQL,
                               db::TErrorAction& Action);
     void ShowInstallFailure();
-    void MyLibsBeforeConnect(LibsConnection& Sender);
+    void MyLibsBeforeConnect(db::TMyConnection& Sender);
     void IdDownHTTPWorkBegin(std::int64_t AWorkCountMax);
     void IdDownHTTPWork(std::int64_t AWorkCount);
 
@@ -109,7 +109,12 @@ class TfrmAutoUpdate {
     // a missing one fails as it would without it.
     std::unique_ptr<net::TIdHTTP> IdDownHTTP;
     std::unique_ptr<net::UpdateServer> UpdateServer;
-    std::unique_ptr<LibsConnection> MyLibs;
+    std::unique_ptr<db::TMyConnection> MyLibs;
+    // The survey's queries on MyLibs; created with it.
+    std::unique_ptr<db::TMyQuery> qryDitte;
+    std::unique_ptr<db::TMyQuery> qryVersione;
+    std::unique_ptr<db::TMyQuery> qryTriggersServer;
+    std::unique_ptr<db::TMyQuery> qryTriggersClient;
     std::unique_ptr<archive::TAbUnZipper> UnZipper;
     std::unique_ptr<db::TMyScript> dbScriptUpdater;
     // Used by FormCreate instead of the default installation path (--install-path).

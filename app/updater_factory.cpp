@@ -1,8 +1,10 @@
 #include "app/updater_factory.h"
 
-#include "app/libs_connection.h"
 #include "archive/unzipper.h"
+#include "db/my_connection.h"
+#include "db/my_query.h"
 #include "db/script.h"
+#include "db/updater_queries.h"
 #include "net/id_http.h"
 #include "net/update_server.h"
 
@@ -26,9 +28,18 @@ std::unique_ptr<TfrmAutoUpdate> createUpdater(View& view, const UpdaterOptions& 
     s->UpdateServer = options.serverUrl ? std::make_unique<net::UpdateServer>(*options.serverUrl)
                                         : std::make_unique<net::UpdateServer>();
 
-    s->MyLibs = std::make_unique<LibsConnection>();
+    s->MyLibs = std::make_unique<db::TMyConnection>("MyLibs");
     if (options.mysqlPort) s->MyLibs->Port = static_cast<unsigned>(*options.mysqlPort);
-    s->MyLibs->BeforeConnect = [self](LibsConnection& c) { self->MyLibsBeforeConnect(c); };
+    s->MyLibs->BeforeConnect = [self](db::TMyConnection& c) { self->MyLibsBeforeConnect(c); };
+    const auto query = [&s](const char* name, const char* sql) {
+        auto q = std::make_unique<db::TMyQuery>(name, s->MyLibs.get());
+        q->SQL.SetText(sql);
+        return q;
+    };
+    s->qryDitte = query("qryDitte", db::kSqlDitte);
+    s->qryVersione = query("qryVersione", db::kSqlVersione);
+    s->qryTriggersServer = query("qryTriggersServer", db::kSqlTriggersServer);
+    s->qryTriggersClient = query("qryTriggersClient", db::kSqlTriggersClient);
 
     s->UnZipper = std::make_unique<archive::TAbUnZipper>();
     s->dbScriptUpdater = std::make_unique<db::TMyScript>();
