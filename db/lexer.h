@@ -77,6 +77,7 @@ struct Lexeme {
     std::string_view text;   // a view into the lexed text
     std::size_t offset = 0;  // of its first byte in the lexed text
     int line = 1;            // line of its first character, from 1
+    std::size_t lineStart = 0;  // offset of the first character of that line
     int keyword = 0;         // keyword code (db/keywords.h) of a Keyword lexeme, else 0
 
     bool significant() const { return kind != LexemeKind::Blank && kind != LexemeKind::Comment; }
@@ -131,6 +132,7 @@ inline bool TMyParser::next(Lexeme& lx) {
     const std::size_t start = m_pos;
     lx.offset = start;
     lx.line = m_line;
+    lx.lineStart = m_lineStart;
     lx.keyword = 0;
     if (start >= n) {
         lx.kind = LexemeKind::End;

@@ -27,7 +27,7 @@ const char* statementKindName(StatementKind kind) {
 }
 
 StatementReader::StatementReader(std::string_view text, std::string_view delimiter)
-    : m_text(text), m_lexer(text), m_positions(text), m_default(delimiter) {
+    : m_text(text), m_lexer(text), m_columns(text), m_default(delimiter) {
     setDelimiter(std::string(delimiter));
 }
 
@@ -44,7 +44,7 @@ void StatementReader::setDelimiter(std::string delimiter) {
 
 void StatementReader::remember(const Lexeme& lx) {
     if (m_recent.empty()) return;
-    m_recent[m_recentNext] = {lx.text, lx.offset};
+    m_recent[m_recentNext] = {lx.text, lx.offset, lx.line, lx.lineStart};
     m_recentNext = (m_recentNext + 1) % m_recent.size();
     if (m_recentCount < m_recent.size()) ++m_recentCount;
 }
@@ -65,11 +65,9 @@ bool StatementReader::atLineStart(std::size_t offset) const {
 // A delimiter lexeme: its text is the delimiter, or it completes the delimiter together with
 // the significant lexemes just before it. The lexer gives "$$" or "//" as two one-character
 // symbols; between the two halves of such a delimiter blanks and comments are allowed. `cut` is
-// where the statement's text must end so that the earlier parts are not part of it.
-bool StatementReader::endsByDelimiter(const Lexeme& lx, std::size_t& cut) const {
+// the delimiter's first lexeme: the statement's text must end before it.
+bool StatementReader::endsByDelimiter(const Lexeme& lx, Recent& cut) const {
     const std::string_view cd = m_current;
-    cut = lx.offset;
-    if (cd.size() == 1) return lx.text.size() == 1 && lx.text[0] == cd[0];
     if (lx.text == cd) return true;
     if (m_recentCount == 0 || lx.text.size() >= cd.size() || !cd.ends_with(lx.text)) return false;
     // Only a two-character delimiter may have blanks or comments between its halves; a
@@ -86,7 +84,7 @@ bool StatementReader::endsByDelimiter(const Lexeme& lx, std::size_t& cut) const 
         next = r.offset;
         rest.remove_suffix(r.text.size());
         if (rest.empty()) {
-            cut = r.offset;
+            cut = r;
             return true;
         }
     }
@@ -125,7 +123,10 @@ core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
         m_recentCount = 0;
 
         Lexeme lx;
-        std::size_t cut = 0;
+        Recent cut{};
+        // The line of the statement's first lexeme and of its last one, and where they start.
+        int firstLine = 1, lastLine = 1;
+        std::size_t firstLineStart = 0, lastLineStart = 0, lastOffset = 0;
         for (;;) {
             if (!read(lx)) return core::fail(m_lexer.error());
             const bool isEnd = lx.kind == LexemeKind::End;
@@ -162,9 +163,14 @@ core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
             }
 
             bool ends = isEnd || ds == TDelimiterState::dsSet;
-            cut = lx.offset;
+            cut.offset = lx.offset;
             if (!ends && ds == TDelimiterState::dsNone && lx.kind != LexemeKind::String) {
-                if (endsByDelimiter(lx, cut) &&
+                // A one-character delimiter (nearly always ";") is decided here, inline.
+                const bool delimiter =
+                    m_current.size() == 1
+                        ? lx.text.size() == 1 && lx.text[0] == m_current[0]
+                        : endsByDelimiter(lx, cut);
+                if (delimiter &&
                     !(m_underDefault && kind == StatementKind::Routine)) {
                     ends = true;
                 } else if (m_underDefault && lx.is("/") && atLineStart(lx.offset)) {
@@ -173,7 +179,7 @@ core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
                     if (after.kind == LexemeKind::End ||
                         (after.kind == LexemeKind::Blank && holdsLineBreak(after))) {
                         ends = true;
-                        cut = lx.offset;
+                        cut.offset = lx.offset;
                     } else {
                         m_putBack = after;
                     }
@@ -199,11 +205,17 @@ core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
             if (begin == std::string_view::npos) {
                 if (isBlank) continue;
                 begin = lx.offset;
+                firstLine = lx.line;
+                firstLineStart = lx.lineStart;
             }
             end = lx.offset + lx.text.size();
+            lastOffset = lx.offset;
+            lastLine = lx.line;
+            lastLineStart = lx.lineStart;
         }
 
-        if (begin != std::string_view::npos && cut < end) end = cut;
+        const bool cutShort = begin != std::string_view::npos && cut.offset < end;
+        if (cutShort) end = cut.offset;
         if (begin == std::string_view::npos || end <= begin) {
             if (lx.kind == LexemeKind::End) return std::optional<ScriptStatement>();
             continue;
@@ -213,8 +225,14 @@ core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
         st.offset = begin;
         st.kind = kind;
         st.omit = ds == TDelimiterState::dsSet;
-        st.start = m_positions.at(begin);
-        st.end = m_positions.at(end - 1);
+        st.start = m_columns.at(begin, firstLine, firstLineStart);
+        if (cutShort) {
+            st.end = m_columns.before(end, cut.line, cut.lineStart);
+        } else {
+            // The last lexeme may hold line breaks (a blank, a comment, a quoted text).
+            advanceLine(m_text, lastOffset, end, lastLine, lastLineStart);
+            st.end = m_columns.before(end, lastLine, lastLineStart);
+        }
         if (st.omit && !newDelimiter.empty()) setDelimiter(std::move(newDelimiter));
         return std::optional<ScriptStatement>(st);
     }

@@ -48,17 +48,19 @@ class StatementReader {
     struct Recent {  // a significant lexeme of the statement being read
         std::string_view text;
         std::size_t offset;
+        int line;
+        std::size_t lineStart;
     };
 
     bool read(Lexeme& lx);
-    bool endsByDelimiter(const Lexeme& lx, std::size_t& cut) const;
+    bool endsByDelimiter(const Lexeme& lx, Recent& cut) const;
     bool atLineStart(std::size_t offset) const;
     void setDelimiter(std::string delimiter);
     void remember(const Lexeme& lx);
 
     std::string_view m_text;
     TMyParser m_lexer;
-    TextPositions m_positions;
+    ColumnCounter m_columns;
     std::string m_default;
     std::string m_current;
     bool m_underDefault = true;  // the delimiter in force is the one the reader started with

@@ -1,5 +1,8 @@
-// TextPositions: line and column (both from 1, columns in characters) of offsets in a text,
-// asked for in increasing order, so a whole script is walked once whatever its line lengths.
+// Line and column (both from 1, columns in characters) of places in a script. The lexer already
+// knows each lexeme's line and where that line starts, so only the characters between a line's
+// start and the place are counted; places are asked for in increasing order, and what was
+// counted for an earlier place on the same line is not counted again, so even a script written
+// on one long line is walked once.
 #pragma once
 
 #include <cstddef>
@@ -12,16 +15,30 @@ struct TextPos {
     int column = 1;
 };
 
-class TextPositions {
+// A line break is an LF, or a CR not followed by an LF: the CR of a CR LF pair stays on its
+// line with the LF, and the next line starts after the LF.
+inline bool endsLine(std::string_view text, std::size_t i) {
+    return text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'));
+}
+
+// Moves `line` and `lineStart` (those of offset `from`) on to those of offset `to` >= from.
+void advanceLine(std::string_view text, std::size_t from, std::size_t to, int& line,
+                 std::size_t& lineStart);
+
+class ColumnCounter {
   public:
-    explicit TextPositions(std::string_view text) : m_text(text) {}
-    // `offset` must not be below the offset of the previous call.
-    TextPos at(std::size_t offset);
+    explicit ColumnCounter(std::string_view text) : m_text(text) {}
+    // The place of `offset`, which lies on line `line` starting at offset `lineStart`.
+    TextPos at(std::size_t offset, int line, std::size_t lineStart);
+    // The place of the character just before `offset` (> 0), given `offset`'s line and its
+    // start: on the same line, or the line break that ends the line before.
+    TextPos before(std::size_t offset, int line, std::size_t lineStart);
 
   private:
     std::string_view m_text;
+    std::size_t m_lineStart = std::string_view::npos;  // of the last place given
     std::size_t m_offset = 0;
-    TextPos m_pos;
+    int m_column = 1;
 };
 
 }  // namespace db

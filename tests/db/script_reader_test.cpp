@@ -235,8 +235,25 @@ TEST(StatementReader, ReaderGivesStatementsOneAtATime) {
     EXPECT_FALSE(reader.next().ok());
 }
 
+// Line and column of `offset` by walking every character from the start: line breaks are LF
+// and a CR not followed by LF, columns count characters (not UTF-8 continuation bytes).
+db::TextPos placeOf(const std::string& t, std::size_t offset) {
+    db::TextPos pos;
+    for (std::size_t i = 0; i < offset; ++i) {
+        const unsigned char c = static_cast<unsigned char>(t[i]);
+        if (c == '\n' || (c == '\r' && (i + 1 == t.size() || t[i + 1] != '\n'))) {
+            ++pos.line;
+            pos.column = 1;
+        } else if ((c & 0xC0) != 0x80) {
+            ++pos.column;
+        }
+    }
+    return pos;
+}
+
 // Over generated scripts: the reader ends, statements are ordered stretches of the script
-// that never overlap, none is blank, and a script without delimiters, quotes, comments or
+// that never overlap, none is blank, each one's place is that of its first and last
+// characters, and a script without delimiters, quotes, comments or
 // slashes is one statement (its trimmed self).
 TEST(StatementReader, GeneratedScripts) {
     const std::vector<std::string> pieces = {
@@ -245,10 +262,14 @@ TEST(StatementReader, GeneratedScripts) {
         "-- ",    "#",    "DELIMITER ", "DELIMITER", "create ", "PROCEDURE ", "TRIGGER",
         "SELECT", "x",    "1",          ";;",        "$$",      "//",         "END"};
     std::mt19937 rng(7);
+    const std::vector<std::string> extra = {"\r", "caff\xC3\xA8", "'\r\n'", "/*\n*/"};
     for (int round = 0; round < 3000; ++round) {
         std::string text;
         const int n = 1 + static_cast<int>(rng() % 30);
-        for (int i = 0; i < n; ++i) text += pieces[rng() % pieces.size()];
+        for (int i = 0; i < n; ++i) {
+            const std::size_t k = rng() % (pieces.size() + extra.size());
+            text += k < pieces.size() ? pieces[k] : extra[k - pieces.size()];
+        }
         auto r = db::splitStatements(text, ";");
         ASSERT_TRUE(r.ok()) << text;
         std::size_t after = 0;
@@ -256,7 +277,16 @@ TEST(StatementReader, GeneratedScripts) {
             ASSERT_GE(st.offset, after) << text;
             ASSERT_EQ(st.text, std::string_view(text).substr(st.offset, st.text.size())) << text;
             ASSERT_NE(st.text.find_first_not_of(" \r\n\t"), std::string_view::npos) << text;
-            ASSERT_LE(st.start.line, st.end.line);
+            // Places: the first character and the last one (where it starts).
+            const db::TextPos start = placeOf(text, st.offset);
+            std::size_t last = st.offset + st.text.size() - 1;
+            while (last > st.offset && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80)
+                --last;
+            const db::TextPos end = placeOf(text, last);
+            ASSERT_EQ(st.start.line, start.line) << text;
+            ASSERT_EQ(st.start.column, start.column) << text;
+            ASSERT_EQ(st.end.line, end.line) << text;
+            ASSERT_EQ(st.end.column, end.column) << text;
             after = st.offset + st.text.size();
         }
     }

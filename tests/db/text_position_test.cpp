@@ -32,15 +32,20 @@ TEST(TextPositions, Examples) {
         {0, 1, 1}, {2, 1, 3}, {3, 1, 4},  // the LF of CR LF stays on its line
         {4, 2, 1}, {6, 2, 3}, {7, 3, 1}, {9, 4, 1}, {11, 4, 2}, {12, 4, 3}, {13, 5, 1},
     };
-    db::TextPositions tp(t);
+    db::ColumnCounter columns(t);
+    int line = 1;
+    std::size_t lineStart = 0, from = 0;
     for (const Case& c : cases) {
-        db::TextPos p = tp.at(c.offset);
+        db::advanceLine(t, from, c.offset, line, lineStart);
+        from = c.offset;
+        db::TextPos p = columns.at(c.offset, line, lineStart);
         EXPECT_EQ(p.line, c.line) << c.offset;
         EXPECT_EQ(p.column, c.column) << c.offset;
     }
 }
 
-// Increasing offsets, with repeats and long jumps, agree with the plain definition.
+// Increasing offsets, with repeats and long jumps, asked for by `at` and by `before` (the
+// character before an offset, across a line break too), agree with the plain definition.
 TEST(TextPositions, AgreesWithThePlainWalk) {
     const char* pieces[] = {"a", " ", "\r", "\n", "\r\n", "\xC3\xA8", "\xE2\x82\xAC", "xyz"};
     std::mt19937 rng(3);
@@ -48,14 +53,25 @@ TEST(TextPositions, AgreesWithThePlainWalk) {
         std::string t;
         const int n = static_cast<int>(rng() % 60);
         for (int i = 0; i < n; ++i) t += pieces[rng() % 8];
-        db::TextPositions tp(t);
-        std::size_t offset = 0;
+        db::ColumnCounter columns(t);
+        int line = 1;
+        std::size_t lineStart = 0, from = 0, offset = 0;
         while (offset <= t.size()) {
             // Only offsets at character boundaries are asked for.
             if (offset == t.size() || (static_cast<unsigned char>(t[offset]) & 0xC0) != 0x80) {
-                db::TextPos got = tp.at(offset), want = reference(t, offset);
-                ASSERT_EQ(got.line, want.line) << round << " @" << offset;
-                ASSERT_EQ(got.column, want.column) << round << " @" << offset;
+                db::advanceLine(t, from, offset, line, lineStart);
+                from = offset;
+                const bool askBefore = offset > 0 && rng() % 2 == 0;
+                db::TextPos got = askBefore ? columns.before(offset, line, lineStart)
+                                            : columns.at(offset, line, lineStart);
+                std::size_t place = offset;
+                if (askBefore)  // the first byte of the character before
+                    for (--place; place > 0 &&
+                                  (static_cast<unsigned char>(t[place]) & 0xC0) == 0x80;)
+                        --place;
+                const db::TextPos want = reference(t, place);
+                ASSERT_EQ(got.line, want.line) << round << " @" << offset << " " << askBefore;
+                ASSERT_EQ(got.column, want.column) << round << " @" << offset << " " << askBefore;
             }
             offset += rng() % 7;
         }
