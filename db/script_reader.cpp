@@ -166,12 +166,10 @@ core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
             cut.offset = lx.offset;
             if (!ends && ds == TDelimiterState::dsNone && lx.kind != LexemeKind::String) {
                 // A one-character delimiter (nearly always ";") is decided here, inline.
-                const bool delimiter =
-                    m_current.size() == 1
-                        ? lx.text.size() == 1 && lx.text[0] == m_current[0]
-                        : endsByDelimiter(lx, cut);
-                if (delimiter &&
-                    !(m_underDefault && kind == StatementKind::Routine)) {
+                const bool delimiter = m_current.size() == 1
+                                           ? lx.text.size() == 1 && lx.text[0] == m_current[0]
+                                           : endsByDelimiter(lx, cut);
+                if (delimiter && !(m_underDefault && kind == StatementKind::Routine)) {
                     ends = true;
                 } else if (m_underDefault && lx.is("/") && atLineStart(lx.offset)) {
                     Lexeme after;

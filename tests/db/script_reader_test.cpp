@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/db/plain_place.h"
+
 namespace {
 
 using db::StatementKind;
@@ -235,22 +237,6 @@ TEST(StatementReader, ReaderGivesStatementsOneAtATime) {
     EXPECT_FALSE(reader.next().ok());
 }
 
-// Line and column of `offset` by walking every character from the start: line breaks are LF
-// and a CR not followed by LF, columns count characters (not UTF-8 continuation bytes).
-db::TextPos placeOf(const std::string& t, std::size_t offset) {
-    db::TextPos pos;
-    for (std::size_t i = 0; i < offset; ++i) {
-        const unsigned char c = static_cast<unsigned char>(t[i]);
-        if (c == '\n' || (c == '\r' && (i + 1 == t.size() || t[i + 1] != '\n'))) {
-            ++pos.line;
-            pos.column = 1;
-        } else if ((c & 0xC0) != 0x80) {
-            ++pos.column;
-        }
-    }
-    return pos;
-}
-
 // Over generated scripts: the reader ends, statements are ordered stretches of the script
 // that never overlap, none is blank, each one's place is that of its first and last
 // characters, and a script without delimiters, quotes, comments or
@@ -278,11 +264,11 @@ TEST(StatementReader, GeneratedScripts) {
             ASSERT_EQ(st.text, std::string_view(text).substr(st.offset, st.text.size())) << text;
             ASSERT_NE(st.text.find_first_not_of(" \r\n\t"), std::string_view::npos) << text;
             // Places: the first character and the last one (where it starts).
-            const db::TextPos start = placeOf(text, st.offset);
+            const db::TextPos start = testsupport::plainPlace(text, st.offset);
             std::size_t last = st.offset + st.text.size() - 1;
             while (last > st.offset && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80)
                 --last;
-            const db::TextPos end = placeOf(text, last);
+            const db::TextPos end = testsupport::plainPlace(text, last);
             ASSERT_EQ(st.start.line, start.line) << text;
             ASSERT_EQ(st.start.column, start.column) << text;
             ASSERT_EQ(st.end.line, end.line) << text;

@@ -5,22 +5,9 @@
 #include <random>
 #include <string>
 
-namespace {
+#include "tests/db/plain_place.h"
 
-// The plain definition: walk every character from the start.
-db::TextPos reference(const std::string& t, std::size_t offset) {
-    db::TextPos pos;
-    for (std::size_t i = 0; i < offset; ++i) {
-        const unsigned char c = static_cast<unsigned char>(t[i]);
-        if (c == '\n' || (c == '\r' && (i + 1 == t.size() || t[i + 1] != '\n'))) {
-            ++pos.line;
-            pos.column = 1;
-        } else if ((c & 0xC0) != 0x80) {
-            ++pos.column;
-        }
-    }
-    return pos;
-}
+namespace {
 
 TEST(TextPositions, Examples) {
     const std::string t = "ab\r\ncd\re\n\xC3\xA8x\r";
@@ -66,10 +53,10 @@ TEST(TextPositions, AgreesWithThePlainWalk) {
                                             : columns.at(offset, line, lineStart);
                 std::size_t place = offset;
                 if (askBefore)  // the first byte of the character before
-                    for (--place; place > 0 &&
-                                  (static_cast<unsigned char>(t[place]) & 0xC0) == 0x80;)
+                    for (--place;
+                         place > 0 && (static_cast<unsigned char>(t[place]) & 0xC0) == 0x80;)
                         --place;
-                const db::TextPos want = reference(t, place);
+                const db::TextPos want = testsupport::plainPlace(t, place);
                 ASSERT_EQ(got.line, want.line) << round << " @" << offset << " " << askBefore;
                 ASSERT_EQ(got.column, want.column) << round << " @" << offset << " " << askBefore;
             }

@@ -87,4 +87,18 @@ TEST(QltoolSplit, RoutineKindAndFailures) {
     EXPECT_EQ(lexFail.out, "");
 }
 
+// Wrong connection options are refused with the usage text before any server is reached.
+TEST(QltoolConnectionOptions, BadPortOrMissingValueIsAUsageError) {
+    testsupport::TempDir dir;
+    const std::string file = dir.write("s.sql", "SELECT 1;").string();
+    for (const std::string& args :
+         {"run-script --port abc --schema s " + file, "run-script --port 0 --schema s " + file,
+          "run-script --port 70000 --schema s " + file, "run-script --schema s " + file + " --host",
+          std::string("query --port 33x SELECT 1"), std::string("query --user")}) {
+        Outcome o = qltool(dir, args);
+        EXPECT_EQ(o.exitCode, 64) << args;
+        EXPECT_EQ(o.err.rfind("usage: qltool ", 0), 0u) << args << ": " << o.err;
+    }
+}
+
 }  // namespace

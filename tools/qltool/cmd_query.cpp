@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "connection_options.h"
 #include "core/exception.h"
 #include "core/text.h"
 #include "db/errors.h"
@@ -22,35 +23,22 @@ extern const char* const qltool_query_usage =
 
 namespace {
 
-struct Options {
-    std::string host = "localhost", user = "root", password, database, sql;
-    unsigned port = 3306;
+struct Options : ConnectionOptions {
+    std::string database, sql;
     std::vector<std::pair<std::string, std::string>> macros;
 };
 
 bool parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
+        const OptionTaken taken = takeConnectionOption(argc, argv, i, o);
+        if (taken == OptionTaken::Bad) return false;
+        if (taken == OptionTaken::Yes) continue;
         std::string_view a = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) return false;
-            out = argv[++i];
-            return true;
-        };
-        std::string port;
-        if (a == "--host") {
-            if (!value(o.host)) return false;
-        } else if (a == "--port") {
-            if (!value(port)) return false;
-            o.port = static_cast<unsigned>(std::strtoul(port.c_str(), nullptr, 10));
-        } else if (a == "--user") {
-            if (!value(o.user)) return false;
-        } else if (a == "--password") {
-            if (!value(o.password)) return false;
-        } else if (a == "--database") {
-            if (!value(o.database)) return false;
+        if (a == "--database") {
+            if (!optionValue(argc, argv, i, o.database)) return false;
         } else if (a == "--macro") {
             std::string m;
-            if (!value(m)) return false;
+            if (!optionValue(argc, argv, i, m)) return false;
             const std::size_t eq = m.find('=');
             if (eq == std::string::npos || eq == 0) return false;
             o.macros.emplace_back(m.substr(0, eq), m.substr(eq + 1));

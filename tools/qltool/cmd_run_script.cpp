@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "connection_options.h"
 #include "core/exception.h"
 #include "db/my_connection.h"
 #include "db/script.h"
@@ -18,37 +19,23 @@ extern const char* const qltool_run_script_usage =
 
 namespace {
 
-struct Options {
-    std::string host = "localhost", user = "root", password, schema, file;
-    unsigned port = 3306;
+struct Options : ConnectionOptions {
+    std::string schema, file;
 };
 
 bool parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
+        const OptionTaken taken = takeConnectionOption(argc, argv, i, o);
+        if (taken == OptionTaken::Bad) return false;
+        if (taken == OptionTaken::Yes) continue;
         std::string_view a = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) return false;
-            out = argv[++i];
-            return true;
-        };
-        std::string port;
-        bool ok = true;
-        if (a == "--host")
-            ok = value(o.host);
-        else if (a == "--port") {
-            ok = value(port);
-            o.port = static_cast<unsigned>(std::strtoul(port.c_str(), nullptr, 10));
-        } else if (a == "--user")
-            ok = value(o.user);
-        else if (a == "--password")
-            ok = value(o.password);
-        else if (a == "--schema")
-            ok = value(o.schema);
-        else if (o.file.empty() && !a.starts_with("--"))
+        if (a == "--schema") {
+            if (!optionValue(argc, argv, i, o.schema)) return false;
+        } else if (o.file.empty() && !a.starts_with("--")) {
             o.file = argv[i];
-        else
-            ok = false;
-        if (!ok) return false;
+        } else {
+            return false;
+        }
     }
     return !o.file.empty();
 }
