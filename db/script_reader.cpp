@@ -225,11 +225,11 @@ core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
         st.omit = ds == TDelimiterState::dsSet;
         st.start = m_columns.at(begin, firstLine, firstLineStart);
         if (cutShort) {
-            st.end = m_columns.before(end, cut.line, cut.lineStart);
+            st.end = m_columns.before(end, cut.line, cut.lineStart, begin);
         } else {
             // The last lexeme may hold line breaks (a blank, a comment, a quoted text).
             advanceLine(m_text, lastOffset, end, lastLine, lastLineStart);
-            st.end = m_columns.before(end, lastLine, lastLineStart);
+            st.end = m_columns.before(end, lastLine, lastLineStart, begin);
         }
         if (st.omit && !newDelimiter.empty()) setDelimiter(std::move(newDelimiter));
         return std::optional<ScriptStatement>(st);

@@ -37,12 +37,13 @@ TextPos ColumnCounter::at(std::size_t offset, int line, std::size_t lineStart) {
     return {line, m_column};
 }
 
-TextPos ColumnCounter::before(std::size_t offset, int line, std::size_t lineStart) {
+TextPos ColumnCounter::before(std::size_t offset, int line, std::size_t lineStart,
+                              std::size_t floor) {
     if (offset > lineStart) {
         // From the first byte of that character (the column of a character is where it starts).
+        const std::size_t stop = floor > lineStart ? floor : lineStart;
         std::size_t last = offset - 1;
-        while (last > lineStart && (static_cast<unsigned char>(m_text[last]) & 0xC0) == 0x80)
-            --last;
+        while (last > stop && (static_cast<unsigned char>(m_text[last]) & 0xC0) == 0x80) --last;
         return at(last, line, lineStart);
     }
     // offset - 1 is the line break ending the line before: find where that line starts.

@@ -31,8 +31,10 @@ class ColumnCounter {
     // The place of `offset`, which lies on line `line` starting at offset `lineStart`.
     TextPos at(std::size_t offset, int line, std::size_t lineStart);
     // The place of the character just before `offset` (> 0), given `offset`'s line and its
-    // start: on the same line, or the line break that ends the line before.
-    TextPos before(std::size_t offset, int line, std::size_t lineStart);
+    // start: on the same line, or the line break that ends the line before. The character is
+    // taken to start at its first byte that is not a UTF-8 continuation byte, but not before
+    // `floor` (where the stretch of text it ends begins).
+    TextPos before(std::size_t offset, int line, std::size_t lineStart, std::size_t floor = 0);
 
   private:
     std::string_view m_text;

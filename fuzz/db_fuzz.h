@@ -31,8 +31,34 @@ inline bool lexerHolds(std::string_view text) {
     return joined == text;
 }
 
+// Places of increasing offsets by walking the characters once: line breaks are LF and a CR
+// not followed by LF; columns count bytes that are not UTF-8 continuation bytes.
+class PlainWalk {
+  public:
+    explicit PlainWalk(std::string_view text) : m_text(text) {}
+    db::TextPos at(std::size_t offset) {
+        for (; m_offset < offset && m_offset < m_text.size(); ++m_offset) {
+            const unsigned char c = static_cast<unsigned char>(m_text[m_offset]);
+            const bool lone = m_offset + 1 == m_text.size() || m_text[m_offset + 1] != '\n';
+            if (c == '\n' || (c == '\r' && lone)) {
+                ++m_pos.line;
+                m_pos.column = 1;
+            } else if ((c & 0xC0) != 0x80) {
+                ++m_pos.column;
+            }
+        }
+        return m_pos;
+    }
+
+  private:
+    std::string_view m_text;
+    std::size_t m_offset = 0;
+    db::TextPos m_pos;
+};
+
 // Splitting ends, and statements are ordered, non-overlapping, non-blank stretches of the
-// script (so every statement's text appears in it). The first byte picks the delimiter.
+// script (so every statement's text appears in it), placed at their first character and at
+// the start of their last one. The first byte picks the delimiter.
 inline bool splitHolds(std::string_view data) {
     static const char* const kDelimiters[] = {";", "$$", "//", ";;", "GO", "$$$"};
     std::string_view delimiter = ";";
@@ -43,11 +69,22 @@ inline bool splitHolds(std::string_view data) {
     auto r = db::splitStatements(data, delimiter);
     if (!r) return true;
     std::size_t after = 0;
+    PlainWalk walk(data);
     for (const db::ScriptStatement& st : *r) {
         if (st.offset < after || st.text.empty()) return false;
         if (data.substr(st.offset, st.text.size()) != st.text) return false;
         if (st.text.find_first_not_of(" \t\r\n") == std::string_view::npos) return false;
         after = st.offset + st.text.size();
+        std::size_t last = after - 1;
+        // Back to the character's first byte: a stray continuation byte at the start of a line
+        // is a character of its own.
+        while (last > st.offset && (static_cast<unsigned char>(data[last]) & 0xC0) == 0x80 &&
+               data[last - 1] != '\n' && data[last - 1] != '\r')
+            --last;
+        const db::TextPos start = walk.at(st.offset);
+        if (st.start.line != start.line || st.start.column != start.column) return false;
+        const db::TextPos end = walk.at(last);
+        if (st.end.line != end.line || st.end.column != end.column) return false;
     }
     return true;
 }
