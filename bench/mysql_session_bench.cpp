@@ -9,37 +9,21 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 
 #include "db/mysql_protocol.h"
 #include "db/mysql_session.h"
+#include "tests/support/mariadb_sandbox.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-const std::string kScript = std::string(QL_SOURCE_DIR) + "/tests/support/mariadb_sandbox.sh";
 const char* const kFetchSql = "SELECT seq, seq*2, CONCAT('company ', seq) FROM seq_1_to_1000000";
 constexpr int kInserts = 10000;
 constexpr int kRuns = 3;
-
-struct Sandbox {
-    std::string info;
-    std::string host;
-    unsigned port = 0;
-    std::string password;
-};
-
-std::map<std::string, std::string> readInfo(const std::string& path) {
-    std::map<std::string, std::string> kv;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);)
-        if (auto eq = line.find('='); eq != std::string::npos)
-            kv[line.substr(0, eq)] = line.substr(eq + 1);
-    return kv;
-}
 
 double seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
@@ -56,14 +40,14 @@ double timeCommand(const std::string& command) {
     return best;
 }
 
-std::string cliBase(const Sandbox& s) {
+std::string cliBase(const testsupport::MariaDbSandbox& s) {
     return "mariadb --no-defaults -h" + s.host + " -P" + std::to_string(s.port) +
-           " -uroot --password=" + s.password;
+           " -uroot --password=" + s.rootPassword;
 }
 
-double insertsOurs(const Sandbox& s) {
+double insertsOurs(const testsupport::MariaDbSandbox& s) {
     db::TMySqlSession session;
-    if (!session.mysql_real_connect(s.host, "root", s.password, "qlbench", s.port,
+    if (!session.mysql_real_connect(s.host, "root", s.rootPassword, "qlbench", s.port,
                                     db::CLIENT_FOUND_ROWS | db::CLIENT_MULTI_STATEMENTS)) {
         std::fprintf(stderr, "connect: %s\n", session.errorText().c_str());
         return -1;
@@ -81,7 +65,7 @@ double insertsOurs(const Sandbox& s) {
     return seconds(Clock::now() - start);
 }
 
-double insertsCli(const Sandbox& s, const fs::path& dir) {
+double insertsCli(const testsupport::MariaDbSandbox& s, const fs::path& dir) {
     const fs::path file = dir / "inserts.sql";
     {
         std::ofstream out(file);
@@ -100,24 +84,16 @@ void report(const char* what, double ours, double theirs) {
 }  // namespace
 
 int main() {
-    const fs::path dir = fs::temp_directory_path() / ("qlbench-" + std::to_string(std::rand()));
-    fs::create_directories(dir);
-    Sandbox s;
-    s.info = (dir / "sandbox.info").string();
-    if (std::system((kScript + " start " + s.info + " >/dev/null").c_str()) != 0) {
-        std::fprintf(stderr, "cannot start the MariaDB sandbox\n");
-        return 1;
-    }
-    auto kv = readInfo(s.info);
-    s.host = kv["host"];
-    s.port = static_cast<unsigned>(std::stoul(kv["port"]));
-    s.password = kv["root_password"];
+    const testsupport::TempDir work;
+    const fs::path& dir = work.path();
+    const testsupport::PrivateMariaDbSandbox server;  // throws when it cannot start
+    const testsupport::MariaDbSandbox& s = *server.get();
     std::system((cliBase(s) + " -e \"CREATE DATABASE qlbench; CREATE TABLE qlbench.t "
                               "(id INT PRIMARY KEY, name VARCHAR(40)) ENGINE=MEMORY\"")
                     .c_str());
 
     const std::string ours = std::string(QL_QLTOOL) + " query --host " + s.host + " --port " +
-                             std::to_string(s.port) + " --user root --password " + s.password +
+                             std::to_string(s.port) + " --user root --password " + s.rootPassword +
                              " --database qlbench \"" + kFetchSql + "\" > /dev/null";
     const std::string theirs =
         cliBase(s) + " --batch --quick -D qlbench -e \"" + kFetchSql + "\" > /dev/null";
@@ -131,7 +107,5 @@ int main() {
     }
     report("10,000 single-row INSERTs", oursInsert, theirsInsert);
 
-    std::system((kScript + " stop " + s.info).c_str());
-    fs::remove_all(dir);
     return 0;
 }

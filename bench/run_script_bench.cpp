@@ -8,27 +8,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
+
+#include "tests/support/mariadb_sandbox.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-const std::string kSandbox = std::string(QL_SOURCE_DIR) + "/tests/support/mariadb_sandbox.sh";
 constexpr int kStatements = 10000;
 constexpr int kRuns = 5;
-
-std::map<std::string, std::string> readInfo(const std::string& path) {
-    std::map<std::string, std::string> kv;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);)
-        if (auto eq = line.find('='); eq != std::string::npos)
-            kv[line.substr(0, eq)] = line.substr(eq + 1);
-    return kv;
-}
 
 // Seconds a shell command took; negative when it failed.
 double timeCommand(const std::string& command) {
@@ -47,8 +39,7 @@ void writeScript(const fs::path& file) {
         if (i % 500 == 0)
             out << "UPDATE t SET n = n + 1 WHERE id < " << i / 2 << ";\n";
         else
-            out << "INSERT INTO t VALUES (" << i << ", 'company " << i << "', " << i % 97
-                << ");\n";
+            out << "INSERT INTO t VALUES (" << i << ", 'company " << i << "', " << i % 97 << ");\n";
     }
 }
 
@@ -60,23 +51,19 @@ double median(std::vector<double> v) {
 }  // namespace
 
 int main() {
-    const fs::path dir = fs::temp_directory_path() / ("qlbench-rs-" + std::to_string(std::rand()));
-    fs::create_directories(dir);
-    const std::string info = (dir / "sandbox.info").string();
-    if (std::system((kSandbox + " start " + info + " >/dev/null").c_str()) != 0) {
-        std::fprintf(stderr, "cannot start the MariaDB sandbox\n");
-        return 1;
-    }
-    auto kv = readInfo(info);
-    const std::string host = kv["host"], port = kv["port"], password = kv["root_password"];
-    const std::string cli = "mariadb --no-defaults -h" + host + " -P" + port +
-                            " -uroot --password=" + password;
+    const testsupport::TempDir work;
+    const fs::path& dir = work.path();
+    const testsupport::PrivateMariaDbSandbox server;  // throws when it cannot start
+    const std::string host = server.get()->host, port = std::to_string(server.get()->port),
+                      password = server.get()->rootPassword;
+    const std::string cli =
+        "mariadb --no-defaults -h" + host + " -P" + port + " -uroot --password=" + password;
     const fs::path script = dir / "script.sql";
     writeScript(script);
     int rc = std::system((cli + " -e \"CREATE DATABASE qlbench\"").c_str());
     const std::string ours = std::string(QL_QLTOOL) + " run-script --host " + host + " --port " +
-                             port + " --user root --password " + password +
-                             " --schema qlbench " + script.string() + " > /dev/null";
+                             port + " --user root --password " + password + " --schema qlbench " +
+                             script.string() + " > /dev/null";
     const std::string theirs = cli + " qlbench < " + script.string() + " > /dev/null";
     std::vector<double> a, b;
     for (int i = 0; rc == 0 && i < kRuns; ++i) {
@@ -95,7 +82,5 @@ int main() {
     } else {
         std::fprintf(stderr, "a run failed\n");
     }
-    std::system((kSandbox + " stop " + info).c_str());
-    fs::remove_all(dir);
     return rc == 0 ? 0 : 1;
 }

@@ -29,26 +29,17 @@ struct Options : ConnectionOptions {
 };
 
 bool parse(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
-        const OptionTaken taken = takeConnectionOption(argc, argv, i, o);
-        if (taken == OptionTaken::Bad) return false;
-        if (taken == OptionTaken::Yes) continue;
-        std::string_view a = argv[i];
-        if (a == "--database") {
-            if (!optionValue(argc, argv, i, o.database)) return false;
-        } else if (a == "--macro") {
-            std::string m;
-            if (!optionValue(argc, argv, i, m)) return false;
-            const std::size_t eq = m.find('=');
-            if (eq == std::string::npos || eq == 0) return false;
-            o.macros.emplace_back(m.substr(0, eq), m.substr(eq + 1));
-        } else if (o.sql.empty() && !a.starts_with("--")) {
-            o.sql = argv[i];
-        } else {
-            return false;
-        }
-    }
-    return !o.sql.empty();
+    return parseCommandLine(argc, argv, o, o.sql, [&](std::string_view a, int& i) {
+        if (a == "--database")
+            return optionValue(argc, argv, i, o.database) ? OptionTaken::Yes : OptionTaken::Bad;
+        if (a != "--macro") return OptionTaken::No;
+        std::string m;
+        if (!optionValue(argc, argv, i, m)) return OptionTaken::Bad;
+        const std::size_t eq = m.find('=');
+        if (eq == std::string::npos || eq == 0) return OptionTaken::Bad;
+        o.macros.emplace_back(m.substr(0, eq), m.substr(eq + 1));
+        return OptionTaken::Yes;
+    });
 }
 
 // The text of the connection's single-byte character set, as UTF-8 for the terminal.

@@ -24,20 +24,10 @@ struct Options : ConnectionOptions {
 };
 
 bool parse(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
-        const OptionTaken taken = takeConnectionOption(argc, argv, i, o);
-        if (taken == OptionTaken::Bad) return false;
-        if (taken == OptionTaken::Yes) continue;
-        std::string_view a = argv[i];
-        if (a == "--schema") {
-            if (!optionValue(argc, argv, i, o.schema)) return false;
-        } else if (o.file.empty() && !a.starts_with("--")) {
-            o.file = argv[i];
-        } else {
-            return false;
-        }
-    }
-    return !o.file.empty();
+    return parseCommandLine(argc, argv, o, o.file, [&](std::string_view a, int& i) {
+        if (a != "--schema") return OptionTaken::No;
+        return optionValue(argc, argv, i, o.schema) ? OptionTaken::Yes : OptionTaken::Bad;
+    });
 }
 
 void addLog(const std::string& text) {

@@ -39,3 +39,21 @@ inline OptionTaken takeConnectionOption(int argc, char** argv, int& i, Connectio
     o.port = n;
     return OptionTaken::Yes;
 }
+
+// A command line of connection options, the command's own options and one argument that is
+// not an option (the SQL, the file). `own(name, i)` handles argv[i] when it is one of the
+// command's options (taking its value with optionValue). False when anything is wrong or the
+// argument is missing.
+template <class Own>
+bool parseCommandLine(int argc, char** argv, ConnectionOptions& o, std::string& argument,
+                      Own&& own) {
+    for (int i = 1; i < argc; ++i) {
+        OptionTaken taken = takeConnectionOption(argc, argv, i, o);
+        if (taken == OptionTaken::No) taken = own(std::string_view(argv[i]), i);
+        if (taken == OptionTaken::Bad) return false;
+        if (taken == OptionTaken::Yes) continue;
+        if (!argument.empty() || std::string_view(argv[i]).starts_with("--")) return false;
+        argument = argv[i];
+    }
+    return !argument.empty();
+}
