@@ -9,7 +9,7 @@
 
 namespace {
 
-TEST(TextPositions, Examples) {
+TEST(ColumnCounter, Examples) {
     const std::string t = "ab\r\ncd\re\n\xC3\xA8x\r";
     struct Case {
         std::size_t offset;
@@ -33,7 +33,7 @@ TEST(TextPositions, Examples) {
 
 // Increasing offsets, with repeats and long jumps, asked for by `at` and by `before` (the
 // character before an offset, across a line break too), agree with the plain definition.
-TEST(TextPositions, AgreesWithThePlainWalk) {
+TEST(ColumnCounter, AgreesWithThePlainWalk) {
     const char* pieces[] = {"a", " ", "\r", "\n", "\r\n", "\xC3\xA8", "\xE2\x82\xAC", "xyz"};
     std::mt19937 rng(3);
     for (int round = 0; round < 500; ++round) {
