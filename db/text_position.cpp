@@ -1,18 +1,8 @@
 #include "db/text_position.h"
 
+#include "db/lexer.h"
+
 namespace db {
-namespace {
-
-// Characters in [from, to): bytes that are not UTF-8 continuation bytes (10xxxxxx). A plain
-// counting loop, which the compiler turns into vector code.
-int countCharacters(const char* p, std::size_t from, std::size_t to) {
-    std::size_t chars = 0;
-    for (std::size_t i = from; i < to; ++i)
-        chars += (static_cast<unsigned char>(p[i]) & 0xC0) != 0x80;
-    return static_cast<int>(chars);
-}
-
-}  // namespace
 
 void advanceLine(std::string_view text, std::size_t from, std::size_t to, int& line,
                  std::size_t& lineStart) {
@@ -27,11 +17,10 @@ void advanceLine(std::string_view text, std::size_t from, std::size_t to, int& l
 
 TextPos ColumnCounter::at(std::size_t offset, int line, std::size_t lineStart) {
     if (offset > m_text.size()) offset = m_text.size();
-    const char* p = m_text.data();
     if (lineStart == m_lineStart && offset >= m_offset)
-        m_column += countCharacters(p, m_offset, offset);
+        m_column += columnOf(m_text, m_offset, offset) - 1;
     else
-        m_column = 1 + countCharacters(p, lineStart, offset);
+        m_column = columnOf(m_text, lineStart, offset);
     m_lineStart = lineStart;
     m_offset = offset;
     return {line, m_column};
