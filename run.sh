@@ -11,7 +11,7 @@ src=$(pwd -P)
 install_missing
 cmake --preset ci >/dev/null
 cmake --build --preset ci --target qlupdate
-qlupdate=$src/build-ci/app/main/qlupdate
+qlupdate=$src/build-ci/program/qlupdate
 
 world=$(mktemp -d /tmp/ql-demo.XXXXXX)
 info=$world/mariadb.info

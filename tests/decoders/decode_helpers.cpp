@@ -8,8 +8,6 @@
 #include <filesystem>
 #include <map>
 
-#include <sys/wait.h>
-
 #include "tests/support/temp_dir.h"
 
 namespace testsupport {
@@ -100,22 +98,6 @@ std::vector<RealEntry> realEntries(const std::vector<int>& methods) {
         out.push_back(std::move(e));
     }
     return out;
-}
-
-int runTool(const std::vector<std::string>& argv) {
-    std::string cmd;
-    for (const auto& a : argv) {
-        cmd += "'";
-        for (char c : a) cmd += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        cmd += "' ";
-    }
-    cmd += ">/dev/null 2>&1";
-    const int rc = std::system(cmd.c_str());
-    return rc == -1 ? -1 : WEXITSTATUS(rc);
-}
-
-bool haveTool(const std::string& name) {
-    return runTool({"sh", "-c", "command -v " + name}) == 0;
 }
 
 }  // namespace testsupport

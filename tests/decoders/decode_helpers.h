@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/decoders/decoder.h"
+#include "tests/support/tools.h"
 #include "tests/support/zip_entries.h"
 
 namespace testsupport {
@@ -52,9 +53,5 @@ struct RealEntry {
     RawZipEntry raw;
 };
 std::vector<RealEntry> realEntries(const std::vector<int>& methods);
-
-// Runs a program (no shell); its exit code, or -1 when it could not start.
-int runTool(const std::vector<std::string>& argv);
-bool haveTool(const std::string& name);
 
 }  // namespace testsupport

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/platform/files.h"
-#include "tests/services/product_processes.h"
+#include "tests/host/product_processes.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/services/product_processes.h"
+#include "tests/host/product_processes.h"
 
 #include <signal.h>
 

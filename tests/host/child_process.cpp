@@ -1,4 +1,4 @@
-#include "tests/services/child_process.h"
+#include "tests/host/child_process.h"
 
 #include <signal.h>
 #include <spawn.h>

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/services/child_process.h"
+#include "tests/host/child_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace servicetest {

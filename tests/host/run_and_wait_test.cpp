@@ -8,7 +8,7 @@
 
 #include "core/text.h"
 #include "host/platform/process.h"
-#include "tests/services/product_processes.h"
+#include "tests/host/product_processes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

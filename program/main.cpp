@@ -10,6 +10,7 @@
 #include "app/options.h"
 #include "app/updater_factory.h"
 #include "app/version.h"
+#include "host/platform/desktop.h"
 
 #if defined(QL_HAVE_UI)
 #include "ui/run_window.h"
@@ -124,12 +125,6 @@ int runConsole(const app::UpdaterOptions& options) {
     return rc;
 }
 
-bool haveDisplay() {
-    const char* x = std::getenv("DISPLAY");
-    const char* w = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (w && *w);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,9 +132,7 @@ int main(int argc, char** argv) {
     int exitNow = 0;
     if (!parseOptions(argc, argv, options, exitNow)) return exitNow;
 #if defined(QL_HAVE_UI)
-    if (!options.console && haveDisplay()) return ui::runWindow(argc, argv, options);
-#else
-    (void)haveDisplay;
+    if (!options.console && host::haveDesktop()) return ui::runWindow(argc, argv, options);
 #endif
     return runConsole(options);
 }

@@ -6,8 +6,9 @@
 
 #include "core/text.h"
 #include "host/platform/process.h"
-#include "tests/services/product_processes.h"
+#include "tests/host/product_processes.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tools.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ class QltoolServices : public servicetest::ProductTest {};
 TEST_F(QltoolServices, PrintsTheEightEntriesInTableOrderWithTheirState) {
     procs.start("OsReceiveSrv.exe");
     procs.start("qlmain.exe");
-    const std::string out = procs.shellOutput(std::string(QL_QLTOOL) + " services");
+    const std::string out = procs.shellOutput(testsupport::qltoolPath() + " services");
     EXPECT_EQ(core::splitLines(out),
               (Lines{"1 service OsReplicatorSrv.exe stopped", "2 service OsReceiveSrv.exe running",
                      "3 service OsTerminatorSrv.exe stopped", "4 service OsDispatchSrv.exe stopped",

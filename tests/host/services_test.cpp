@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/services/product_processes.h"
+#include "tests/host/product_processes.h"
 
 namespace {
 
