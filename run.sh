@@ -8,7 +8,7 @@ src=$(pwd -P)
 
 . tools/install-deps.sh
 
-install_missing
+install_missing deps/*.txt
 cmake --preset ci >/dev/null
 cmake --build --preset ci --target qlupdate
 qlupdate=$src/build-ci/program/qlupdate

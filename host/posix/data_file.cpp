@@ -71,7 +71,8 @@ core::Result<void, FileError> DataFile::resize(std::int64_t size) {
 core::Result<void, FileError> DataFile::writeAt(std::int64_t offset,
                                                 std::span<const std::byte> data) {
     while (!data.empty()) {
-        const ssize_t n = ::pwrite(fd(m_handle), data.data(), data.size(), static_cast<off_t>(offset));
+        const ssize_t n =
+            ::pwrite(fd(m_handle), data.data(), data.size(), static_cast<off_t>(offset));
         if (n < 0) {
             if (errno == EINTR) continue;
             return core::fail(lastError());

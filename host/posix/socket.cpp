@@ -202,7 +202,8 @@ core::Result<Listener, SocketError> Listener::open(const SocketAddress& address)
     if (s < 0) return core::fail(lastError(SocketOp::Create));
     l.m_handle = s;
     if (auto r = setOpt(l.m_handle, SOL_SOCKET, SO_REUSEADDR, 1); !r) return core::fail(r.error());
-    if (::bind(fd(l.m_handle), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd(l.m_handle), 16) != 0)
+    if (::bind(fd(l.m_handle), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::listen(fd(l.m_handle), 16) != 0)
         return core::fail(lastError(SocketOp::Create));
     socklen_t len = sizeof a;
     if (::getsockname(fd(l.m_handle), reinterpret_cast<sockaddr*>(&a), &len) != 0)

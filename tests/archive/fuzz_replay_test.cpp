@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "archive/fuzz_entry.h"
+#include "fuzz/zip_body.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -20,7 +20,7 @@ TEST(ZipFuzzRegressions, EveryKeptInputIsHandled) {
         const std::string bytes = testsupport::readFile(entry.path());
         testsupport::TempDir work;
         const int failed =
-            archive::extractBytesForFuzzing(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+            fuzzing::extractBytesForFuzzing(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                             bytes.size(), work.path().string());
         EXPECT_GE(failed, -1);
         // Nothing is ever written beside the output folder but the input itself.

@@ -39,14 +39,16 @@ TEST(QltoolUnzip, ExitCodesAndFailureLines) {
     } cases[] = {
         {"all extracted", {good, out}, 0, ""},
         {"mask selecting nothing", {good, out, "*.sql"}, 0, ""},
-        {"some failed", {partial, out}, 1,
+        {"some failed",
+         {partial, out},
+         1,
          "FAILED bad.txt: EAbZipBadCRC 19 Failed CRC Check\n"
          "FAILED ../up.txt: EAbUnsafePath 0 Unsafe entry name - name with a \"..\" part\n"},
-        {"empty archive file", {empty, out}, 2,
-         "EAbBadStream: Invalid Stream\n"},
-        {"missing archive", {out + "/none.qlzip", out}, 2,
-         "EAbFileNotFound: File not found\n"},
-        {"missing folder", {good, out + "/none"}, 2,
+        {"empty archive file", {empty, out}, 2, "EAbBadStream: Invalid Stream\n"},
+        {"missing archive", {out + "/none.qlzip", out}, 2, "EAbFileNotFound: File not found\n"},
+        {"missing folder",
+         {good, out + "/none"},
+         2,
          "EAbNoSuchDirectory: Directory does not exist\n"},
     };
     for (const auto& c : cases) {

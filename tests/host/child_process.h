@@ -15,7 +15,7 @@ struct ChildEnd {
 };
 
 class ChildProcess {
-public:
+  public:
     // Starts `program` with `args`; argv[0] is `argv0`, or the program path when empty.
     // Throws when it cannot start.
     ChildProcess(const std::string& program, const std::vector<std::string>& args = {},
@@ -30,7 +30,7 @@ public:
     // True once the child is a zombie (ended, not yet reaped); polls up to `ms` milliseconds.
     bool becameZombie(int ms = 5000) const;
 
-private:
+  private:
     host::ProcessId m_pid = 0;
     bool m_reaped = false;
 };

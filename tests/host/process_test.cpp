@@ -151,8 +151,7 @@ TEST(ProcessSnapshot, AProcessWeMayNotInspectIsNamedByArgvZeroAndItsModuleIsUnkn
     // A child that gives up root looks at its parent, a root process whose executable link it
     // may no longer read; the exit code says which check failed.
     const auto parent = static_cast<host::ProcessId>(::getpid());
-    const std::string expected =
-        std::filesystem::path(host::programFilePath()).filename().string();
+    const std::string expected = std::filesystem::path(host::programFilePath()).filename().string();
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {

@@ -16,7 +16,7 @@
 namespace servicetest {
 
 class ProductProcesses {
-public:
+  public:
     ProductProcesses();
     ~ProductProcesses();
     ProductProcesses(const ProductProcesses&) = delete;
@@ -40,7 +40,7 @@ public:
     // started by this test: "" when there is none. Tests skip rather than touch it.
     static std::string foreignProductProcess();
 
-private:
+  private:
     testsupport::TempDir m_dir;
     std::string m_oldPath;
     std::vector<std::unique_ptr<ChildProcess>> m_children;
@@ -48,7 +48,7 @@ private:
 
 // A test fixture that skips when another product process runs on this machine.
 class ProductTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (std::string f = ProductProcesses::foreignProductProcess(); !f.empty())
             GTEST_SKIP() << "a process " << f << " not started by this test is running";

@@ -17,7 +17,7 @@ using Lines = std::vector<std::string>;
 
 // A stop or restart run against the fake "net", with pauses that take no time but are counted.
 class ServicesTest : public servicetest::ProductTest {
-protected:
+  protected:
     host::ServiceLog addLog() {
         return [this](const std::string& line) { log.push_back(line); };
     }

@@ -133,11 +133,11 @@ TEST_F(ScriptRun, QltoolRunScriptLogsAsTheUpdater) {
     const auto file = tmp.write("s.sql",
                                 "CREATE TABLE t (a INT);\r\nINSERT INTO nope VALUES (1);\r\n"
                                 "INSERT INTO t VALUES (2);\r\n");
-    const testsupport::ToolRun r = testsupport::runTool(
-        {testsupport::qltoolPath(), "run-script", "--host", sb->host, "--port",
-         std::to_string(sb->port), "--user", "root", "--password", sb->rootPassword, "--schema",
-         schema, file.string()},
-        testsupport::Stderr::WithStdout);
+    const testsupport::ToolRun r =
+        testsupport::runTool({testsupport::qltoolPath(), "run-script", "--host", sb->host, "--port",
+                              std::to_string(sb->port), "--user", "root", "--password",
+                              sb->rootPassword, "--schema", schema, file.string()},
+                             testsupport::Stderr::WithStdout);
     EXPECT_EQ(r.status, 0);
     const std::string rule(45, '*');
     EXPECT_EQ(r.out,
@@ -304,11 +304,11 @@ TEST_F(ScriptRun, QltoolQueryWithMacro) {
     dbconn::must(*sb, "CREATE TABLE " + schema + "._versione (versione VARCHAR(9), VID INT);" +
                           "INSERT INTO " + schema + "._versione VALUES ('3.1', NULL)");
     auto run = [&](const std::string& macro) {
-        const testsupport::ToolRun r = testsupport::runTool(
-            {testsupport::qltoolPath(), "query", "--host", sb->host, "--port",
-             std::to_string(sb->port), "--user", "root", "--password", sb->rootPassword,
-             "--macro", macro, "SELECT * FROM &database  "},
-            testsupport::Stderr::WithStdout);
+        const testsupport::ToolRun r =
+            testsupport::runTool({testsupport::qltoolPath(), "query", "--host", sb->host, "--port",
+                                  std::to_string(sb->port), "--user", "root", "--password",
+                                  sb->rootPassword, "--macro", macro, "SELECT * FROM &database  "},
+                                 testsupport::Stderr::WithStdout);
         return std::to_string(r.status) + ":" + r.out;
     };
     EXPECT_EQ(run("database=" + schema + "._versione"), "0:3.1\t\\N\n");

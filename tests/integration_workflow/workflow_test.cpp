@@ -51,11 +51,11 @@ class World {
     RunResult run(const std::string& extra = "--yes") {
         RunResult r;
         r.exitCode = testsupport::runShell(
-            "PATH=" + shellQuote(m_dir.str() + "tools") + ":$PATH " + shellQuote(testsupport::qlupdatePath()) +
-                " --console " + extra + " --install-path " + shellQuote(install()) +
-                " --server http://127.0.0.1:" + std::to_string(m_http->port()) + " --temp-root " +
-                shellQuote(m_dir.str() + "tmp") + " --mysql-port " + std::to_string(m_db->port) +
-                " </dev/null 2>&1",
+            "PATH=" + shellQuote(m_dir.str() + "tools") + ":$PATH " +
+                shellQuote(testsupport::qlupdatePath()) + " --console " + extra +
+                " --install-path " + shellQuote(install()) + " --server http://127.0.0.1:" +
+                std::to_string(m_http->port()) + " --temp-root " + shellQuote(m_dir.str() + "tmp") +
+                " --mysql-port " + std::to_string(m_db->port) + " </dev/null 2>&1",
             &r.output);
         return r;
     }
@@ -72,8 +72,9 @@ class World {
     }
     std::string netLog() const {
         std::error_code ec;
-        return fs::exists(m_dir.path() / "net.log") ? testsupport::readFile(m_dir.path() / "net.log")
-                                                    : std::string();
+        return fs::exists(m_dir.path() / "net.log")
+                   ? testsupport::readFile(m_dir.path() / "net.log")
+                   : std::string();
     }
     bool tmpEmpty() const {
         std::error_code ec;
@@ -95,7 +96,8 @@ std::vector<std::string> logLines(const std::string& output) {
     return lines;
 }
 
-std::size_t indexOf(const std::vector<std::string>& lines, const std::string& line, std::size_t from = 0) {
+std::size_t indexOf(const std::vector<std::string>& lines, const std::string& line,
+                    std::size_t from = 0) {
     for (std::size_t i = from; i < lines.size(); ++i)
         if (lines[i] == line) return i;
     return std::string::npos;

@@ -25,10 +25,13 @@ TEST(QltoolConfig, PrintsServerAndPasswordStateNeverThePassword) {
         std::string ini;
         std::string expected;
     } cases[] = {
-        {"stored scrambled", "[MySQL]\r\nSERVER=db9\r\nRootPass=\xFF" "qqpswb\r\n",
+        {"stored scrambled",
+         "[MySQL]\r\nSERVER=db9\r\nRootPass=\xFF"
+         "qqpswb\r\n",
          "server: db9\nroot password: set\n"},
         {"defaults", "[MySQL]\r\n", "server: localhost\nroot password: set (built-in default)\n"},
-        {"empty", "[MySQL]\r\nRootPass=\r\n", "server: localhost\nroot password: not set (empty)\n"},
+        {"empty", "[MySQL]\r\nRootPass=\r\n",
+         "server: localhost\nroot password: not set (empty)\n"},
     };
     for (const auto& c : cases) {
         dir.write("config.ini", c.ini);

@@ -73,8 +73,7 @@ TEST(QltoolSplit, StatementsAsJsonLines) {
 
 TEST(QltoolSplit, RoutineKindAndFailures) {
     testsupport::TempDir dir;
-    Outcome ok =
-        qltool({"split", dir.write("r.sql", "create trigger t a; b\r\n/\r\n").string()});
+    Outcome ok = qltool({"split", dir.write("r.sql", "create trigger t a; b\r\n/\r\n").string()});
     EXPECT_EQ(ok.exitCode, 0);
     EXPECT_NE(ok.out.find("\"kind\":\"routine\""), std::string::npos) << ok.out;
     Outcome bad = qltool({"split", dir.write("f.sql", "SELECT 1;\f").string() + "x"});
@@ -100,7 +99,8 @@ TEST(QltoolConnectionOptions, BadPortOrMissingValueIsAUsageError) {
     for (const auto& args : cases) {
         Outcome o = qltool(args);
         EXPECT_EQ(o.exitCode, 64) << args[0] << " " << args[1];
-        EXPECT_EQ(o.err.rfind("usage: qltool ", 0), 0u) << args[0] << " " << args[1] << ": " << o.err;
+        EXPECT_EQ(o.err.rfind("usage: qltool ", 0), 0u)
+            << args[0] << " " << args[1] << ": " << o.err;
     }
 }
 

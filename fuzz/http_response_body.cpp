@@ -1,11 +1,13 @@
-#include "net/response_fuzz_body.h"
+#include "fuzz/http_response_body.h"
 
 #include <cstdlib>
 #include <vector>
 
 #include "net/response_reader.h"
 
-namespace net {
+namespace fuzzing {
+
+using namespace net;
 
 void fuzzHttpResponse(std::span<const std::byte> input) {
     if (input.empty()) return;
@@ -27,4 +29,4 @@ void fuzzHttpResponse(std::span<const std::byte> input) {
     }
 }
 
-}  // namespace net
+}  // namespace fuzzing

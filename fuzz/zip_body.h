@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
-namespace archive {
+namespace fuzzing {
 
 // Writes the bytes to `workDir`/input.qlzip and extracts it into `workDir`/out (emptied first);
 // failures of the archive are expected and swallowed. Returns the number of failed entries, or
 // -1 when the archive did not open.
 int extractBytesForFuzzing(const std::uint8_t* data, std::size_t size, const std::string& workDir);
 
-}  // namespace archive
+}  // namespace fuzzing

@@ -1,11 +1,13 @@
-#include "archive/fuzz_entry.h"
+#include "fuzz/zip_body.h"
 
 #include <filesystem>
 #include <fstream>
 
 #include "archive/unzipper.h"
 
-namespace archive {
+namespace fuzzing {
+
+using archive::TAbUnZipper;
 
 int extractBytesForFuzzing(const std::uint8_t* data, std::size_t size, const std::string& workDir) {
     namespace fs = std::filesystem;
@@ -30,4 +32,4 @@ int extractBytesForFuzzing(const std::uint8_t* data, std::size_t size, const std
     return static_cast<int>(u.FailedEntries().size());
 }
 
-}  // namespace archive
+}  // namespace fuzzing

@@ -1,8 +1,12 @@
+#include "fuzz/mysql_packets_body.h"
+
 #include <cstdlib>
 
 #include "db/packet_readers.h"
 
-namespace db {
+namespace fuzzing {
+
+using namespace db;
 
 namespace {
 // A reader that claims success must have produced what it promises.
@@ -11,7 +15,7 @@ void check(bool condition) {
 }
 }  // namespace
 
-void readServerPacketForFuzzing(std::span<const std::byte> data) {
+void readServerPacket(std::span<const std::byte> data) {
     if (data.empty()) return;
     const auto selector = std::to_integer<unsigned>(data[0]);
     const Payload p = data.subspan(1);
@@ -59,4 +63,4 @@ void readServerPacketForFuzzing(std::span<const std::byte> data) {
     }
 }
 
-}  // namespace db
+}  // namespace fuzzing
