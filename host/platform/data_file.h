@@ -1,6 +1,6 @@
-// A file read or written at positions, for downloads and extraction: open, set its size (so a
-// known length is claimed once), read or write at an offset, and cut back. Offsets are 64-bit
-// on every system. Failures carry the system's error as a std::error_code and its text.
+// A file read or written at positions, for downloads, archives and extraction: open it, set its
+// size (so a known length is claimed once), read or write, and cut back. Offsets are 64-bit on
+// every system. Failures carry the system's error as a std::error_code and its text.
 #pragma once
 
 #include <cstddef>
@@ -21,9 +21,11 @@ struct FileError {
 };
 
 enum class FileMode {
-    CreateTruncate,  // write: a new empty file, replacing one of the same name
-    OpenExisting,    // write: an existing file, kept as it is
-    ReadOnly,        // read: an existing file
+    CreateTruncate,  // write; made when missing, emptied when present
+    OpenExisting,    // write an existing file
+    CreateNew,       // write a file that must not exist yet: fails on anything in its place,
+                     // a symbolic link included (never followed)
+    Read,            // read an existing file; others may go on reading and writing it
 };
 
 class DataFile {
@@ -40,10 +42,11 @@ class DataFile {
     bool isOpen() const { return m_handle != kNoHandle; }
     core::Result<std::int64_t, FileError> size() const;
     core::Result<void, FileError> resize(std::int64_t size);
+    // Reads up to buf.size() bytes at `offset`; fewer only at the end of the file.
+    core::Result<std::size_t, FileError> readAt(std::int64_t offset,
+                                                std::span<std::byte> buf) const;
     // Writes all of `data` at `offset` (looping over partial writes).
     core::Result<void, FileError> writeAt(std::int64_t offset, std::span<const std::byte> data);
-    // Reads up to data.size() bytes at `offset`; fewer only at the end of the file.
-    core::Result<std::size_t, FileError> readAt(std::int64_t offset, std::span<std::byte> data);
     void close();
 
   private:

@@ -39,20 +39,27 @@ DataFile& DataFile::operator=(DataFile&& other) noexcept {
     return *this;
 }
 
-core::Result<DataFile, FileError> DataFile::open(const std::string& path, FileMode mode) {
-    int flags = O_CLOEXEC;
+namespace {
+
+int openFlags(FileMode mode) {
     switch (mode) {
         case FileMode::CreateTruncate:
-            flags |= O_WRONLY | O_CREAT | O_TRUNC;
-            break;
+            return O_WRONLY | O_CREAT | O_TRUNC;
         case FileMode::OpenExisting:
-            flags |= O_WRONLY;
-            break;
-        case FileMode::ReadOnly:
-            flags |= O_RDONLY;
-            break;
+            return O_WRONLY;
+        case FileMode::CreateNew:
+            // O_EXCL: fails when the name exists, even as a dangling link.
+            return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+        case FileMode::Read:
+            return O_RDONLY;
     }
-    const int f = ::open(path.c_str(), flags, 0666);
+    return O_RDONLY;
+}
+
+}  // namespace
+
+core::Result<DataFile, FileError> DataFile::open(const std::string& path, FileMode mode) {
+    const int f = ::open(path.c_str(), openFlags(mode) | O_CLOEXEC, 0666);
     if (f < 0) return core::fail(lastError());
     return DataFile(f);
 }
@@ -84,7 +91,7 @@ core::Result<void, FileError> DataFile::writeAt(std::int64_t offset,
 }
 
 core::Result<std::size_t, FileError> DataFile::readAt(std::int64_t offset,
-                                                      std::span<std::byte> data) {
+                                                      std::span<std::byte> data) const {
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t n = ::pread(fd(m_handle), data.data() + done, data.size() - done,

@@ -52,20 +52,26 @@ DataFile& DataFile::operator=(DataFile&& other) noexcept {
 core::Result<DataFile, FileError> DataFile::open(const std::string& path, FileMode mode) {
     DWORD access = GENERIC_WRITE;
     DWORD disposition = OPEN_EXISTING;
+    DWORD flags = FILE_ATTRIBUTE_NORMAL;
     switch (mode) {
         case FileMode::CreateTruncate:
             disposition = CREATE_ALWAYS;
             break;
         case FileMode::OpenExisting:
             break;
-        case FileMode::ReadOnly:
+        case FileMode::CreateNew:
+            // CREATE_NEW fails on anything of that name; a reparse point is not followed.
+            disposition = CREATE_NEW;
+            flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+            break;
+        case FileMode::Read:
             access = GENERIC_READ;
             break;
     }
     // Others may read and write the file meanwhile, as with a POSIX descriptor.
     HANDLE h = CreateFileW(win32::toWide(path).c_str(), access,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                           disposition, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) return core::fail(lastFileError());
     return DataFile(reinterpret_cast<NativeHandle>(h));
 }
@@ -99,7 +105,7 @@ core::Result<void, FileError> DataFile::writeAt(std::int64_t offset,
 }
 
 core::Result<std::size_t, FileError> DataFile::readAt(std::int64_t offset,
-                                                      std::span<std::byte> data) {
+                                                      std::span<std::byte> data) const {
     std::size_t total = 0;
     while (total < data.size()) {
         OVERLAPPED o = at(offset + static_cast<std::int64_t>(total));
