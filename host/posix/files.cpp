@@ -1,13 +1,12 @@
 #include "host/platform/files.h"
 
-#include <climits>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <cerrno>
 #include <climits>
+#include <ctime>
 
 #include <array>
 #include <cstdlib>

@@ -2,9 +2,9 @@
 // CreateProcessW, GetTickCount and Sleep.
 #include "host/platform/process.h"
 
-#include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include <vector>
 

@@ -61,13 +61,19 @@ TEST(QltoolUnzip, ExitCodesAndFailureLines) {
          {good, out + "/none"},
          2,
          "EAbNoSuchDirectory: Directory does not exist\n"},
-        {"folder that is a file", {good, good}, 2,
+        {"folder that is a file",
+         {good, good},
+         2,
          "EAbNoSuchDirectory: Directory does not exist\n"},
-        {"NUL in a name, printed whole", {nul, out}, 1,
+        {"NUL in a name, printed whole",
+         {nul, out},
+         1,
          std::string("FAILED x.txt\0.exe: EAbUnsafePath 0 Unsafe entry name - name with a NUL "
                      "character\n",
                      80)},
-        {"not enough free space", {tooBig, out}, 2,
+        {"not enough free space",
+         {tooBig, out},
+         2,
          "EInOutError: Not enough free space to extract: the files need "},
     };
     for (const auto& c : cases) {

@@ -23,10 +23,15 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    // glibc's posix_spawn returns after the exec, so the new image is visible at once.
+    // glibc's posix_spawn returns once the exec has replaced the child's memory, which is
+    // before the kernel has laid out the new argument list: until then /proc/PID/cmdline reads
+    // empty, so wait for it (a Windows program's name under Wine is read from there).
     if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
         throw std::runtime_error("cannot start " + program);
     m_pid = static_cast<host::ProcessId>(pid);
+    const std::string cmdline = "/proc/" + std::to_string(pid) + "/cmdline";
+    for (int i = 0; i < 1000 && testsupport::readFile(cmdline).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 ChildProcess::~ChildProcess() {
