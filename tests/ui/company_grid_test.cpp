@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QImage>
+#include <QPainter>
 #include <QTableView>
 #include <QTest>
 #include <string>
@@ -34,7 +35,9 @@ struct GridFixture : ::testing::Test {
         QApplication::processEvents();
     }
     QImage shot() const { return grid->viewport()->grab().toImage(); }
-    QRect cell(int row, int column) const { return grid->visualRect(grid->model()->index(row, column)); }
+    QRect cell(int row, int column) const {
+        return grid->visualRect(grid->model()->index(row, column));
+    }
     static app::CompanyRecord company(std::string vid, bool trig = false, bool trin = false) {
         app::CompanyRecord r;
         r.DTNAME = "Ditta " + vid;
@@ -67,11 +70,10 @@ TEST_F(GridFixture, StatusPictureComparesTheVidWithTheLatestAsPlainText) {
         bool alert;
     };
     const Case cases[] = {
-        {"2013a", "2013a", false},  // equal
-        {"2013", "2013a", true},    // a proper prefix sorts first
-        {"2012z", "2013", true},
-        {"2014", "2013a", false},   // after the latest
-        {"2013", "", false},        // no latest version: every company is fine
+        {"2013a", "2013a", false},                            // equal
+        {"2013", "2013a", true},                              // a proper prefix sorts first
+        {"2012z", "2013", true},   {"2014", "2013a", false},  // after the latest
+        {"2013", "", false},  // no latest version: every company is fine
         {"", "2013", true},
     };
     const QImage ok = ui::loadPicture(ui::kPictureOk).toImage();
@@ -93,7 +95,8 @@ TEST_F(GridFixture, TriggerBadgeRectangleAndColour) {
         bool trig, trin;
         QColor fill;  // invalid: no badge
     };
-    const Case cases[] = {{true, true, kRed}, {true, false, kRed}, {false, true, kNavy}, {false, false, QColor()}};
+    const Case cases[] = {
+        {true, true, kRed}, {true, false, kRed}, {false, true, kNavy}, {false, false, QColor()}};
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "DTTRIG " << c.trig << " DTTRIN " << c.trin);
         table.Open();
@@ -111,7 +114,8 @@ TEST_F(GridFixture, TriggerBadgeRectangleAndColour) {
                 }
             continue;
         }
-        // The filled box covers right-26 .. right-3 and top+2 .. top+13, nothing to its left or above.
+        // The filled box covers right-26 .. right-3 and top+2 .. top+13, nothing to its left or
+        // above.
         EXPECT_EQ(colourAt(right - 26, top + 2), c.fill);
         EXPECT_EQ(colourAt(right - 22, top + 13), c.fill);
         EXPECT_EQ(colourAt(right - 3, top + 2), c.fill) << "top right corner";
@@ -125,7 +129,50 @@ TEST_F(GridFixture, TriggerBadgeRectangleAndColour) {
                 if (colourAt(x, y).lightness() > 200) ++white;
         EXPECT_GT(white, 5);
         for (int y = top + 2; y < top + 14; ++y)
-            for (int x = right - 26; x < right - 21; ++x) EXPECT_EQ(colourAt(x, y), c.fill) << x << "," << y;
+            for (int x = right - 26; x < right - 21; ++x)
+                EXPECT_EQ(colourAt(x, y), c.fill) << x << "," << y;
+    }
+}
+
+// The status picture is drawn whole, its last column included, and the badge stays inside the
+// VID cell: neither the grid line nor the status cell gets a red or navy pixel.
+TEST_F(GridFixture, StatusPictureWholeAndBadgeInsideItsCell) {
+    struct Case {
+        const char* vid;
+        bool trig, trin;
+        const char* picture;
+    };
+    const Case cases[] = {{"2013a", true, true, ui::kPictureOk},
+                          {"2013", false, true, ui::kPictureAlert}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.vid);
+        table.Open();
+        table.Append(company(c.vid, c.trig, c.trin));
+        show("2013a");
+        const QImage image = shot();
+        const QRect status = cell(0, ui::kColStatus);
+        const QRect vid = cell(0, ui::kColVid);
+        // The picture over the cell's background, pixel by pixel.
+        const QImage picture = ui::loadPicture(c.picture).toImage();
+        QImage expected(picture.size(), QImage::Format_RGB32);
+        expected.fill(image.pixel(status.left(), status.bottom()));
+        QPainter(&expected).drawImage(0, 0, picture);
+        int different = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                if (uitest::colourDistance(QColor(image.pixel(status.left() + x, status.top() + y)),
+                                           QColor(expected.pixel(x, y))) > 6)
+                    ++different;
+        EXPECT_EQ(different, 0);
+        // From the VID cell's right edge (the grid line) to the end of the status cell.
+        for (int y = vid.top(); y <= vid.bottom(); ++y)
+            for (int x = vid.right() + 1; x <= status.right(); ++x) {
+                const QColor px(image.pixel(x, y));
+                EXPECT_NE(px, kRed) << x << "," << y;
+                EXPECT_NE(px, kNavy) << x << "," << y;
+            }
+        EXPECT_EQ(QColor(image.pixel(vid.right(), vid.top() + 5)), c.trig ? kRed : kNavy)
+            << "the badge reaches the edge";
     }
 }
 
@@ -159,16 +206,21 @@ TEST_F(GridFixture, ColumnsTitlesWidthsAndBehaviour) {
     EXPECT_EQ(m.headerData(1, Qt::Horizontal).toString(), "VERSIONE");
     EXPECT_EQ(m.headerData(2, Qt::Horizontal).toString(), "VID");
     EXPECT_EQ(m.headerData(3, Qt::Horizontal).toString(), "");
-    EXPECT_EQ(m.data(m.index(0, 0), Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
-    EXPECT_EQ(m.data(m.index(0, 1), Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_EQ(m.data(m.index(0, 0), Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
+              Qt::AlignLeft);
+    EXPECT_EQ(m.data(m.index(0, 1), Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
+              Qt::AlignHCenter);
     EXPECT_EQ(m.data(m.index(1, 2), Qt::DisplayRole).toString(), "2");
 
+    // The widths are what each cell shows; the grid line lies outside them.
     const QFontMetrics fm(grid->font());
     const int zero = fm.horizontalAdvance(QLatin1Char('0'));
-    EXPECT_EQ(grid->columnWidth(0), 262);
-    EXPECT_EQ(grid->columnWidth(1), std::max(10 * zero + 4, QFontMetrics(grid->horizontalHeader()->font()).horizontalAdvance("VERSIONE") + 4));
-    EXPECT_EQ(grid->columnWidth(2), 20 * zero + 4);
-    EXPECT_EQ(grid->columnWidth(3), 16);
+    const int versione =
+        QFontMetrics(grid->horizontalHeader()->font()).horizontalAdvance("VERSIONE") + 4;
+    EXPECT_EQ(cell(0, 0).width(), 262);
+    EXPECT_EQ(cell(0, 1).width(), std::max(10 * zero + 4, versione));
+    EXPECT_EQ(cell(0, 2).width(), 20 * zero + 4);
+    EXPECT_EQ(cell(0, 3).width(), 16);
     EXPECT_EQ(grid->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
     EXPECT_FALSE(grid->verticalHeader()->isVisible());
     EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
