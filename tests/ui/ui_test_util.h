@@ -87,14 +87,14 @@ inline int colourDistance(QColor a, QColor b) {
 // least half-way from the background to the ink colour.
 struct Strokes {
     int pixels = 0;     // stroke pixels
-    int width = 0;      // from the first to the last column with a stroke pixel
-    int widestGap = 0;  // the widest run of columns without one, between those two
+    int widestGap = 0;  // the widest run of columns without one, between the first and last
 };
 
 inline Strokes strokes(const QImage& image, QColor ink, QColor background = Qt::white) {
     Strokes s;
     const int threshold = colourDistance(ink, background) / 2;
-    int first = -1, last = -1, gap = 0;
+    bool started = false;
+    int gap = 0;
     for (int x = 0; x < image.width(); ++x) {
         bool column = false;
         for (int y = 0; y < image.height(); ++y)
@@ -102,16 +102,14 @@ inline Strokes strokes(const QImage& image, QColor ink, QColor background = Qt::
                 ++s.pixels;
                 column = true;
             }
-        if (!column) {
-            if (first >= 0) ++gap;
-            continue;
+        if (column) {
+            if (started) s.widestGap = std::max(s.widestGap, gap);
+            started = true;
+            gap = 0;
+        } else {
+            ++gap;
         }
-        if (first < 0) first = x;
-        s.widestGap = std::max(s.widestGap, gap);
-        gap = 0;
-        last = x;
     }
-    s.width = first < 0 ? 0 : last - first + 1;
     return s;
 }
 

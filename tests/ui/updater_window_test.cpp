@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -141,104 +142,87 @@ QRect textRoom(const QWidget& window, const QWidget& w) {
 }
 
 // Every page as a run shows it: each control inside the window's client area and its page's
-// sheet, no two controls drawing over each other, and every text whole.
+// sheet, no two controls drawing over each other, every text whole, also the longest a label
+// carries in a run.
 TEST(UpdaterWindow, LayoutOfEachPageInsideTheClientAreaWithoutOverlapAndTextsWhole) {
     testsupport::TempDir programFiles;
     ui::UpdaterWindow window;
     app::TfrmAutoUpdate session(window, host::HostSettings{programFiles.str(), {}});
     session.FormCreate();  // no config.ini: the path in red, the alert icon, the status text
+    window.setCaption(app::Label::LabelDownload, "Scaricato 1024kb di 1464kb");
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const QRect client = window.rect();
-    ASSERT_EQ(client.size(), QSize(495, 348));
-
     struct Page {
         app::Page page;
         std::vector<const char*> controls;
-        // Texts each label carries in a run; the longest must fit as well as the first.
-        std::vector<std::pair<const char*, std::string>> texts;
+        std::vector<std::pair<const char*, std::string_view>> texts;
     };
-    const std::string longPath = "/home/amministratore/Programmi/Ostrel/";
     const Page pages[] = {
         {app::Page::TabSheetFase01,
          {"Shape1", "Label4", "iPathFAIL", "LabelPercorso", "Shape", "Label5", "Grid", "Shape2",
           "LabelStatus", "btnEsci", "btnAvanti"},
-         {{"LabelStatus", std::string(app::kTextPathInvalid)},
-          {"LabelStatus", std::string(app::kTextCheckUpdateFailed)},
-          {"LabelPercorso", longPath}}},
+         {{"LabelStatus", app::kTextPathInvalid},
+          {"LabelStatus", app::kTextCheckUpdateFailed},
+          {"LabelPercorso", "/home/amministratore/Programmi/Ostrel/"}}},
         {app::Page::TabSheetFase02,
          {"Image1", "Image2", "Label1", "LabelDownload", "Shape3", "pBar"},
-         {{"LabelDownload", std::string(app::kTextDownloading)},
-          {"LabelDownload", "Scaricato 1464kb di 1464kb"},
+         {{"LabelDownload", app::kTextDownloading},
           {"LabelDownload", "Scaricato 2097151kb di 2097151kb"},
-          {"LabelDownload", std::string(app::kTextExtracting)},
-          {"LabelDownload", std::string(app::kTextDownloadFailed)}}},
+          {"LabelDownload", app::kTextExtracting},
+          {"LabelDownload", app::kTextDownloadFailed}}},
         {app::Page::TabSheetFase03,
          {"Bevel2", "LabelInstall", "Shape4", "Bevel1", "ListLog", "pBarScript", "Shape5", "Panel1",
           "btnFine"},
-         {{"LabelInstall", std::string(app::kTextInstallOk)},
-          {"LabelInstall", std::string(app::kTextInstallFailed)}}},
+         {{"LabelInstall", app::kTextInstallOk}, {"LabelInstall", app::kTextInstallFailed}}},
     };
-    window.setCaption(app::Label::LabelDownload, "Scaricato 1024kb di 1464kb");
     auto* tabs = control<QTabWidget>(window, "pctrlUpdater");
     for (const Page& p : pages) {
         SCOPED_TRACE(app::toString(p.page));
-        // Pages move forward as the phases move them.
-        if (p.page != app::Page::TabSheetFase01) {
-            window.setTabVisible(p.page == app::Page::TabSheetFase02 ? app::Page::TabSheetFase01
-                                                                     : app::Page::TabSheetFase02,
-                                 app::Visibility::Hidden);
-            window.setTabVisible(p.page, app::Visibility::Shown);
-        }
-        QApplication::processEvents();
-        ASSERT_EQ(window.currentPage(), static_cast<int>(p.page));
+        uitest::showOnly(window, p.page);
         const QWidget* sheet = window.pageWidget(p.page);
         const QRect sheetRect(sheet->mapTo(&window, QPoint(0, 0)), sheet->size());
-        EXPECT_TRUE(client.contains(sheetRect));
-        EXPECT_EQ(sheetRect.width(), 487) << "the page's width";
-        const QFontMetrics tabFont(tabs->tabBar()->font());
-        EXPECT_GE(tabs->tabBar()->tabRect(static_cast<int>(p.page)).width(),
-                  tabFont.horizontalAdvance(tabs->tabText(static_cast<int>(p.page))))
-            << "tab caption whole";
+        EXPECT_TRUE(window.rect().contains(sheetRect)) << "inside the client area";
+        EXPECT_EQ(sheetRect.width(), 487);
+        const int tab = static_cast<int>(p.page);
+        EXPECT_GE(tabs->tabBar()->tabRect(tab).width(),
+                  QFontMetrics(tabs->tabBar()->font()).horizontalAdvance(tabs->tabText(tab)));
 
-        std::vector<std::pair<const char*, QRect>> drawn;
+        std::vector<std::pair<const QWidget*, QRect>> drawn;
+        auto check = [&](const QWidget& w) {
+            const QRect r = drawnRect(window, w);
+            EXPECT_FALSE(r.isEmpty());
+            EXPECT_TRUE(sheetRect.contains(r)) << "inside the page";
+            const QRect room = textRoom(window, w);
+            EXPECT_TRUE(room.isEmpty() || room.contains(r)) << "text cut";
+            for (const auto& [other, otherRect] : drawn) {
+                const bool apart =
+                    other == &w || other->isAncestorOf(&w) || !r.intersects(otherRect);
+                EXPECT_TRUE(apart) << "over " << other->objectName().toStdString();
+            }
+            return r;
+        };
         for (const char* name : p.controls) {
             SCOPED_TRACE(name);
             const QWidget* w = control<QWidget>(window, name);
-            ASSERT_NE(w, nullptr);
-            ASSERT_TRUE(w->isVisible());
-            const QRect r = drawnRect(window, *w);
-            ASSERT_FALSE(r.isEmpty());
-            EXPECT_TRUE(sheetRect.contains(r)) << "inside the page";
-            const QRect room = textRoom(window, *w);
-            if (!room.isEmpty()) {
-                EXPECT_TRUE(room.contains(r)) << "text cut";
-            }
-            for (const auto& [other, otherRect] : drawn) {
-                const QWidget* o = control<QWidget>(window, other);
-                if (!o->isAncestorOf(w)) {
-                    EXPECT_FALSE(r.intersects(otherRect)) << "over " << other;
-                }
-            }
-            drawn.emplace_back(name, r);
+            ASSERT_TRUE(w && w->isVisible());
+            drawn.emplace_back(w, check(*w));
         }
         for (const auto& [name, text] : p.texts) {
-            SCOPED_TRACE(std::string(name) + ": " + text);
+            SCOPED_TRACE(std::string(name) + ": " + std::string(text));
             auto* l = control<QLabel>(window, name);
-            const QString before = l->text();
-            l->setText(QString::fromStdString(text));
-            if (std::string_view(name) == "LabelInstall" && text == app::kTextInstallFailed)
+            l->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+            if (text == app::kTextInstallFailed)
                 window.setFontStyle(app::Label::LabelInstall, app::FontStyle::Bold);
-            const QRect r = drawnRect(window, *l);
-            EXPECT_TRUE(textRoom(window, *l).contains(r)) << "text cut";
-            for (const auto& [other, otherRect] : drawn) {
-                if (std::string_view(other) != name) {
-                    EXPECT_FALSE(r.intersects(otherRect)) << "over " << other;
-                }
-            }
-            l->setText(before);
+            check(*l);
         }
     }
+    // Page 2's bars end where page 3's do: both pages are 487 wide, and Shape3 is 486.
+    auto right = [&](const char* name) {
+        const QWidget* w = control<QWidget>(window, name);
+        return w->mapTo(&window, QPoint(w->width(), 0)).x();
+    };
+    EXPECT_EQ(right("pBar"), right("pBarScript"));
+    EXPECT_EQ(right("Shape3") + 1, right("Shape4"));
     // The grid shows its four columns and their titles whole within what its page shows.
     auto* grid = control<QTableView>(window, "Grid");
     int columns = 0;
@@ -246,8 +230,7 @@ TEST(UpdaterWindow, LayoutOfEachPageInsideTheClientAreaWithoutOverlapAndTextsWho
         columns += grid->columnWidth(c);
         const QString title = grid->model()->headerData(c, Qt::Horizontal).toString();
         EXPECT_GE(grid->columnWidth(c),
-                  QFontMetrics(grid->horizontalHeader()->font()).horizontalAdvance(title))
-            << title.toStdString();
+                  QFontMetrics(grid->horizontalHeader()->font()).horizontalAdvance(title));
     }
     EXPECT_LE(columns, drawnRect(window, *grid).width());
 }
@@ -315,14 +298,24 @@ TEST(UpdaterWindow, LogNewestOnTopAndSavedInThatOrder) {
     EXPECT_EQ(window.downloadBarMax(), 0);
 }
 
+// The real session; its version check, when told, answers as a server would.
+class Session : public app::TfrmAutoUpdate {
+  public:
+    using app::TfrmAutoUpdate::TfrmAutoUpdate;
+    std::optional<bool> checkAnswer;
+    bool CheckUpdate() override {
+        if (!checkAnswer) return app::TfrmAutoUpdate::CheckUpdate();
+        return *checkAnswer;
+    }
+};
+
 struct SessionFixture : ::testing::Test {
     testsupport::TempDir programFiles;
     ui::UpdaterWindow window;
-    std::unique_ptr<app::TfrmAutoUpdate> session;
+    std::unique_ptr<Session> session;
 
     void start() {
-        session = std::make_unique<app::TfrmAutoUpdate>(window,
-                                                        host::HostSettings{programFiles.str(), {}});
+        session = std::make_unique<Session>(window, host::HostSettings{programFiles.str(), {}});
         ui::connectSession(window, *session);
         session->FormCreate();
     }
@@ -359,76 +352,58 @@ TEST_F(SessionFixture, MissingConfigurationShowsTheAlertAndTheChooserCanCancel) 
     EXPECT_EQ(session->InstallPath, installPath());
 }
 
+// A first run without config.ini, then the user picks a folder that has one, twice: the first
+// re-run fails its version check and says so in red, the second succeeds and the page shows no
+// failure text beside the OK icon.
 TEST_F(SessionFixture, ChosenFolderWithConfigurationRunsPhaseOneAgain) {
     start();
     testsupport::TempDir other;
     other.write("config.ini", "[MySQL]\r\nSERVER=127.0.0.1\r\nRootPass=x\r\n");
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    // The user goes into the folder and confirms it, with nothing selected inside it.
-    uitest::DialogWatcher seen([&](QWidget& dialog) {
-        auto* chooser = qobject_cast<QFileDialog*>(&dialog);
-        ASSERT_NE(chooser, nullptr);
-        chooser->setDirectory(QString::fromStdString(other.path().string()));
-        QMetaObject::invokeMethod(chooser, "accept");
-    });
-    QTest::mouseClick(control<QWidget>(window, "iPathFAIL"), Qt::LeftButton);
-    ASSERT_TRUE(seen.seen());
-    EXPECT_EQ(session->InstallPath, other.str());
-    auto* path = control<QLabel>(window, "LabelPercorso");
-    EXPECT_EQ(path->text().toStdString(), other.str());
-    EXPECT_EQ(path->palette().color(QPalette::WindowText),
-              window.palette().color(QPalette::WindowText));
-    // No HTTP client in this session: the version check fails and says so.
-    EXPECT_EQ(control<QLabel>(window, "LabelStatus")->text().toStdString(),
-              app::kTextCheckUpdateFailed);
+    auto* status = control<QLabel>(window, "LabelStatus");
+    auto redStrokes = [&] {
+        QApplication::processEvents();
+        return uitest::strokes(status->grab().toImage(), QColor(255, 0, 0)).pixels;
+    };
+    ASSERT_GT(redStrokes(), 50);
+    // No HTTP client in this session: without an answer the version check fails.
+    for (const std::optional<bool> answer : {std::optional<bool>(), std::optional<bool>(true)}) {
+        SCOPED_TRACE(answer ? "the re-run succeeds" : "the re-run fails its version check");
+        session->checkAnswer = answer;
+        // The user goes into the folder and confirms it, with nothing selected inside it.
+        uitest::DialogWatcher seen([&](QWidget& dialog) {
+            auto* chooser = qobject_cast<QFileDialog*>(&dialog);
+            ASSERT_NE(chooser, nullptr);
+            chooser->setDirectory(QString::fromStdString(other.path().string()));
+            QMetaObject::invokeMethod(chooser, "accept");
+        });
+        QTest::mouseClick(control<QWidget>(window, "iPathFAIL"), Qt::LeftButton);
+        ASSERT_TRUE(seen.seen());
+        EXPECT_EQ(session->InstallPath, other.str());
+        auto* path = control<QLabel>(window, "LabelPercorso");
+        EXPECT_EQ(path->text().toStdString(), other.str());
+        EXPECT_EQ(path->palette().color(QPalette::WindowText),
+                  window.palette().color(QPalette::WindowText));
+        EXPECT_EQ(control<QPushButton>(window, "btnAvanti")->isEnabled(), answer.has_value());
+        EXPECT_EQ(status->text().toStdString(), answer ? "" : app::kTextCheckUpdateFailed);
+        EXPECT_EQ(redStrokes() > 50, !answer) << "red text on the page";
+    }
 }
 
-// The chooser opens on the user's desktop, or in the home folder when there is no desktop folder,
-// whatever folder the file dialog remembers from an earlier use or the program runs in.
-TEST(ChooseFolder, OpensOnTheDesktopElseInTheHomeFolder) {
+// The window and its dialogs sit in the middle of the screen, their frames included, a dialog
+// also after the user has moved the window away. The chooser opens on the user's desktop, or in
+// the home folder when there is none, whatever folder the file dialog remembers or the program
+// runs in.
+TEST(Placement, WindowAndDialogsCentredAndTheChooserAtTheDesktopOrHome) {
     testsupport::TempDir elsewhere;
     const QString elsewherePath = QString::fromStdString(elsewhere.path().string());
-    {
-        QSettings remembered(QSettings::UserScope, QStringLiteral("QtProject"));
-        remembered.setValue(QStringLiteral("FileDialog/lastVisited"),
-                            QUrl::fromLocalFile(elsewherePath));
-    }
+    QSettings(QSettings::UserScope, QStringLiteral("QtProject"))
+        .setValue(QStringLiteral("FileDialog/lastVisited"), QUrl::fromLocalFile(elsewherePath));
     const QString workingDir = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(elsewherePath));
     const QString home = QDir::homePath();
-    struct Case {
-        const char* name;
-        bool desktop;
-        QString expected;
-    };
-    const Case cases[] = {{"no desktop folder", false, home},
-                          {"a desktop folder", true, home + "/Desktop"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.desktop) {
-            ASSERT_TRUE(QDir(home).mkpath(QStringLiteral("Desktop")));
-        }
-        ui::UpdaterWindow window;
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        QString opened;
-        uitest::DialogWatcher seen([&](QWidget& dialog) {
-            if (auto* chooser = qobject_cast<QFileDialog*>(&dialog))
-                opened = chooser->directory().absolutePath();
-            QTest::keyClick(&dialog, Qt::Key_Escape);
-        });
-        EXPECT_EQ(window.chooseFolder(), "");
-        EXPECT_TRUE(seen.seen());
-        EXPECT_EQ(opened.toStdString(), c.expected.toStdString());
-    }
-    QDir(home).rmdir(QStringLiteral("Desktop"));
-    QDir::setCurrent(workingDir);
-}
 
-// The window and its dialogs sit in the middle of the screen, their frames included; a dialog
-// does so also after the user has moved the window away.
-TEST(Placement, WindowAndDialogsCentredOnTheScreen) {
     ui::UpdaterWindow window;
     window.centreOnScreen();
     window.show();
@@ -438,34 +413,45 @@ TEST(Placement, WindowAndDialogsCentredOnTheScreen) {
         const QPoint d = w.frameGeometry().center() - screen.center();
         return std::max(std::abs(d.x()), std::abs(d.y()));
     };
-    // A window manager frames the window some time after it is mapped.
+    // A window manager frames a window some time after it is mapped.
     auto centred = [&](const QWidget& w) {
         return QTest::qWaitFor([&] { return offCentre(w) <= 1; }, 2000);
     };
     EXPECT_TRUE(centred(window)) << "off by " << offCentre(window);
     window.move(0, 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return offCentre(window) > 50; }, 2000))
-        << "the window moved away";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return offCentre(window) > 50; }, 2000));
 
     struct Case {
         const char* name;
         std::function<void()> open;
+        bool desktop;
+        QString folder;  // where the chooser opens
     };
-    const Case cases[] = {{"AskOkCancel", [&] { window.askOkCancel("Chiudere?"); }},
-                          {"ChooseFolder", [&] { window.chooseFolder(); }}};
+    const Case cases[] = {
+        {"AskOkCancel", [&] { window.askOkCancel("Chiudere?"); }, false, {}},
+        {"ChooseFolder without a desktop", [&] { window.chooseFolder(); }, false, home},
+        {"ChooseFolder with a desktop", [&] { window.chooseFolder(); }, true, home + "/Desktop"},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.desktop) {
+            ASSERT_TRUE(QDir(home).mkpath(QStringLiteral("Desktop")));
+        }
         bool wasCentred = false;
-        int off = -1;
+        QString opened;
         uitest::DialogWatcher seen([&](QWidget& dialog) {
             wasCentred = centred(dialog);
-            off = offCentre(dialog);
+            if (auto* chooser = qobject_cast<QFileDialog*>(&dialog))
+                opened = chooser->directory().absolutePath();
             QTest::keyClick(&dialog, Qt::Key_Escape);
         });
         c.open();
         ASSERT_TRUE(seen.seen());
-        EXPECT_TRUE(wasCentred) << "off by " << off;
+        EXPECT_TRUE(wasCentred);
+        EXPECT_EQ(opened.toStdString(), c.folder.toStdString());
     }
+    QDir(home).rmdir(QStringLiteral("Desktop"));
+    QDir::setCurrent(workingDir);
 }
 
 TEST(AskOkCancel, InformationDialogWithOkAsDefaultAndEscapeAsCancel) {
