@@ -10,3 +10,4 @@
 #include "host/platform/paths.h"
 #include "host/platform/process.h"
 #include "host/platform/socket.h"
+#include "host/platform/text.h"
