@@ -130,34 +130,66 @@ int ShellCodeForFailure(IoFailure f) {
     }
 }
 
-int CopyTreeCode(std::string_view source, std::string_view dest) {
-    if (source.empty() || dest.empty()) return kDeInvalidFiles;
-    fs::path src(ExcludeTrailingPathDelimiter(source));
-    fs::path dst(ExcludeTrailingPathDelimiter(dest));
+namespace {
+
+// Copies `src` to `target`, which is either missing or the folder the source's tree merges into.
+int copyTo(const fs::path& src, const fs::path& target) {
     std::error_code ec;
-    fs::file_status ss = fs::status(src, ec);
-    if (!fs::exists(ss))
-        return ec && ec != std::errc::no_such_file_or_directory ? codeFor(ec, IoSide::Source)
-                                                                : kDeInvalidFiles;
-    fs::file_status ds = fs::status(dst, ec);
-    if (fs::exists(ds) && !fs::is_directory(ds)) return kDeFlDestIsDir;
-    fs::path target = fs::exists(ds) ? dst / src.filename() : dst;
     fs::path canonSrc = fs::weakly_canonical(src, ec);
     fs::path canonTarget = fs::weakly_canonical(target, ec);
     if (ec) return codeFor(ec, IoSide::Destination);
     if (canonTarget == canonSrc) return kDeSameFile;
     if (isWithin(canonTarget, canonSrc)) return kDeDestSubtree;
-    if (!fs::exists(ds) && dst.has_parent_path()) {
+    if (!fs::exists(target, ec) && target.has_parent_path()) {
         // The shell creates a missing destination with the folders above it.
-        fs::create_directories(dst.parent_path(), ec);
+        fs::create_directories(target.parent_path(), ec);
         if (ec) return codeFor(ec, IoSide::Destination);
     }
-    return TreeCopier().run(src, target, fs::exists(ds) ? dst : target);
+    return TreeCopier().run(src, target, target);
+}
+
+// The source's status; kDeInvalidFiles when it is not there.
+int sourceCode(const fs::path& src) {
+    std::error_code ec;
+    fs::file_status ss = fs::status(src, ec);
+    if (fs::exists(ss)) return 0;
+    return ec && ec != std::errc::no_such_file_or_directory ? codeFor(ec, IoSide::Source)
+                                                            : kDeInvalidFiles;
+}
+
+}  // namespace
+
+int CopyTreeCode(std::string_view source, std::string_view dest) {
+    if (source.empty() || dest.empty()) return kDeInvalidFiles;
+    fs::path src(ExcludeTrailingPathDelimiter(source));
+    fs::path dst(ExcludeTrailingPathDelimiter(dest));
+    if (int code = sourceCode(src)) return code;
+    std::error_code ec;
+    fs::file_status ds = fs::status(dst, ec);
+    if (fs::exists(ds) && !fs::is_directory(ds)) return kDeFlDestIsDir;
+    return copyTo(src, fs::exists(ds) ? dst / src.filename() : dst);
+}
+
+int MergeTreeCode(std::string_view source, std::string_view dest) {
+    if (source.empty() || dest.empty()) return kDeInvalidFiles;
+    fs::path src(ExcludeTrailingPathDelimiter(source));
+    fs::path dst(ExcludeTrailingPathDelimiter(dest));
+    if (int code = sourceCode(src)) return code;
+    std::error_code ec;
+    if (!fs::is_directory(src, ec)) return kDeInvalidFiles;  // only a folder has contents
+    fs::file_status ds = fs::status(dst, ec);
+    if (fs::exists(ds) && !fs::is_directory(ds)) return kDeFlDestIsDir;
+    return copyTo(src, dst);
 }
 
 bool CopyTree(std::string_view source, std::string_view dest, std::string& errorText) {
-    errorText.clear();
-    int code = CopyTreeCode(source, dest);
+    const int code = CopyTreeCode(source, dest);
+    errorText = ShellErrorText(code);
+    return code == 0;
+}
+
+bool MergeTree(std::string_view source, std::string_view dest, std::string& errorText) {
+    const int code = MergeTreeCode(source, dest);
     errorText = ShellErrorText(code);
     return code == 0;
 }
