@@ -17,9 +17,11 @@ struct IoFailure {
     explicit operator bool() const { return error != 0; }
 };
 
-// Copies the regular file `from` (bytes, permission bits, modification time) to a new file in
-// the folder of `to`, named so that it cannot clash, and gives that file's path in `staged`.
-// Nothing is left behind on failure; `to` itself is not touched.
+// Copies the regular file `from` (bytes, modification time) to a new file in the folder of
+// `to`, named so that it cannot clash, and gives that file's path in `staged`. The new file
+// takes the owner, group and permission bits of `to` when that is a regular file (failing when
+// the owner cannot be kept), else the permission bits of `from`. Nothing is left behind on
+// failure; `to` itself is not touched.
 IoFailure stageFileBeside(const std::string& from, const std::string& to, std::string& staged);
 // Flushes everything written to the file system that holds `path` to stable storage.
 IoFailure flushFileSystemOf(const std::string& path);

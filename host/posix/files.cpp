@@ -1,12 +1,11 @@
 #include "host/platform/files.h"
 
-#include <climits>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <climits>
+#include <ctime>
 
 #include <array>
 #include <cstdlib>
@@ -39,9 +38,22 @@ IoFailure copyBytes(int in, int out) {
     }
 }
 
-IoFailure copyAttributes(int out, const struct stat& st) {
-    if (::fchmod(out, st.st_mode & 07777) != 0) return {errno, IoSide::Destination};
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+// The new file's owner, group and permission bits: those of the regular file it replaces, so
+// that replacing keeps who may use it; a file that replaces nothing keeps the source's bits
+// and belongs to us. When the owner cannot be kept (a process that may not give files away),
+// the copy fails rather than hand the file to someone else. The owner goes first: a change of
+// owner clears the set-id bits that the mode then sets again.
+IoFailure copyOwnerAndMode(int out, const struct stat& source, const struct stat* replaced) {
+    if (replaced && ::fchown(out, replaced->st_uid, replaced->st_gid) != 0)
+        return {errno, IoSide::Destination};
+    const mode_t mode = (replaced ? replaced->st_mode : source.st_mode) & 07777;
+    if (::fchmod(out, mode) != 0) return {errno, IoSide::Destination};
+    return {};
+}
+
+// The times are the source's: the new content's modification time.
+IoFailure copyTimes(int out, const struct stat& source) {
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
     if (::futimens(out, times) != 0) return {errno, IoSide::Destination};
     return {};
 }
@@ -65,6 +77,10 @@ IoFailure stageFileBeside(const std::string& from, const std::string& to, std::s
         ::close(in);
         return f;
     }
+    // Only a regular file is replaced in place of itself; a link in the way is replaced by a
+    // new file and what it names is left alone.
+    struct stat old {};
+    const bool replaces = ::lstat(to.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     std::string temp = tempNameBeside(to);
     int out = ::mkostemp(temp.data(), O_CLOEXEC);
     if (out < 0) {
@@ -73,7 +89,8 @@ IoFailure stageFileBeside(const std::string& from, const std::string& to, std::s
         return f;
     }
     IoFailure f = copyBytes(in, out);
-    if (!f) f = copyAttributes(out, st);
+    if (!f) f = copyOwnerAndMode(out, st, replaces ? &old : nullptr);
+    if (!f) f = copyTimes(out, st);
     ::close(in);
     if (::close(out) != 0 && !f) f = {errno, IoSide::Destination};
     if (f)
