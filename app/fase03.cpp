@@ -1,6 +1,6 @@
 // Phase 3: stop the product, copy the unpacked tree over the installation, run the scripts
 // for every company, start the product again, save the run log and clean up.
-#include <ctime>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -8,6 +8,7 @@
 #include "app/texts.h"
 #include "core/text.h"
 #include "host/paths.h"
+#include "host/platform/files.h"
 #include "host/services.h"
 #include "host/tree_ops.h"
 
@@ -17,12 +18,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The run log file's time stamp: local year, month, day, hour and minute, "yyyymmddhhnn".
 std::string stampNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y%m%d%H%M", &tm);
+    const host::LocalDateTime t = host::localNow();
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour,
+                  t.minute);
     return buf;
 }
 

@@ -1,7 +1,6 @@
 #include "host/tree_ops.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -16,7 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 int codeFor(const std::error_code& ec, IoSide side) {
-    return ShellCodeForFailure({ec.value() ? ec.value() : EIO, side});
+    return ShellCodeForFailure({ec ? ec : std::make_error_code(std::errc::io_error), side});
 }
 
 // True when `inner` is `outer` or lies below it, comparing whole path components (so "/a/bc"
@@ -68,7 +67,10 @@ class TreeCopier {
         fs::path canon = fs::canonical(src, ec);
         if (ec) return codeFor(ec, IoSide::Source);
         for (const fs::path& open : m_chain)
-            if (open == canon) return ShellCodeForFailure({ELOOP, IoSide::Source});
+            if (open == canon)
+                return ShellCodeForFailure(
+                    {std::make_error_code(std::errc::too_many_symbolic_link_levels),
+                     IoSide::Source});
         fs::file_status ts = fs::status(target, ec);
         if (ec && ec != std::errc::no_such_file_or_directory)
             return codeFor(ec, IoSide::Destination);
@@ -107,27 +109,23 @@ class TreeCopier {
 }  // namespace
 
 int ShellCodeForFailure(IoFailure f) {
-    switch (f.error) {
-        case 0:
+    switch (classifyIoError(f.error)) {
+        case IoError::None:
             return 0;
-        case ENAMETOOLONG:
+        case IoError::NameTooLong:
             return kDePathTooDeep;
-        case ELOOP:
+        case IoError::LinkLoop:
             return kDeErrorMaxPath;
-        case ENOENT:
-        case ENOTDIR:
+        case IoError::NotFound:
             return kDeInvalidFiles;
-        case ENOSPC:
-        case EFBIG:
-        case EDQUOT:
+        case IoError::NoSpace:
             return kDeFileTooLarge;
-        case EACCES:
-        case EPERM:
-        case EROFS:
+        case IoError::AccessDenied:
             return f.side == IoSide::Source ? kDeAccessDeniedSrc : kErrorOnDest;
-        default:
+        case IoError::Other:
             return f.side == IoSide::Source ? kDeUnknownError : kErrorOnDest;
     }
+    return kDeUnknownError;
 }
 
 namespace {

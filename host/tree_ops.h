@@ -30,7 +30,7 @@ int CopyTreeCode(std::string_view source, std::string_view dest);
 bool MergeTree(std::string_view source, std::string_view dest, std::string& errorText);
 int MergeTreeCode(std::string_view source, std::string_view dest);
 
-// The shell result code that stands for an errno-style failure on one side of a copy.
+// The shell result code that stands for a failure on one side of a copy.
 int ShellCodeForFailure(IoFailure failure);
 
 }  // namespace host

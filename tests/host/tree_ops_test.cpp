@@ -269,17 +269,31 @@ TEST(ShellErrors, CodesAndTexts) {
         host::IoFailure failure;
         int code;
     } mapped[] = {
-        {{EACCES, host::IoSide::Source}, host::kDeAccessDeniedSrc},
-        {{EACCES, host::IoSide::Destination}, host::kErrorOnDest},
-        {{EROFS, host::IoSide::Destination}, host::kErrorOnDest},
-        {{ENOSPC, host::IoSide::Destination}, host::kDeFileTooLarge},
-        {{ENAMETOOLONG, host::IoSide::Destination}, host::kDePathTooDeep},
-        {{ENOENT, host::IoSide::Source}, host::kDeInvalidFiles},
-        {{EIO, host::IoSide::Source}, host::kDeUnknownError},
-        {{EIO, host::IoSide::Destination}, host::kErrorOnDest},
+        {{std::make_error_code(std::errc::permission_denied), host::IoSide::Source},
+         host::kDeAccessDeniedSrc},
+        {{std::make_error_code(std::errc::permission_denied), host::IoSide::Destination},
+         host::kErrorOnDest},
+        {{std::make_error_code(std::errc::read_only_file_system), host::IoSide::Destination},
+         host::kErrorOnDest},
+        {{std::make_error_code(std::errc::no_space_on_device), host::IoSide::Destination},
+         host::kDeFileTooLarge},
+        {{std::make_error_code(std::errc::filename_too_long), host::IoSide::Destination},
+         host::kDePathTooDeep},
+        {{std::make_error_code(std::errc::no_such_file_or_directory), host::IoSide::Source},
+         host::kDeInvalidFiles},
+        {{std::make_error_code(std::errc::io_error), host::IoSide::Source}, host::kDeUnknownError},
+        {{std::make_error_code(std::errc::io_error), host::IoSide::Destination},
+         host::kErrorOnDest},
+        // The system's own codes, as the platform layer reports them.
+        {{std::error_code(EACCES, std::system_category()), host::IoSide::Source},
+         host::kDeAccessDeniedSrc},
+#ifdef EDQUOT
+        {{std::error_code(EDQUOT, std::system_category()), host::IoSide::Destination},
+         host::kDeFileTooLarge},
+#endif
     };
     for (const auto& m : mapped)
-        EXPECT_EQ(host::ShellCodeForFailure(m.failure), m.code) << m.failure.error;
+        EXPECT_EQ(host::ShellCodeForFailure(m.failure), m.code) << m.failure.error.message();
 
     EXPECT_EQ(host::ShellErrorText(0), "");
     for (int code : {119, 123, 127, 2, 5, 0x10001})
