@@ -2,6 +2,8 @@
 // steps of a copy that replaces files atomically. Existence tests and folders use std::filesystem.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -36,6 +38,10 @@ IoFailure flushFileSystemOf(const std::string& path);
 IoFailure renameOver(const std::string& from, const std::string& to);
 // Removes a file; failures are ignored (for clean-up).
 void removeFileQuietly(const std::string& path);
+
+// Bytes the running process may still write to the file system that holds `folder` (quotas and
+// reserved blocks taken into account); nullopt when the system cannot tell.
+std::optional<std::uint64_t> freeDiskSpace(const std::string& folder);
 
 // A calendar date and time of day as the local clock shows it.
 struct LocalDateTime {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <cerrno>
 #include <climits>
@@ -147,6 +148,13 @@ IoFailure renameOver(const std::string& from, const std::string& to) {
 
 void removeFileQuietly(const std::string& path) {
     ::unlink(path.c_str());
+}
+
+std::optional<std::uint64_t> freeDiskSpace(const std::string& folder) {
+    struct statvfs vfs {};
+    if (::statvfs(folder.c_str(), &vfs) != 0) return std::nullopt;
+    // f_bavail: the blocks an unprivileged writer may use; root may have a few more.
+    return static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
 }
 
 }  // namespace host
