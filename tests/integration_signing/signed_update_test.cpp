@@ -85,11 +85,14 @@ class SignedWorld {
         sql("SET GLOBAL log_output = 'TABLE'; SET GLOBAL general_log = 'ON'; "
             "TRUNCATE TABLE mysql.general_log;");
     }
-    // The statements the updater sent since logStatements (the test's own log commands left out).
+    // The statements the updater sent since logStatements: those of the connections it opened to
+    // its database "ostrellib" (other tests' connections beside it are not its).
     std::vector<std::string> statements() {
-        const std::string out = sql(
-            "SET GLOBAL general_log = 'OFF'; SELECT argument FROM mysql.general_log WHERE "
-            "command_type = 'Query' AND argument NOT LIKE '%general_log%' ORDER BY event_time;");
+        const std::string out =
+            sql("SET GLOBAL general_log = 'OFF'; SELECT argument FROM mysql.general_log WHERE "
+                "command_type = 'Query' AND thread_id IN (SELECT thread_id FROM mysql.general_log "
+                "WHERE command_type = 'Connect' AND argument LIKE '% on ostrellib %') "
+                "ORDER BY event_time;");
         std::vector<std::string> lines;
         for (const std::string& l : core::splitLines(out))
             if (!l.empty()) lines.push_back(l);
