@@ -17,6 +17,19 @@ std::string str(std::string_view v) {
     return std::string(v);
 }
 
+// APPNOTE 4.3.7 and 4.3.12: local and central headers share these fields, in this order.
+template <typename Header>
+void readSharedFields(core::ByteCursor& c, Header& h) {
+    h.versionNeeded = c.u16le();
+    h.flags = c.u16le();
+    h.method = c.u16le();
+    h.dosTime = c.u16le();
+    h.dosDate = c.u16le();
+    h.crc32 = c.u32le();
+    h.compressedSize = c.u32le();
+    h.uncompressedSize = c.u32le();
+}
+
 FormatError cursorError(const core::ByteCursor& c, std::uint64_t base, const char* what) {
     return {std::string(what) + ": " + c.error(), base + c.offset()};
 }
@@ -89,14 +102,7 @@ core::Result<CentralHeader, FormatError> parseCentralHeader(core::ByteCursor& c,
     }
     CentralHeader h;
     h.versionMadeBy = c.u16le();
-    h.versionNeeded = c.u16le();
-    h.flags = c.u16le();
-    h.method = c.u16le();
-    h.dosTime = c.u16le();
-    h.dosDate = c.u16le();
-    h.crc32 = c.u32le();
-    h.compressedSize = c.u32le();
-    h.uncompressedSize = c.u32le();
+    readSharedFields(c, h);
     const std::uint16_t nameLength = c.u16le();
     const std::uint16_t extraLength = c.u16le();
     const std::uint16_t commentLength = c.u16le();
@@ -129,14 +135,7 @@ core::Result<LocalHeader, FormatError> parseLocalHeader(std::span<const std::byt
     if (c.u32le() != kLocalSignature || !c.ok())
         return core::fail(FormatError{"bad local header signature", offset});
     LocalHeader h;
-    h.versionNeeded = c.u16le();
-    h.flags = c.u16le();
-    h.method = c.u16le();
-    h.dosTime = c.u16le();
-    h.dosDate = c.u16le();
-    h.crc32 = c.u32le();
-    h.compressedSize = c.u32le();
-    h.uncompressedSize = c.u32le();
+    readSharedFields(c, h);
     h.nameLength = c.u16le();
     h.extraLength = c.u16le();
     if (!c.ok()) return core::fail(cursorError(c, offset, "local header"));

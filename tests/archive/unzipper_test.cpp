@@ -9,8 +9,8 @@
 #include <fstream>
 
 #include "archive/zip_crypto.h"
-#include "archive_test_util.h"
 #include "host/platform.h"
+#include "tests/archive/archive_test_util.h"
 #include "tests/support/zip_builder.h"
 
 // Designated initializers leave the other fields of an entry at their defaults on purpose.
