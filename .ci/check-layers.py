@@ -17,11 +17,12 @@ BELOW = {
     "net": {"core", "host", "net"},
     "db": {"core", "host", "net", "db"},
     "archive": {"core", "host", "archive"},
-    "app": {"core", "host", "net", "db", "archive", "app"},
-    "ui": {"core", "host", "net", "db", "archive", "app", "ui"},
-    "program": {"core", "host", "net", "db", "archive", "app", "ui", "program"},
-    "tools": {"core", "host", "net", "db", "archive", "app", "tools"},
-    "fuzz": {"core", "host", "net", "db", "archive", "app", "fuzz"},
+    "trust": {"core", "host", "trust"},
+    "app": {"core", "host", "net", "db", "archive", "trust", "app"},
+    "ui": {"core", "host", "net", "db", "archive", "trust", "app", "ui"},
+    "program": {"core", "host", "net", "db", "archive", "trust", "app", "ui", "program"},
+    "tools": {"core", "host", "net", "db", "archive", "trust", "app", "tools"},
+    "fuzz": {"core", "host", "net", "db", "archive", "trust", "app", "fuzz"},
 }
 # Folders above every product folder: they may include anything.
 TOP = {"tests", "bench"}

@@ -79,6 +79,7 @@ def main():
     put("config_ini", "scrambled", "[MySQL]\r\nSERVER=db1\r\nRootPass=\xffqqpswb\r\n")
     put("config_ini", "quoted-empty", "; comment\r\n[mysql]\r\n server = \" a \" \r\nRootPass=\r\n[MySQL]\r\nSERVER=x\r\n")
     put("config_ini", "utf16", "\ufeff[MySQL]\nSERVER=h\u00e9\n".encode("utf-16-le"))
+    put("version_file", "release", "VE=2024.1.7\r\nSEQ=12\r\nEXPIRES=2030-01-01T00:00:00Z\r\n")
     put("lexer", "mixed", "SELECT `a`, 'it''s', \"q\", 1.5e3, x'0A' FROM t -- c\r\n/* b */ #h\n")
     put("lexer", "delimiter", "DELIMITER $$\nCREATE PROCEDURE p() BEGIN SELECT 1; END$$\n")
     put("script_split", "triggers", "\x00CREATE TABLE t (a INT);\r\nDELIMITER //\r\nCREATE TRIGGER "

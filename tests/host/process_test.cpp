@@ -125,15 +125,16 @@ TEST_F(ProcessTest, AWindowsProgramRunByWineIsNamedByItsWindowsPath) {
     EXPECT_EQ(host::moduleBaseName(other.id()), "OsBalancerSrv.exe");
 }
 
-TEST_F(ProcessTest, FindProcessByModuleGivesTheFirstIdWhoseNameContainsTheName) {
+TEST_F(ProcessTest, FindProcessByModuleMatchesTheWholeNameWithoutCase) {
+    // Names that merely contain the image name are other programs, whatever their ids.
+    ChildProcess& old = procs.start("OldQLMain.exe");
+    procs.start("QLMain.exe.bak");
     EXPECT_EQ(host::FindProcessByModule("QLMain.exe"), 0u);
     ChildProcess& ql = procs.start("QLMain.exe");
     EXPECT_EQ(host::FindProcessByModule("QLMain.exe"), ql.id());
     EXPECT_EQ(host::FindProcessByModule("qlmain.EXE"), ql.id());
-    // A module name that merely contains the name matches too; the lower id is listed first.
-    ChildProcess& old = procs.start("OldQLMain.exe");
-    EXPECT_EQ(host::FindProcessByModule("QLMain.exe"), std::min(ql.id(), old.id()));
     EXPECT_EQ(host::FindProcessByModule("OldQLMain.exe"), old.id());
+    EXPECT_EQ(host::FindProcessByModule("Main.exe"), 0u);
     EXPECT_EQ(host::FindProcessByModule("CounterSale.exe"), 0u);
 }
 
