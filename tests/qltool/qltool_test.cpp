@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -37,10 +39,13 @@ TEST(QltoolConfig, PrintsServerAndPasswordStateNeverThePassword) {
         std::string ini;
         std::string expected;
     } cases[] = {
-        {"stored scrambled", "[MySQL]\r\nSERVER=db9\r\nRootPass=\xFF" "qqpswb\r\n",
+        {"stored scrambled",
+         "[MySQL]\r\nSERVER=db9\r\nRootPass=\xFF"
+         "qqpswb\r\n",
          "server: db9\nroot password: set\n"},
         {"defaults", "[MySQL]\r\n", "server: localhost\nroot password: set (built-in default)\n"},
-        {"empty", "[MySQL]\r\nRootPass=\r\n", "server: localhost\nroot password: not set (empty)\n"},
+        {"empty", "[MySQL]\r\nRootPass=\r\n",
+         "server: localhost\nroot password: not set (empty)\n"},
     };
     for (const auto& c : cases) {
         dir.write("config.ini", c.ini);
@@ -65,6 +70,36 @@ TEST(QltoolTmpdir, PrintsTheFolderWithoutCreatingIt) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, expected + "\n");
     EXPECT_FALSE(std::filesystem::exists(expected));
+}
+
+}  // namespace
+
+namespace {
+
+// A second updater finds the installation taken and learns who has it; once the holder is
+// killed the system has dropped its lock and the next one gets it.
+TEST(QltoolLock, HolderIsNamedAndAKilledHolderLeavesNoLockBehind) {
+    TempDir dir;
+    const std::string d = "'" + dir.path().string() + "'";
+    ToolRun bg = qltool("lock " + d + " 60 > '" + dir.path().string() + "/out' & echo $!");
+    const std::string pid = bg.out.substr(0, bg.out.find('\n'));
+    ASSERT_FALSE(pid.empty());
+    std::string out;
+    for (int i = 0; i < 200 && out.find("locked") == std::string::npos; ++i) {
+        ::usleep(20000);
+        out = testsupport::readFile(dir.path() / "out");
+    }
+    ASSERT_EQ(out, "locked pid=" + pid + "\n");
+    ToolRun second = qltool("lock " + d + " 0");
+    EXPECT_EQ(second.status, 6);
+    EXPECT_EQ(second.out.substr(0, second.out.find(" started=")), "held pid=" + pid);
+    ASSERT_EQ(std::system(("kill -KILL " + pid).c_str()), 0);
+    ToolRun third{-1, {}};
+    for (int i = 0; i < 100 && third.status != 0; ++i) {
+        third = qltool("lock " + d + " 0");
+        if (third.status != 0) ::usleep(20000);
+    }
+    EXPECT_EQ(third.status, 0) << third.out;
 }
 
 }  // namespace
