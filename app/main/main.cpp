@@ -40,8 +40,6 @@ void printHelp() {
         "  --server URL       the update server (default http://update.quillora.it)\n"
         "  --temp-root DIR    base of the temporary folder (default /)\n"
         "  --mysql-port N     the MySQL server's port (default 3306)\n"
-        "  --rollback         put back the files the last update replaced (services stopped\n"
-        "                     and restarted); database scripts already run are NOT undone\n"
         "  --idle-timeout S   console: give up a download attempt after S seconds without a\n"
         "                     byte (default 300; 0 waits for ever, as the window does)\n"
         "  --lock-wait S      wait up to S seconds for another updater running a company's\n"
@@ -59,11 +57,7 @@ void printHelp() {
         "  4  phase 3 failed (copy, scripts' run or saving the run log)\n"
         "  5  \"Avanti\" was declined\n"
         "  6  another qlupdate is updating this installation (the text says which process)\n"
-        " 64  wrong options\n"
-        "\n"
-        "Exit status of --rollback: 0 the files are back, 6 the installation is locked,\n"
-        "  7 there is no backup to put back, 8 the files could not all be put back (the next\n"
-        "  start of qlupdate tries again).\n",
+        " 64  wrong options\n",
         app::kProductName);
 }
 
@@ -91,8 +85,7 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
         }
         if (a == "--console") {
             o.console = true;
-        } else if (a == "--rollback") {
-            o.rollback = true;
+
         } else if (a == "--yes") {
             o.yes = true;
         } else if (a == "--idle-timeout" || a == "--lock-wait") {
