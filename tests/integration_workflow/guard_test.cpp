@@ -58,7 +58,7 @@ TEST(Guards, SecondRunOnAnInstallationSaysWhoHoldsItAndTouchesNothing) {
     World w;
     const std::string out = w.dir().str() + "holder.out";
     std::string pid;
-    ASSERT_EQ(testsupport::runShell(shellQuote(QL_QLTOOL) + " lock " + shellQuote(w.install()) +
+    ASSERT_EQ(testsupport::runShell(shellQuote(testsupport::qltoolPath()) + " lock " + shellQuote(w.install()) +
                                         " 60 >" + shellQuote(out) + " 2>&1 & echo $!",
                                     &pid),
               0);
