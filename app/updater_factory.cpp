@@ -25,6 +25,8 @@ std::unique_ptr<TfrmAutoUpdate> createUpdater(View& view, const UpdaterOptions& 
 
     s->IdDownHTTP = std::make_unique<net::TIdHTTP>();
     net::applyUpdaterSettings(*s->IdDownHTTP);
+    if (s->Safety.idleTimeoutSeconds > 0)
+        s->IdDownHTTP->ReadTimeout = s->Safety.idleTimeoutSeconds * 1000;
     s->IdDownHTTP->OnWorkBegin = [self](net::TIdHTTP&, net::TWorkMode, std::int64_t max) {
         self->IdDownHTTPWorkBegin(max);
     };
