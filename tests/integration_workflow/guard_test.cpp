@@ -58,8 +58,9 @@ TEST(Guards, SecondRunOnAnInstallationSaysWhoHoldsItAndTouchesNothing) {
     World w;
     const std::string out = w.dir().str() + "holder.out";
     std::string pid;
-    ASSERT_EQ(testsupport::runShell(shellQuote(testsupport::qltoolPath()) + " lock " + shellQuote(w.install()) +
-                                        " 60 >" + shellQuote(out) + " 2>&1 & echo $!",
+    ASSERT_EQ(testsupport::runShell(shellQuote(testsupport::qltoolPath()) + " lock " +
+                                        shellQuote(w.install()) + " 60 >" + shellQuote(out) +
+                                        " 2>&1 & echo $!",
                                     &pid),
               0);
     pid = core::Trim(pid);

@@ -58,8 +58,9 @@ class World {
     }
     // The command line run() runs (for a test that starts qlupdate in the background).
     std::string command(const std::string& extra = "--yes") const {
-        return "PATH=" + shellQuote(m_dir.str() + "tools") + ":$PATH " + shellQuote(testsupport::qlupdatePath()) +
-               " --console " + extra + " --install-path " + shellQuote(install()) +
+        return "PATH=" + shellQuote(m_dir.str() + "tools") + ":$PATH " +
+               shellQuote(testsupport::qlupdatePath()) + " --console " + extra +
+               " --install-path " + shellQuote(install()) +
                " --server http://127.0.0.1:" + std::to_string(m_http->port()) + " --temp-root " +
                shellQuote(m_dir.str() + "tmp") + " --mysql-port " +
                std::to_string(mysqlPort ? mysqlPort : m_db->port) + " </dev/null 2>&1";
