@@ -64,7 +64,6 @@ struct RunOutcome {
     bool fase02Failed = false;
     bool fase03Failed = false;
     bool fase03Complete = false;
-    int failedStatements = 0;
     // Every row of librerie the survey reached, in its order.
     std::vector<CompanyOutcome> companies;
     // Why the survey stopped before the end of librerie; "" when it read every row.
