@@ -32,6 +32,8 @@ std::string stampNow() {
 void TfrmAutoUpdate::fase03() {
     try {
         AddLog(std::string_view("\0", 1));
+        // The log's first line says whether the update was verified.
+        if (!TrustLogLine.empty()) AddLog(TrustLogLine);
         m_view.setTabVisible(Page::TabSheetFase02, Visibility::Hidden);
         m_view.setTabVisible(Page::TabSheetFase03, Visibility::Shown);
         ScriptList.clear();
