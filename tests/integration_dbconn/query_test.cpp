@@ -2,9 +2,9 @@
 // triggers, one with none), and the errors the survey meets.
 #include <gtest/gtest.h>
 
+#include "app/updater_queries.h"
 #include "db/errors.h"
 #include "db/my_query.h"
-#include "db/updater_queries.h"
 #include "tests/integration_dbconn/dbconn_helpers.h"
 
 namespace {
@@ -48,10 +48,10 @@ class UpdaterQueries : public ::testing::Test {
             dbconn::useSandbox(c, *sb);
             c.Database = lib;
         };
-        qryDitte.SQL.SetText(db::kSqlDitte);
-        qryVersione.SQL.SetText(db::kSqlVersione);
-        qryTriggersServer.SQL.SetText(db::kSqlTriggersServer);
-        qryTriggersClient.SQL.SetText(db::kSqlTriggersClient);
+        qryDitte.SQL.SetText(app::kSqlDitte);
+        qryVersione.SQL.SetText(app::kSqlVersione);
+        qryTriggersServer.SQL.SetText(app::kSqlTriggersServer);
+        qryTriggersClient.SQL.SetText(app::kSqlTriggersClient);
     }
     void TearDown() override {
         conn.Close();

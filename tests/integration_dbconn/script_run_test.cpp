@@ -1,5 +1,6 @@
 // TMyScript running on TMyConnection against the sandbox: routine bodies with ";", the "/"
-// line, the error actions, statements returning rows, and qltool run-script.
+// line, the error actions, statements returning rows (qltool run-script, which runs a script as
+// the updater does, is tested with the updater in tests/integration_workflow).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,10 +9,8 @@
 #include "db/errors.h"
 #include "db/my_query.h"
 #include "db/script.h"
-#include "db/updater_script_handlers.h"
 #include "tests/integration_dbconn/dbconn_helpers.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/tools.h"
 
 namespace {
 
@@ -126,25 +125,6 @@ TEST_F(ScriptRun, RowsAreDroppedAndTheNextStatementRuns) {
     script.Execute();
     EXPECT_EQ(after.size(), 7u);
     EXPECT_EQ(one("SELECT a FROM t ORDER BY a"), "5\n6\n");
-}
-
-TEST_F(ScriptRun, QltoolRunScriptLogsAsTheUpdater) {
-    testsupport::TempDir tmp;
-    const auto file = tmp.write("s.sql",
-                                "CREATE TABLE t (a INT);\r\nINSERT INTO nope VALUES (1);\r\n"
-                                "INSERT INTO t VALUES (2);\r\n");
-    const testsupport::ToolRun r =
-        testsupport::runTool({testsupport::qltoolPath(), "run-script", "--host", sb->host, "--port",
-                              std::to_string(sb->port), "--user", "root", "--password",
-                              sb->rootPassword, "--schema", schema, file.string()},
-                             testsupport::Stderr::WithStdout);
-    EXPECT_EQ(r.status, 0);
-    const std::string rule(45, '*');
-    EXPECT_EQ(r.out,
-              ">> " + rule + "\n>> \r\n#42S02Table '" + schema +
-                  ".nope' doesn't exist\n>> Errore su: \n>> INSERT INTO nope VALUES (1)\n>> " +
-                  rule + "\nexecuted 3, failed 1\n");
-    EXPECT_EQ(one("SELECT a FROM t"), "2\n");
 }
 
 }  // namespace
