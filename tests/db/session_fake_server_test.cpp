@@ -7,16 +7,19 @@
 #include "db/auth.h"
 #include "db/mysql_protocol.h"
 #include "db/mysql_session.h"
-#include "tests/support/fake_mysql_server.h"
+#include "tests/support/scripted_server.h"
 
 namespace {
 
 using testsupport::closeConnection;
-using testsupport::FakeMySqlServer;
 using testsupport::mysqlPacket;
 using testsupport::receivePacket;
-using testsupport::sendBytes;
+using testsupport::ScriptedServer;
+using testsupport::send;
 using testsupport::sendInPieces;
+using testsupport::ServerScript;
+using testsupport::ServerStep;
+using testsupport::waitPeerClose;
 
 const std::string kScramble1 = "12345678";
 const std::string kScramble2 = "abcdefghijkl";
@@ -56,17 +59,23 @@ std::string columnA() {
     return std::string(bytes, sizeof bytes - 1);
 }
 
+// One connection playing `steps`, then waiting for the client to finish (it may send quit).
+ServerScript mysqlPeer(ServerScript steps) {
+    if (steps.empty() || steps.back().kind != ServerStep::Kind::Close)
+        steps.push_back(waitPeerClose());
+    return steps;
+}
+
 const std::string kOk41("\x00\x00\x00\x02\x00\x00\x00", 7);
 
-bool connect(db::TMySqlSession& s, const FakeMySqlServer& server,
-             std::string_view password = "pw") {
+bool connect(db::TMySqlSession& s, const ScriptedServer& server, std::string_view password = "pw") {
     s.connectTimeout = 5;
     return s.mysql_real_connect("127.0.0.1", "root", password, "ostrellib", server.port(),
                                 db::CLIENT_FOUND_ROWS | db::CLIENT_MULTI_STATEMENTS);
 }
 
 TEST(SessionFakeServer, ProtocolNineIsAMismatch) {
-    FakeMySqlServer server({sendBytes(mysqlPacket(0, greeting(0xF7FE, true, 9)))});
+    ScriptedServer server({mysqlPeer({send(mysqlPacket(0, greeting(0xF7FE, true, 9)))})});
     db::TMySqlSession s;
     ASSERT_FALSE(connect(s, server));
     EXPECT_EQ(s.errorNumber(), 2007u);
@@ -87,17 +96,17 @@ TEST(SessionFakeServer, Pre41HandshakeOkAndResult) {
     const std::string column = std::string("\x08librerie\x04nome", 14) +
                                std::string("\x03\x3c\x00\x00", 4) + std::string("\x01\xfd", 2) +
                                std::string("\x03\x01\x00\x00", 4);
-    FakeMySqlServer server({
-        sendBytes(mysqlPacket(0, g)),
+    ScriptedServer server({mysqlPeer({
+        send(mysqlPacket(0, g)),
         receivePacket(),
-        sendBytes(mysqlPacket(2, std::string("\x00\x00\x00\x02\x00", 5))),
+        send(mysqlPacket(2, std::string("\x00\x00\x00\x02\x00", 5))),
         receivePacket(),
-        sendBytes(mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, "\xfe") +
-                  mysqlPacket(4,
-                              "\x05"
-                              "Ditta") +
-                  mysqlPacket(5, "\xfe")),
-    });
+        send(mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, "\xfe") +
+             mysqlPacket(4,
+                         "\x05"
+                         "Ditta") +
+             mysqlPacket(5, "\xfe")),
+    })});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server, "oldPw42")) << s.errorText();
     EXPECT_EQ(s.clientFlag & db::CLIENT_PROTOCOL_41, 0u);
@@ -115,7 +124,7 @@ TEST(SessionFakeServer, Pre41HandshakeOkAndResult) {
     EXPECT_EQ(s.errorNumber(), 0u);
     EXPECT_EQ(s.status, db::msReady);
 
-    auto got = server.received();
+    auto got = server.packets();
     ASSERT_GE(got.size(), 2u);
     EXPECT_EQ(got[0].sequence, 1);
     const std::string& answer = got[0].payload;
@@ -129,16 +138,16 @@ TEST(SessionFakeServer, Pre41HandshakeOkAndResult) {
 
 // The lone 0xFE after the 4.1 token asks for the pre-4.1 answer as the next packet.
 TEST(SessionFakeServer, OldPasswordRequestIsAnsweredInSequence) {
-    FakeMySqlServer server({
-        sendBytes(mysqlPacket(0, greeting(0xF7FE, true))),
+    ScriptedServer server({mysqlPeer({
+        send(mysqlPacket(0, greeting(0xF7FE, true))),
         receivePacket(),
-        sendBytes(mysqlPacket(2, "\xfe")),
+        send(mysqlPacket(2, "\xfe")),
         receivePacket(),
-        sendBytes(mysqlPacket(4, kOk41)),
-    });
+        send(mysqlPacket(4, kOk41)),
+    })});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server, "oldPw42")) << s.errorText();
-    auto got = server.received();
+    auto got = server.packets();
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].payload.substr(32, 6), std::string("root\0\x14", 6));
     EXPECT_EQ(got[1].sequence, 3);
@@ -146,7 +155,7 @@ TEST(SessionFakeServer, OldPasswordRequestIsAnsweredInSequence) {
 }
 
 TEST(SessionFakeServer, OutOfOrderSequenceNumber) {
-    FakeMySqlServer server({sendBytes(mysqlPacket(1, greeting(0xF7FE, true)))});
+    ScriptedServer server({mysqlPeer({send(mysqlPacket(1, greeting(0xF7FE, true)))})});
     db::TMySqlSession s;
     ASSERT_FALSE(connect(s, server));
     EXPECT_EQ(s.errorNumber(), 1156u);
@@ -156,36 +165,36 @@ TEST(SessionFakeServer, OutOfOrderSequenceNumber) {
 TEST(SessionFakeServer, TruncatedAndMalformedLogin) {
     struct Case {
         const char* name;
-        std::vector<testsupport::FakeStep> steps;
+        ServerScript steps;
         unsigned code;
         std::string text;
     };
     const std::string g = greeting(0xF7FE, true);
     Case cases[] = {
         {"peer closes inside the header",
-         {sendBytes(std::string("\x30\x00", 2)), closeConnection()},
+         {send(std::string("\x30\x00", 2)), closeConnection()},
          2013,
          "Lost connection to MySQL server during query"},
         {"peer closes inside the payload",
-         {sendBytes(mysqlPacket(0, g).substr(0, 20)), closeConnection()},
+         {send(mysqlPacket(0, g).substr(0, 20)), closeConnection()},
          2013,
          "Lost connection to MySQL server during query"},
         {"greeting cut before the scramble",
-         {sendBytes(mysqlPacket(0, g.substr(0, 20)))},
+         {send(mysqlPacket(0, g.substr(0, 20)))},
          2027,
          "Malformed packet"},
         {"answer to the login is no OK packet",
-         {sendBytes(mysqlPacket(0, g)), receivePacket(), sendBytes(mysqlPacket(2, "\x05xyz"))},
+         {send(mysqlPacket(0, g)), receivePacket(), send(mysqlPacket(2, "\x05xyz"))},
          2027,
          "Malformed packet"},
         {"login refused",
-         {sendBytes(mysqlPacket(0, g)), receivePacket(),
-          sendBytes(mysqlPacket(2, std::string("\xff\x15\x04#28000Access denied", 22)))},
+         {send(mysqlPacket(0, g)), receivePacket(),
+          send(mysqlPacket(2, std::string("\xff\x15\x04#28000Access denied", 22)))},
          1045,
          "\r\n#28000Access denied"},
     };
     for (Case& c : cases) {
-        FakeMySqlServer server(std::move(c.steps));
+        ScriptedServer server({mysqlPeer(std::move(c.steps))});
         db::TMySqlSession s;
         EXPECT_FALSE(connect(s, server)) << c.name;
         EXPECT_EQ(s.errorNumber(), c.code) << c.name;
@@ -218,9 +227,9 @@ TEST(SessionFakeServer, BrokenResultsDropTheSession) {
         {"wrong number inside the result", mysqlPacket(1, "\x01") + mysqlPacket(3, column), 1156},
     };
     for (const Case& c : cases) {
-        FakeMySqlServer server({sendBytes(mysqlPacket(0, g)), receivePacket(),
-                                sendBytes(mysqlPacket(2, kOk41)), receivePacket(),
-                                sendBytes(c.answer), closeConnection()});
+        ScriptedServer server(
+            {mysqlPeer({send(mysqlPacket(0, g)), receivePacket(), send(mysqlPacket(2, kOk41)),
+                        receivePacket(), send(c.answer), closeConnection()})});
         db::TMySqlSession s;
         ASSERT_TRUE(connect(s, server)) << c.name << ": " << s.errorText();
         bool ok = s.mysql_real_query("SELECT a");
@@ -251,11 +260,10 @@ TEST(SessionFakeServer, JoinsSplitPackets) {
     row += static_cast<char>((valueSize >> 8) & 0xFF);
     row += static_cast<char>((valueSize >> 16) & 0xFF);
     row += std::string(valueSize, 'v');
-    FakeMySqlServer server(
-        {sendBytes(mysqlPacket(0, g)), receivePacket(), sendBytes(mysqlPacket(2, kOk41)),
-         receivePacket(),
-         sendBytes(mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, eof) +
-                   mysqlPacket(4, row) + mysqlPacket(5, "") + mysqlPacket(6, eof))});
+    ScriptedServer server({mysqlPeer(
+        {send(mysqlPacket(0, g)), receivePacket(), send(mysqlPacket(2, kOk41)), receivePacket(),
+         send(mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, eof) +
+              mysqlPacket(4, row) + mysqlPacket(5, "") + mysqlPacket(6, eof))})});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server)) << s.errorText();
     ASSERT_TRUE(s.mysql_real_query("SELECT a")) << s.errorText();
@@ -270,15 +278,15 @@ TEST(SessionFakeServer, JoinsSplitPackets) {
 // A command of exactly the largest payload goes out as a full packet and an empty one, with
 // consecutive sequence numbers.
 TEST(SessionFakeServer, SendsAnExactMultipleWithAnEmptyPacket) {
-    FakeMySqlServer server({sendBytes(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
-                            sendBytes(mysqlPacket(2, kOk41)), receivePacket(), receivePacket(),
-                            sendBytes(mysqlPacket(2, kOk41))});
+    ScriptedServer server({mysqlPeer({send(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
+                                      send(mysqlPacket(2, kOk41)), receivePacket(), receivePacket(),
+                                      send(mysqlPacket(2, kOk41))})});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server)) << s.errorText();
     const std::string query = "DO '" + std::string(db::kMaxPacket - 6, 'x') + "'";
     ASSERT_EQ(query.size() + 1, db::kMaxPacket);
     ASSERT_TRUE(s.mysql_real_query(query)) << s.errorText();
-    auto got = server.received();
+    auto got = server.packets();
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[1].sequence, 0);
     EXPECT_EQ(got[1].payload.size(), db::kMaxPacket);
@@ -299,9 +307,9 @@ TEST(SessionFakeServer, ResultArrivingInRandomPieces) {
         answer += mysqlPacket(seq++, v);  // numbers wrap past 255
     }
     answer += mysqlPacket(seq, eof);
-    FakeMySqlServer server({sendInPieces(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
-                            sendInPieces(mysqlPacket(2, kOk41)), receivePacket(),
-                            sendInPieces(answer)});
+    ScriptedServer server(
+        {mysqlPeer({sendInPieces(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
+                    sendInPieces(mysqlPacket(2, kOk41)), receivePacket(), sendInPieces(answer)})});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server)) << s.errorText();
     ASSERT_TRUE(s.mysql_real_query("SELECT a")) << s.errorText();
@@ -322,14 +330,13 @@ TEST(SessionFakeServer, ResultArrivingInRandomPieces) {
 // row: the fetch ends with that error and the session goes on.
 TEST(SessionFakeServer, ErrorInsteadOfTheNextRow) {
     const std::string eof("\xfe\x00\x00\x02\x00", 5);
-    FakeMySqlServer server(
-        {sendBytes(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
-         sendBytes(mysqlPacket(2, kOk41)), receivePacket(),
-         sendBytes(
-             mysqlPacket(1, "\x01") + mysqlPacket(2, columnA()) + mysqlPacket(3, eof) +
-             mysqlPacket(4, "\x01x") +
-             mysqlPacket(5, std::string("\xff\x25\x05#70100Query execution was interrupted", 40))),
-         receivePacket(), sendBytes(mysqlPacket(1, kOk41))});
+    ScriptedServer server({mysqlPeer(
+        {send(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(), send(mysqlPacket(2, kOk41)),
+         receivePacket(),
+         send(mysqlPacket(1, "\x01") + mysqlPacket(2, columnA()) + mysqlPacket(3, eof) +
+              mysqlPacket(4, "\x01x") +
+              mysqlPacket(5, std::string("\xff\x25\x05#70100Query execution was interrupted", 40))),
+         receivePacket(), send(mysqlPacket(1, kOk41))})});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server)) << s.errorText();
     ASSERT_TRUE(s.mysql_real_query("SELECT a")) << s.errorText();

@@ -8,6 +8,7 @@
 
 #include "core/byte_cursor.h"
 #include "net/id_exceptions.h"
+#include "net/response_reader.h"
 #include "net/update_server.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/temp_dir.h"
@@ -100,6 +101,32 @@ TEST(TIdHTTP, FragmentNeverGoesOnTheWire) {
     EXPECT_TRUE(server.requests()[0].starts_with("GET /d/x.txt?a=b HTTP/1.1\r\n"))
         << server.requests()[0];
     EXPECT_TRUE(server.requests()[1].starts_with("GET /d HTTP/1.1\r\n")) << server.requests()[1];
+}
+
+// The client reads responses cut anywhere on the wire exactly as the one-shot reader reads them
+// whole: the same head, body and trailers.
+TEST(TIdHTTP, ResponsesCutAnywhereReadAsWhole) {
+    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1a;x=y\r\n" +
+                                std::string(26, 'c') + "\r\n0003\r\nxyz\n0\r\nX-Sum: 1\r\n\r\n";
+    const std::string responses[] = {
+        ok(pattern(5000), "X-A: 1\r\n"),
+        chunked,
+        "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\n" + std::string("Content-Length: 3\n\nabc"),
+    };
+    for (const std::string& response : responses) {
+        SCOPED_TRACE(response.substr(0, 60));
+        ScriptedServer server({{readRequest(), sendInPieces(response), waitPeerClose()}});
+        Client c;
+        MemoryStream out;
+        c.http.Get(server.url("/"), out);
+        const std::span<const std::byte> whole[] = {core::asBytes(response)};
+        auto expected = readResponse(whole, PeerEnd::Open);
+        ASSERT_TRUE(expected.ok() && expected->complete);
+        EXPECT_EQ(out.text(), expected->body);
+        EXPECT_EQ(c.http.Response().RawHeaders, expected->head.rawHeaders);
+        EXPECT_EQ(c.events.works().back(), static_cast<std::int64_t>(expected->framedBytes));
+        c.http.Disconnect();
+    }
 }
 
 TEST(TIdHTTP, SizedBodyInBlocksIntoAPresizedFile) {

@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "core/byte_cursor.h"
+#include "tests/support/pieces.h"
 
 namespace net {
 namespace {
@@ -14,14 +13,8 @@ using Pieces = std::vector<std::span<const std::byte>>;
 // The response cut at random places (seeded), or byte by byte when seed is 0.
 Pieces cut(std::string_view all, unsigned seed) {
     Pieces out;
-    std::mt19937 rng(seed);
-    std::size_t pos = 0;
-    while (pos < all.size()) {
-        std::size_t n = seed == 0 ? 1 : std::uniform_int_distribution<std::size_t>(1, 40)(rng);
-        n = std::min(n, all.size() - pos);
-        out.push_back(core::asBytes(all.substr(pos, n)));
-        pos += n;
-    }
+    for (std::string_view piece : testsupport::cutIntoPieces(all, seed == 0 ? 1 : 40, seed))
+        out.push_back(core::asBytes(piece));
     return out;
 }
 
