@@ -50,6 +50,10 @@ MySqlError connectError(std::string_view host, std::string_view reason) {
     return {CR_CONN_HOST_ERROR, text, {}};
 }
 
+MySqlError connectTimedOut(std::string_view host) {
+    return connectError(host, "Connection timed out");
+}
+
 MySqlError versionError(unsigned serverVersion) {
     return {CR_VERSION_ERROR,
             "Protocol mismatch. Server Version = " + std::to_string(serverVersion) +

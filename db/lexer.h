@@ -74,11 +74,11 @@ const char* lexemeKindName(LexemeKind kind);
 
 struct Lexeme {
     LexemeKind kind = LexemeKind::End;
-    std::string_view text;   // a view into the lexed text
-    std::size_t offset = 0;  // of its first byte in the lexed text
-    int line = 1;            // line of its first character, from 1
+    std::string_view text;      // a view into the lexed text
+    std::size_t offset = 0;     // of its first byte in the lexed text
+    int line = 1;               // line of its first character, from 1
     std::size_t lineStart = 0;  // offset of the first character of that line
-    int keyword = 0;         // keyword code (db/keywords.h) of a Keyword lexeme, else 0
+    int keyword = 0;            // keyword code (db/keywords.h) of a Keyword lexeme, else 0
 
     bool significant() const { return kind != LexemeKind::Blank && kind != LexemeKind::Comment; }
     bool is(std::string_view s) const { return text == s; }

@@ -2,7 +2,9 @@
 // protocol versions, a pre-4.1 server, wrong sequence numbers, truncated and broken packets.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <utility>
 
 #include "db/auth.h"
 #include "db/mysql_protocol.h"
@@ -12,6 +14,7 @@
 namespace {
 
 using testsupport::closeConnection;
+using testsupport::drip;
 using testsupport::mysqlPacket;
 using testsupport::receivePacket;
 using testsupport::ScriptedServer;
@@ -200,6 +203,33 @@ TEST(SessionFakeServer, TruncatedAndMalformedLogin) {
         EXPECT_EQ(s.errorNumber(), c.code) << c.name;
         EXPECT_EQ(s.errorText(), c.text) << c.name;
         EXPECT_FALSE(s.connected()) << c.name;
+    }
+}
+
+// The connection time-out bounds the whole connect, not each read: a server that drips its
+// greeting, or never answers the login, ends the connect when the time-out has passed.
+TEST(SessionFakeServer, SlowHandshakeEndsAtTheConnectionTimeOut) {
+    const std::string g = mysqlPacket(0, greeting(0xF7FE, true));
+    const std::pair<const char*, ServerScript> cases[] = {
+        {"greeting a byte every 100 ms", {drip(g, 100)}},
+        {"no answer to the login", {send(g), receivePacket()}},
+    };
+    for (const auto& [name, steps] : cases) {
+        SCOPED_TRACE(name);
+        ScriptedServer server({mysqlPeer(steps)});
+        db::TMySqlSession s;
+        s.connectTimeout = 1;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(s.mysql_real_connect("127.0.0.1", "root", "pw", "ostrellib", server.port(),
+                                          db::CLIENT_FOUND_ROWS));
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(s.errorNumber(), 2003u);
+        EXPECT_EQ(s.errorText(),
+                  "Can't connect to MySQL server on '127.0.0.1' (10061)\r\nConnection timed out");
+        EXPECT_FALSE(s.connected());
+        // The dripped greeting alone would take 8 s.
+        EXPECT_GE(waited, std::chrono::milliseconds(900));
+        EXPECT_LT(waited, std::chrono::milliseconds(4000));
     }
 }
 

@@ -123,7 +123,7 @@ void ScriptedServer::play(host::Socket& s, const ServerScript& script) {
                 break;
             case ServerStep::Kind::SendInPieces: {
                 std::size_t n = 0;
-                for (std::string_view piece : cutIntoPieces(step.bytes, 64, 12345)) {
+                for (std::string_view piece : cutIntoPieces(step.bytes, step.maxPiece, 12345)) {
                     if (!sendText(s, piece)) return;
                     // Without a pause of its own, a short one now and then keeps the pieces
                     // from being joined on the way.

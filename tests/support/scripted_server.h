@@ -21,7 +21,7 @@ struct ServerStep {
         ReadRequest,    // an HTTP request: up to and including its empty line
         ReceivePacket,  // one MySQL packet: 4-byte header and its payload
         Send,
-        SendInPieces,  // `bytes` in pieces of 1 to 64 bytes (PieceSizes), `ms` after each
+        SendInPieces,  // `bytes` in pieces of 1 to `maxPiece` bytes (PieceSizes), `ms` after each
         Pause,
         ShutdownSend,
         Close,
@@ -30,6 +30,7 @@ struct ServerStep {
     Kind kind;
     std::string bytes;
     int ms = 0;
+    std::size_t maxPiece = 64;
 };
 
 inline ServerStep readRequest() {
@@ -45,6 +46,10 @@ inline ServerStep send(std::string bytes) {
 // `pauseMs` the peer drips its bytes.
 inline ServerStep sendInPieces(std::string bytes, int pauseMs = 0) {
     return {ServerStep::Kind::SendInPieces, std::move(bytes), pauseMs};
+}
+// One byte at a time, `ms` after each: a peer that keeps a connect busy for ever.
+inline ServerStep drip(std::string bytes, int ms) {
+    return {ServerStep::Kind::SendInPieces, std::move(bytes), ms, 1};
 }
 inline ServerStep pause(int ms) {
     return {ServerStep::Kind::Pause, {}, ms};
