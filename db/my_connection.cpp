@@ -17,11 +17,6 @@ std::string TMyConnection::HostOf(std::string_view server) {
     return std::string(server);
 }
 
-void TMyConnection::RaiseSessionError(const TMySqlSession& session) {
-    throw EMyError(static_cast<int>(session.errorNumber()),
-                   core::cp1252ToUtf8(session.errorText()));
-}
-
 void TMyConnection::Open() {
     if (m_session) return;
     if (BeforeConnect) BeforeConnect(*this);
@@ -32,7 +27,7 @@ void TMyConnection::Open() {
                                      core::utf8ToCp1252(Username), core::utf8ToCp1252(Password),
                                      core::utf8ToCp1252(Database), Port,
                                      CLIENT_FOUND_ROWS | CLIENT_MULTI_STATEMENTS))
-        RaiseSessionError(*session);
+        raiseMyError(session->error());
     m_session = std::move(session);
 }
 
@@ -46,7 +41,7 @@ void TMyConnection::run(const std::string& sql) {
     Open();
     // A lost session stays attached: it answers 2006 to every later statement until Close.
     if (!m_session->executeDiscardingRows(core::utf8ToCp1252(core::TrimRightBelow(sql, 33))))
-        RaiseSessionError(*m_session);
+        raiseMyError(m_session->error());
 }
 
 }  // namespace db

@@ -51,7 +51,7 @@ void TMyQuery::Open() {
     (void)Params();  // a lexer failure in the text stops the query before it is sent
     Connection->Open();
     TMySqlSession& s = *Connection->Session();
-    if (!s.mysql_real_query(core::utf8ToCp1252(sql))) TMyConnection::RaiseSessionError(s);
+    if (!s.mysql_real_query(core::utf8ToCp1252(sql))) raiseMyError(s.error());
 
     std::vector<TMyField> fields;
     std::vector<Row> rows;
@@ -70,14 +70,14 @@ void TMyQuery::Open() {
             rows.push_back(std::move(r));
         }
     }
-    if (s.errorNumber() != 0) TMyConnection::RaiseSessionError(s);
+    if (s.errorNumber() != 0) raiseMyError(s.error());
     // Results of further statements in the text are read and dropped; the first one counts.
     while (s.mysql_more_results()) {
         const int next = s.mysql_next_result();
         if (next == -1) break;
-        if (next != 0) TMyConnection::RaiseSessionError(s);
+        if (next != 0) raiseMyError(s.error());
         if (TMySqlResultSet* rs = s.mysql_use_result()) s.mysql_free_result(rs);
-        if (s.errorNumber() != 0) TMyConnection::RaiseSessionError(s);
+        if (s.errorNumber() != 0) raiseMyError(s.error());
     }
     m_fields = std::move(fields);
     m_rows = std::move(rows);

@@ -59,7 +59,7 @@ bool StatementReader::read(Lexeme& lx) {
 }
 
 bool StatementReader::atLineStart(std::size_t offset) const {
-    return offset == 0 || m_text[offset - 1] == '\r' || m_text[offset - 1] == '\n';
+    return offset == 0 || endsLine(m_text, offset - 1);
 }
 
 // A delimiter lexeme: its text is the delimiter, or it completes the delimiter together with

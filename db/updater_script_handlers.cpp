@@ -1,5 +1,7 @@
 #include "db/updater_script_handlers.h"
 
+#include "core/exception.h"
+
 namespace db {
 
 std::vector<std::string> scriptErrorLines(const std::string& message, const std::string& sql) {
@@ -10,7 +12,7 @@ void bindUpdaterScriptHandlers(TMyScript& script, std::function<void(const std::
                                std::function<void(const std::string&)> afterExecute) {
     script.OnError = [addLog = std::move(addLog)](TMyScript&, const std::exception& e,
                                                   const std::string& sql, TErrorAction& action) {
-        for (const std::string& line : scriptErrorLines(e.what(), sql))
+        for (const std::string& line : scriptErrorLines(core::messageOf(e), sql))
             if (addLog) addLog(line);
         action = TErrorAction::eaContinue;
     };

@@ -15,6 +15,7 @@
 #include "db/my_query.h"
 #include "db/mysql_protocol.h"
 #include "db/mysql_session.h"
+#include "error_output.h"
 
 extern const char* const qltool_query_usage =
     "query --host H --port P --user U --password P [--database D] [--macro NAME=VALUE]... SQL\n"
@@ -99,11 +100,11 @@ int runThroughQuery(const Options& o) {
         }
     } catch (const db::EMyError& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "EMyError #%d: %s\n", e.ErrorCode(), e.what());
+        writeLine(stderr, "EMyError #" + std::to_string(e.ErrorCode()) + ": " + e.message());
         return 1;
     } catch (const core::Exception& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s\n", e.className(), e.what());
+        writeFailure(stderr, e);
         return 1;
     }
     std::fflush(stdout);

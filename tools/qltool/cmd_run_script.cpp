@@ -12,6 +12,7 @@
 #include "db/my_connection.h"
 #include "db/script.h"
 #include "db/updater_script_handlers.h"
+#include "error_output.h"
 
 extern const char* const qltool_run_script_usage =
     "run-script --host H --port P --user U --password P --schema S FILE\n"
@@ -64,7 +65,7 @@ int qltool_run_script(int argc, char** argv) {
         script.Execute();
     } catch (const core::Exception& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s\n", e.className(), e.what());
+        writeFailure(stderr, e);
         rc = 1;
     } catch (const std::exception& e) {
         std::fflush(stdout);
