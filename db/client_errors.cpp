@@ -54,6 +54,13 @@ MySqlError connectTimedOut(std::string_view host) {
     return connectError(host, "Connection timed out");
 }
 
+MySqlError resultTooLarge(std::size_t limit) {
+    MySqlError e = clientError(CR_OUT_OF_MEMORY);
+    e.text += "\r\nThe result needs more than the " + std::to_string(limit) +
+              " bytes one result may hold";
+    return e;
+}
+
 MySqlError versionError(unsigned serverVersion) {
     return {CR_VERSION_ERROR,
             "Protocol mismatch. Server Version = " + std::to_string(serverVersion) +

@@ -8,12 +8,11 @@
 namespace db {
 
 bool TMyField::IsNull() const {
-    return !m_query->value(m_index).has_value();
+    return m_query->isNull(m_index);
 }
 
 std::string TMyField::AsString() const {
-    const std::optional<std::string>& v = m_query->value(m_index);
-    return v ? *v : std::string();
+    return std::string(m_query->value(m_index));
 }
 
 TMyQuery::TMyQuery(std::string name, TMyConnection* connection)
@@ -54,22 +53,8 @@ void TMyQuery::Open() {
     if (!s.mysql_real_query(core::utf8ToCp1252(sql))) raiseMyError(s.error());
 
     std::vector<TMyField> fields;
-    std::vector<Row> rows;
-    if (TMySqlResultSet* rs = s.mysql_use_result()) {
-        for (std::size_t i = 0; i < rs->fields().size(); ++i)
-            fields.push_back(TMyField(this, i, core::cp1252ToUtf8(rs->fields()[i].Name)));
-        while (const RowValues* row = s.mysql_fetch_row(rs)) {
-            Row r;
-            r.reserve(row->size());
-            for (const auto& v : *row) {
-                if (v)
-                    r.emplace_back(core::cp1252ToUtf8(*v));
-                else
-                    r.emplace_back(std::nullopt);
-            }
-            rows.push_back(std::move(r));
-        }
-    }
+    ResultRows rows;
+    const bool fits = readResult(s, fields, rows);
     if (s.errorNumber() != 0) raiseMyError(s.error());
     // Results of further statements in the text are read and dropped; the first one counts.
     while (s.mysql_more_results()) {
@@ -79,16 +64,65 @@ void TMyQuery::Open() {
         if (TMySqlResultSet* rs = s.mysql_use_result()) s.mysql_free_result(rs);
         if (s.errorNumber() != 0) raiseMyError(s.error());
     }
+    if (!fits) raiseMyError(resultTooLarge(MaxResultBytes));
     m_fields = std::move(fields);
     m_rows = std::move(rows);
     m_current = 0;
     m_active = true;
 }
 
+namespace {
+
+// A value of the connection's character set (Windows-1252) appended as UTF-8.
+void appendAsUtf8(std::string& out, std::string_view bytes) {
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) < 0x80)
+            out += c;
+        else
+            core::appendUtf8(out, core::codePageToUnicode(core::CodePage::Windows1252,
+                                                          static_cast<unsigned char>(c)));
+    }
+}
+
+std::size_t fieldCost(const TMyField& f) {
+    return sizeof(TMyField) + f.FieldName().size();
+}
+
+}  // namespace
+
+bool TMyQuery::readResult(TMySqlSession& s, std::vector<TMyField>& fields, ResultRows& rows) {
+    TMySqlResultSet* rs = s.mysql_use_result();
+    if (!rs) return true;
+    std::size_t fieldBytes = 0;
+    for (std::size_t i = 0; i < rs->fields().size(); ++i) {
+        fields.push_back(TMyField(this, i, core::cp1252ToUtf8(rs->fields()[i].Name)));
+        fieldBytes += fieldCost(fields.back());
+    }
+    if (fieldBytes > MaxResultBytes) {
+        s.mysql_free_result(rs);
+        return false;
+    }
+    rows = ResultRows(fields.size(), MaxResultBytes - fieldBytes);
+    while (const RowValues* row = s.mysql_fetch_row(rs)) {
+        if (!rows.add(*row, appendAsUtf8)) {
+            // The rest is read and dropped, so the session stays in step for the next command.
+            s.mysql_free_result(rs);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::size_t TMyQuery::ResultBytes() const {
+    std::size_t n = m_rows.bytesHeld();
+    for (const TMyField& f : m_fields) n += fieldCost(f);
+    return n;
+}
+
 void TMyQuery::Close() {
     m_active = false;
     m_fields.clear();
-    m_rows.clear();
+    m_rows = ResultRows();
     m_current = 0;
 }
 
@@ -104,10 +138,14 @@ const TMyField& TMyQuery::FieldByName(std::string_view name) const {
     raiseDatabaseError(Name, "Field '" + std::string(name) + "' not found");
 }
 
-const std::optional<std::string>& TMyQuery::value(std::size_t column) const {
-    static const std::optional<std::string> kNull;
-    if (m_current >= m_rows.size() || column >= m_rows[m_current].size()) return kNull;
-    return m_rows[m_current][column];
+bool TMyQuery::isNull(std::size_t column) const {
+    if (m_current >= m_rows.size() || column >= m_rows.columns()) return true;
+    return m_rows.isNull(m_current, column);
+}
+
+std::string_view TMyQuery::value(std::size_t column) const {
+    if (m_current >= m_rows.size() || column >= m_rows.columns()) return {};
+    return m_rows.value(m_current, column);
 }
 
 }  // namespace db

@@ -170,6 +170,7 @@ bool TMySqlSession::readResultHead() {
 bool TMySqlSession::readColumnDefinitions(std::uint64_t count) {
     // The count comes from the server: reserve no more than a plausible select list.
     m_result.m_fields.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, 256)));
+    std::size_t held = 0;  // memory the definitions take, bounded like a result kept whole
     for (;;) {
         auto p = m_net.readPacket();
         if (!p) return failBroken(p.error());
@@ -185,6 +186,8 @@ bool TMySqlSession::readColumnDefinitions(std::uint64_t count) {
         }
         if (m_result.m_fields.size() == count)
             return failBroken(malformedPacket("more column definitions than announced"));
+        held += sizeof(TMySqlFieldInfo) + p->size();
+        if (held > kMaxResultBytes) return failBroken(resultTooLarge(kMaxResultBytes));
         auto field = readColumnDefinition(*p, protocol41());
         if (!field) return failBroken(field.error());
         m_result.m_fields.push_back(std::move(*field));

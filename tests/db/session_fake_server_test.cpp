@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "db/auth.h"
+#include "db/my_connection.h"
+#include "db/my_query.h"
 #include "db/mysql_protocol.h"
 #include "db/mysql_session.h"
 #include "tests/support/scripted_server.h"
@@ -378,6 +380,34 @@ TEST(SessionFakeServer, ErrorInsteadOfTheNextRow) {
     EXPECT_EQ(s.status, db::msReady);
     EXPECT_TRUE(s.connected());
     EXPECT_TRUE(s.mysql_real_query("DO 1")) << s.errorText();
+}
+
+// A hostile server's wide result: 60,000 NULL columns in 100 rows (6 MB of rows on the wire).
+// The query keeps a NULL as one flagged offset, so the result takes a small multiple of its
+// size on the wire instead of some forty times it.
+TEST(SessionFakeServer, WideNullResultIsKeptCompactly) {
+    constexpr int kColumns = 60000, kRows = 100;
+    std::string result = mysqlPacket(1, std::string("\xfc\x60\xea", 3));  // 60000
+    std::uint8_t seq = 2;
+    for (int i = 0; i < kColumns; ++i) result += mysqlPacket(seq++, columnA());
+    const std::string eof("\xfe\x00\x00\x02\x00", 5);
+    result += mysqlPacket(seq++, eof);
+    const std::string nulls(kColumns, '\xfb');
+    for (int r = 0; r < kRows; ++r) result += mysqlPacket(seq++, nulls);
+    result += mysqlPacket(seq, eof);
+    ScriptedServer server(
+        {mysqlPeer({send(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
+                    send(mysqlPacket(2, kOk41)), receivePacket(), send(result)})});
+    db::TMyConnection conn("MyLibs");
+    conn.Server = "127.0.0.1";
+    conn.Port = server.port();
+    db::TMyQuery q("qryWide", &conn);
+    q.SQL.SetText("SELECT *");
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), kRows);
+    EXPECT_EQ(q.FieldCount(), kColumns);
+    EXPECT_TRUE(q.Fields(kColumns - 1).IsNull());
+    EXPECT_LT(q.ResultBytes(), 5 * result.size());
 }
 
 }  // namespace
