@@ -1,7 +1,7 @@
 #include "db/errors.h"
 
-#include "core/text.h"
 #include "db/client_errors.h"
+#include "db/connection_charset.h"
 #include "db/lexer.h"
 
 namespace db {
@@ -23,7 +23,7 @@ void raiseParserError(const LexError& e) {
 }
 
 void raiseMyError(const MySqlError& e) {
-    throw EMyError(static_cast<int>(e.code), core::cp1252ToUtf8(e.text));
+    throw EMyError(static_cast<int>(e.code), fromConnectionText(e.text));
 }
 
 int trailingLineNumber(std::string_view message) {

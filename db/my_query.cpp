@@ -1,6 +1,7 @@
 #include "db/my_query.h"
 
 #include "core/text.h"
+#include "db/connection_charset.h"
 #include "db/errors.h"
 #include "db/params.h"
 #include "db/script.h"
@@ -48,9 +49,10 @@ void TMyQuery::Open() {
     if (!Connection) raiseDatabaseError(Name, "Connection not defined");
     const std::string sql = FinalSQL();
     (void)Params();  // a lexer failure in the text stops the query before it is sent
+    const std::string bytes = toConnectionTextOrRaise(Name, sql, "The query");
     Connection->Open();
     TMySqlSession& s = *Connection->Session();
-    if (!s.mysql_real_query(core::utf8ToCp1252(sql))) raiseMyError(s.error());
+    if (!s.mysql_real_query(bytes)) raiseMyError(s.error());
 
     std::vector<TMyField> fields;
     ResultRows rows;
@@ -73,17 +75,6 @@ void TMyQuery::Open() {
 
 namespace {
 
-// A value of the connection's character set (Windows-1252) appended as UTF-8.
-void appendAsUtf8(std::string& out, std::string_view bytes) {
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) < 0x80)
-            out += c;
-        else
-            core::appendUtf8(out, core::codePageToUnicode(core::CodePage::Windows1252,
-                                                          static_cast<unsigned char>(c)));
-    }
-}
-
 std::size_t fieldCost(const TMyField& f) {
     return sizeof(TMyField) + f.FieldName().size();
 }
@@ -95,7 +86,7 @@ bool TMyQuery::readResult(TMySqlSession& s, std::vector<TMyField>& fields, Resul
     if (!rs) return true;
     std::size_t fieldBytes = 0;
     for (std::size_t i = 0; i < rs->fields().size(); ++i) {
-        fields.push_back(TMyField(this, i, core::cp1252ToUtf8(rs->fields()[i].Name)));
+        fields.push_back(TMyField(this, i, fromConnectionText(rs->fields()[i].Name)));
         fieldBytes += fieldCost(fields.back());
     }
     if (fieldBytes > MaxResultBytes) {
@@ -104,7 +95,7 @@ bool TMyQuery::readResult(TMySqlSession& s, std::vector<TMyField>& fields, Resul
     }
     rows = ResultRows(fields.size(), MaxResultBytes - fieldBytes);
     while (const RowValues* row = s.mysql_fetch_row(rs)) {
-        if (!rows.add(*row, appendAsUtf8)) {
+        if (!rows.add(*row, appendFromConnectionText)) {
             // The rest is read and dropped, so the session stays in step for the next command.
             s.mysql_free_result(rs);
             return false;
