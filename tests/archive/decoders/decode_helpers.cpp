@@ -1,14 +1,11 @@
-#include "tests/decoders/decode_helpers.h"
+#include "tests/archive/decoders/decode_helpers.h"
 
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
-
-#include <sys/wait.h>
 
 #include "tests/support/temp_dir.h"
 
@@ -16,17 +13,21 @@ namespace testsupport {
 
 core::Result<std::size_t, archive::DecodeError> PieceSource::read(std::span<std::byte> buf) {
     std::size_t n = std::min(buf.size(), m_data.size() - m_pos);
-    if (m_random && n > 0) n = std::min<std::size_t>(n, 1 + m_rng() % 700);
+    if (m_random && n > 0) n = std::min<std::size_t>(n, 1 + m_rng() % m_maxPiece);
     std::memcpy(buf.data(), m_data.data() + m_pos, n);
     m_pos += n;
     return n;
 }
 
 Decoded decodeAll(const DecoderMaker& make, const archive::DecoderParams& params,
-                  const std::string& data, unsigned seed) {
-    PieceSource source(data, seed);
+                  const std::string& data, unsigned seed, std::size_t maxPiece) {
+    PieceSource source(data, seed, maxPiece);
     auto decoder = make(params, source);
     Decoded result;
+    if (!decoder) {
+        result.error = "no decoder";
+        return result;
+    }
     std::mt19937 rng(seed);
     std::vector<std::byte> buf(64 * 1024);
     for (;;) {
@@ -37,6 +38,10 @@ Decoded decodeAll(const DecoderMaker& make, const archive::DecoderParams& params
             return result;
         }
         if (*got == 0) return result;
+        if (*got > ask) {
+            result.error = "decoder gave more than it was asked for";
+            return result;
+        }
         result.bytes.append(reinterpret_cast<const char*>(buf.data()), *got);
         // A decoder that hands out more than the entry's size is a fault the test must see,
         // but it must not run the test out of memory.
@@ -100,22 +105,6 @@ std::vector<RealEntry> realEntries(const std::vector<int>& methods) {
         out.push_back(std::move(e));
     }
     return out;
-}
-
-int runTool(const std::vector<std::string>& argv) {
-    std::string cmd;
-    for (const auto& a : argv) {
-        cmd += "'";
-        for (char c : a) cmd += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        cmd += "' ";
-    }
-    cmd += ">/dev/null 2>&1";
-    const int rc = std::system(cmd.c_str());
-    return rc == -1 ? -1 : WEXITSTATUS(rc);
-}
-
-bool haveTool(const std::string& name) {
-    return runTool({"sh", "-c", "command -v " + name}) == 0;
 }
 
 }  // namespace testsupport

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/decoders/decode_helpers.h"
-#include "tests/decoders/sample_data.h"
+#include "tests/archive/decoders/decode_helpers.h"
+#include "tests/archive/decoders/sample_data.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -11,21 +11,6 @@ namespace {
 using namespace testsupport;
 
 const DecoderMaker kMake = archive::makeDeflate64Decoder;
-
-TEST(Deflate64, RealArchivesComeOutByteForByte) {
-    auto entries = realEntries({9});
-    if (entries.empty()) GTEST_SKIP() << "shared test archives absent";
-    for (const auto& e : entries) {
-        SCOPED_TRACE(e.row.archive + " " + e.row.entry);
-        ASSERT_EQ(e.raw.method, 9) << e.raw.name;
-        for (unsigned seed : {0u, 7u}) {
-            auto out = decodeEntry(kMake, e.raw, seed);
-            ASSERT_FALSE(out.error) << *out.error;
-            EXPECT_EQ(out.bytes.size(), e.row.size);
-            EXPECT_EQ(crc32Of(out.bytes), e.row.crc32);
-        }
-    }
-}
 
 // 7-Zip's Deflate64 encoder reaches the long matches (code 285) and far distances (codes 30
 // and 31) on the runs and far repeats of the sample.

@@ -8,8 +8,8 @@
 #include "archive/decoders/implode.h"
 #include "archive/decoders/reduce.h"
 #include "archive/decoders/shrink.h"
-#include "tests/decoders/decode_helpers.h"
-#include "tests/decoders/sample_data.h"
+#include "tests/archive/decoders/decode_helpers.h"
+#include "tests/archive/decoders/sample_data.h"
 #include "tests/support/legacy_encoders.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/decoders/sample_data.h"
+#include "tests/archive/decoders/sample_data.h"
 
 #include <random>
 

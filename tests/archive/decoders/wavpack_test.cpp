@@ -5,7 +5,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "tests/decoders/decode_helpers.h"
+#include "tests/archive/decoders/decode_helpers.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -13,19 +13,6 @@ namespace {
 using namespace testsupport;
 
 const DecoderMaker kMake = archive::makeWavPackDecoder;
-
-TEST(WavPack, RealArchivesComeOutByteForByte) {
-    auto entries = realEntries({97});
-    if (entries.empty()) GTEST_SKIP() << "shared test archives absent";
-    for (const auto& e : entries) {
-        SCOPED_TRACE(e.row.archive + " " + e.row.entry);
-        ASSERT_EQ(e.raw.method, 97) << e.raw.name;
-        auto out = decodeEntry(kMake, e.raw, 3);
-        ASSERT_FALSE(out.error) << *out.error;
-        EXPECT_EQ(out.bytes.size(), e.row.size);
-        EXPECT_EQ(crc32Of(out.bytes), e.row.crc32);
-    }
-}
 
 void put16(std::string& s, unsigned v) {
     s += static_cast<char>(v & 0xFF);

@@ -5,59 +5,19 @@
 #include <algorithm>
 
 #include "archive/decoders/decoder.h"
-#include "archive_test_util.h"
+#include "tests/archive/archive_test_util.h"
+#include "tests/archive/decoders/decode_helpers.h"
 
 namespace {
 
-using archive::DecodeError;
 using archive::DecoderParams;
+using testsupport::Decoded;
 
-// Gives the bytes in pieces of 1..maxPiece, chosen by the seed.
-class PieceSource final : public archive::ByteSource {
-  public:
-    PieceSource(std::string data, std::size_t maxPiece, unsigned seed)
-        : m_data(std::move(data)), m_max(maxPiece), m_rng(seed) {}
-    core::Result<std::size_t, DecodeError> read(std::span<std::byte> buf) override {
-        std::size_t n = std::min({buf.size(), m_data.size() - m_pos, 1 + m_rng() % m_max});
-        std::copy_n(reinterpret_cast<const std::byte*>(m_data.data() + m_pos), n, buf.data());
-        m_pos += n;
-        return n;
-    }
-
-  private:
-    std::string m_data;
-    std::size_t m_pos = 0;
-    std::size_t m_max;
-    std::mt19937 m_rng;
-};
-
-struct Decoded {
-    std::string out;
-    std::string error;
-};
+const testsupport::DecoderMaker kRegistry = archive::makeDecoder;
 
 Decoded decodeAll(const DecoderParams& p, const std::string& packed, std::size_t maxPiece,
                   unsigned seed) {
-    PieceSource src(packed, maxPiece, seed);
-    auto dec = archive::makeDecoder(p, src);
-    if (!dec) return {"", "unsupported"};
-    Decoded r;
-    std::mt19937 rng(seed + 7);
-    std::vector<std::byte> buf(70000);
-    for (;;) {
-        const std::size_t want = 1 + rng() % buf.size();
-        auto n = dec->read(std::span(buf).first(want));
-        if (!n) {
-            r.error = n.error().message;
-            return r;
-        }
-        if (*n == 0) return r;
-        if (*n > want) {
-            r.error = "decoder overran its buffer";
-            return r;
-        }
-        r.out.append(reinterpret_cast<const char*>(buf.data()), *n);
-    }
+    return testsupport::decodeAll(kRegistry, p, packed, seed, maxPiece);
 }
 
 DecoderParams paramsOf(const archive::CentralHeader& h) {
@@ -96,22 +56,23 @@ TEST_P(DecodersFromTools, DecodeInPiecesAndStopAtTheSize) {
         if (piece == 1U && entry.data.size() > 200000)
             continue;  // one byte at a time only for small data
         const Decoded d = decodeAll(paramsOf(entry.header), entry.data, piece, seed);
-        EXPECT_EQ(d.error, "") << "pieces up to " << piece;
-        EXPECT_TRUE(d.out == plain) << "pieces up to " << piece << ": " << d.out.size() << " bytes";
+        EXPECT_EQ(d.error, std::nullopt) << "pieces up to " << piece;
+        EXPECT_TRUE(d.bytes == plain)
+            << "pieces up to " << piece << ": " << d.bytes.size() << " bytes";
     }
 
     // An entry that claims fewer bytes gets exactly that many.
     DecoderParams shorter = paramsOf(entry.header);
     shorter.uncompressedSize = 1000;
     const Decoded cut = decodeAll(shorter, entry.data, 4096, 4);
-    EXPECT_EQ(cut.error, "");
-    EXPECT_EQ(cut.out, plain.substr(0, 1000));
+    EXPECT_EQ(cut.error, std::nullopt);
+    EXPECT_EQ(cut.bytes, plain.substr(0, 1000));
 
     // Compressed data cut short is an error, never a quiet short file.
     const Decoded truncated =
         decodeAll(paramsOf(entry.header), entry.data.substr(0, entry.data.size() / 2), 4096, 5);
-    EXPECT_NE(truncated.error, "");
-    EXPECT_LT(truncated.out.size(), plain.size());
+    EXPECT_NE(truncated.error, std::nullopt);
+    EXPECT_LT(truncated.bytes.size(), plain.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, DecodersFromTools, ::testing::ValuesIn(kToolCases),
@@ -141,19 +102,19 @@ TEST(Decoders, CorruptDataIsAnError) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Decoded d = decodeAll({c.method, 0, c.data.size(), 100}, c.data, 3, 9);
-        EXPECT_NE(d.error, "");
-        EXPECT_NE(d.error, "unsupported");
+        ASSERT_NE(d.error, std::nullopt);
+        EXPECT_NE(*d.error, "no decoder");
     }
 }
 
 TEST(Decoders, StoredDataShorterThanItsSize) {
     const Decoded d = decodeAll({0, 0, 5, 10}, "12345", 2, 1);
     EXPECT_EQ(d.error, "Stored data shorter than its size");
-    EXPECT_EQ(d.out, "12345");
+    EXPECT_EQ(d.bytes, "12345");
 }
 
 TEST(Decoders, MethodsWithoutADecoderGiveNone) {
-    PieceSource src("", 1, 1);
+    testsupport::PieceSource src("", 1);
     for (std::uint16_t m : {7, 10, 11, 13, 15, 16, 18, 19, 20, 95, 96, 99, 128, 65535})
         EXPECT_EQ(archive::makeDecoder({m, 0, 0, 1}, src), nullptr) << m;
     for (std::uint16_t m : {0, 8, 12, 14})

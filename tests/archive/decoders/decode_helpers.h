@@ -1,5 +1,6 @@
 // Helpers for the decoder tests: a ByteSource over bytes in memory that hands them out in
-// random-size pieces, a loop that decodes a whole entry, and the real archives' answer key.
+// random-size pieces, a loop that decodes a whole entry, and the real archives' entries that the
+// answer key says come out right.
 #pragma once
 
 #include <cstdint>
@@ -11,15 +12,17 @@
 #include <vector>
 
 #include "archive/decoders/decoder.h"
+#include "tests/support/tools.h"
 #include "tests/support/zip_entries.h"
 
 namespace testsupport {
 
+// The one piece-wise source of the decoder tests.
 class PieceSource : public archive::ByteSource {
   public:
-    // seed 0: the whole input at once; otherwise pieces of 1 to 700 bytes.
-    PieceSource(std::string data, unsigned seed)
-        : m_data(std::move(data)), m_rng(seed), m_random(seed != 0) {}
+    // seed 0: the whole input at once; otherwise pieces of 1 to maxPiece bytes.
+    PieceSource(std::string data, unsigned seed, std::size_t maxPiece = 700)
+        : m_data(std::move(data)), m_rng(seed), m_random(seed != 0), m_maxPiece(maxPiece) {}
     core::Result<std::size_t, archive::DecodeError> read(std::span<std::byte> buf) override;
 
   private:
@@ -27,6 +30,7 @@ class PieceSource : public archive::ByteSource {
     std::size_t m_pos = 0;
     std::mt19937 m_rng;
     bool m_random;
+    std::size_t m_maxPiece;
 };
 
 using DecoderMaker = std::function<std::unique_ptr<archive::Decoder>(const archive::DecoderParams&,
@@ -37,9 +41,12 @@ struct Decoded {
     std::optional<std::string> error;  // the decoder's message when it failed
 };
 
-// Runs the decoder to its end, asking for output in pieces (random sizes when seed != 0).
+// Runs the decoder to its end, asking for output in pieces (random sizes when seed != 0) from
+// input in pieces of up to maxPiece bytes. A decoder that gives more than it was asked for, or
+// more than the entry's size, fails the run; a method without a decoder gives the error
+// "no decoder".
 Decoded decodeAll(const DecoderMaker& make, const archive::DecoderParams& params,
-                  const std::string& data, unsigned seed = 0);
+                  const std::string& data, unsigned seed = 0, std::size_t maxPiece = 700);
 Decoded decodeEntry(const DecoderMaker& make, const RawZipEntry& entry, unsigned seed = 0);
 
 std::uint32_t crc32Of(const std::string& bytes);
@@ -52,9 +59,5 @@ struct RealEntry {
     RawZipEntry raw;
 };
 std::vector<RealEntry> realEntries(const std::vector<int>& methods);
-
-// Runs a program (no shell); its exit code, or -1 when it could not start.
-int runTool(const std::vector<std::string>& argv);
-bool haveTool(const std::string& name);
 
 }  // namespace testsupport

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "tests/decoders/decode_helpers.h"
-#include "tests/decoders/sample_data.h"
+#include "tests/archive/decoders/decode_helpers.h"
+#include "tests/archive/decoders/sample_data.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -13,21 +13,6 @@ namespace {
 using namespace testsupport;
 
 const DecoderMaker kMake = archive::makePpmdDecoder;
-
-TEST(Ppmd, RealArchivesComeOutByteForByte) {
-    auto entries = realEntries({98});
-    if (entries.empty()) GTEST_SKIP() << "shared test archives absent";
-    for (const auto& e : entries) {
-        SCOPED_TRACE(e.row.archive + " " + e.row.entry);
-        ASSERT_EQ(e.raw.method, 98) << e.raw.name;
-        for (unsigned seed : {0u, 5u}) {
-            auto out = decodeEntry(kMake, e.raw, seed);
-            ASSERT_FALSE(out.error) << *out.error;
-            EXPECT_EQ(out.bytes.size(), e.row.size);
-            EXPECT_EQ(crc32Of(out.bytes), e.row.crc32);
-        }
-    }
-}
 
 // 7-Zip picks the restoration method from the level (-mx=7 and up: cut-off); 1 MiB with order
 // 16 on 3 MB of mixed data runs out of memory many times, so both restoration paths run.

@@ -12,7 +12,7 @@
 #include "archive/decoders/shrink.h"
 #include "archive/decoders/wavpack.h"
 #include "fuzz/decoder_fuzz_body.h"
-#include "tests/decoders/decode_helpers.h"
+#include "tests/archive/decoders/decode_helpers.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "archive/decoders/implode.h"
 #include "archive/decoders/reduce.h"
 #include "archive/decoders/shrink.h"
-#include "tests/decoders/decode_helpers.h"
+#include "tests/archive/decoders/decode_helpers.h"
 
 namespace {
 
