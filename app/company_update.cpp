@@ -5,6 +5,7 @@
 #include "app/frm_auto_update.h"
 #include "app/script_launch.h"
 #include "app/texts.h"
+#include "core/exception.h"
 #include "core/text.h"
 #include "db/my_connection.h"
 #include "db/script.h"
@@ -164,7 +165,7 @@ bool TfrmAutoUpdate::ReopenIfLost(std::string& reason) {
         MyLibs->Open();
         return true;
     } catch (const std::exception& e) {
-        reason = e.what();
+        reason = core::messageOf(e);
         return false;
     }
 }

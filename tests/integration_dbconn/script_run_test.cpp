@@ -117,6 +117,32 @@ TEST_F(ScriptRun, ErrorActions) {
     }
 }
 
+// A statement holding a character the connection's character set cannot represent is not
+// sent (it would store a "?"): it fails through the error event, naming the character and its
+// place in the statement, and the run goes on.
+TEST_F(ScriptRun, StatementLatin1CannotHoldFailsThroughTheErrorEvent) {
+    script.SQL.SetText(
+        "CREATE TABLE t (s VARCHAR(20)) DEFAULT CHARSET=latin1;\n"
+        "INSERT INTO t VALUES ('caff\xC3\xA8');\n"
+        "INSERT INTO t VALUES\n ('Erd\xC5\x91s');\n"
+        "INSERT INTO t VALUES ('\xE2\x82\xACuro');\n");
+    std::vector<std::pair<std::string, std::string>> failed;
+    script.OnError = [&](db::TMyScript&, const std::exception& e, const std::string& sql,
+                         db::TErrorAction& action) {
+        EXPECT_NE(dynamic_cast<const db::EDatabaseError*>(&e), nullptr);
+        failed.emplace_back(e.what(), sql);
+        action = db::TErrorAction::eaContinue;
+    };
+    script.Execute();
+    ASSERT_EQ(failed.size(), 1u);
+    EXPECT_EQ(failed[0].first,
+              "The statement holds \"\xC5\x91\" (U+0151) at line 2, column 7, which the "
+              "connection's character set (latin1) cannot represent");
+    EXPECT_EQ(failed[0].second, "INSERT INTO t VALUES\r\n ('Erd\xC5\x91s')");
+    EXPECT_EQ(after.size(), 4u);
+    EXPECT_EQ(one("SELECT s FROM t ORDER BY s"), "caff\xC3\xA8\n\xE2\x82\xACuro\n");
+}
+
 TEST_F(ScriptRun, RowsAreDroppedAndTheNextStatementRuns) {
     script.SQL.SetText(
         "CREATE TABLE t (a INT);\nSELECT 1 UNION SELECT 2;\nSHOW TABLES;\nINSERT INTO t VALUES "
