@@ -38,6 +38,19 @@ void storeLink(std::uint8_t* p, std::uint32_t v) {
     std::memcpy(p, &v, 4);
 }
 
+// The sum of the frequencies of `n` states whose symbols the mask has not excluded; two sums
+// side by side, since each state costs two dependent loads.
+[[gnu::always_inline]] inline std::uint32_t unmaskedFreq(const std::uint8_t* p, unsigned n,
+                                                         const std::uint8_t* mask) {
+    std::uint32_t a = 0, b = 0;
+    for (; n >= 2; n -= 2, p += 2 * 6) {
+        a += p[1] & mask[p[0]];
+        b += p[7] & mask[p[6]];
+    }
+    if (n != 0) a += p[1] & mask[p[0]];
+    return a + b;
+}
+
 }  // namespace
 
 Ppmd8Model::Ppmd8Model(std::uint32_t memoryBytes, unsigned maxOrder, Restore restore)
@@ -410,8 +423,7 @@ Ppmd8Model::Ref Ppmd8Model::createSuccessors(bool skip, Ref s1, Ref c) {
             s = s1;
             s1 = 0;
         } else if (numStats(c) != 0) {
-            for (s = stats(c); symbol(s) != fSymbol; s += kStateSize) {
-            }
+            s = findState(stats(c), fSymbol);
             if (freq(s) < kMaxFreq - 9) {
                 ++freq(s);
                 setSummFreq(c, summFreq(c) + 1u);
@@ -439,9 +451,7 @@ Ppmd8Model::Ref Ppmd8Model::createSuccessors(bool skip, Ref s1, Ref c) {
     if (numStats(c) == 0) {
         up.freq = freq(oneState(c));
     } else {
-        Ref s = stats(c);
-        for (; symbol(s) != up.symbol; s += kStateSize) {
-        }
+        const Ref s = findState(stats(c), up.symbol);
         const std::uint32_t cf = freq(s) - 1u;
         const std::uint32_t s0 = summFreq(c) - numStats(c) - cf;
         std::uint32_t extra;
@@ -489,8 +499,7 @@ Ppmd8Model::Ref Ppmd8Model::reduceOrder(Ref s1, Ref c) {
             if (suffix(c) == 0) return c;
             c = suffix(c);
             if (numStats(c) != 0) {
-                for (s = stats(c); symbol(s) != fSymbol; s += kStateSize) {
-                }
+                s = findState(stats(c), fSymbol);
                 if (freq(s) < kMaxFreq - 9) {
                     freq(s) = static_cast<std::uint8_t>(freq(s) + 2);
                     setSummFreq(c, summFreq(c) + 2u);
@@ -529,9 +538,7 @@ void Ppmd8Model::updateModel() {
         } else {
             s = stats(c);
             if (symbol(s) != found.symbol) {
-                do {
-                    s += kStateSize;
-                } while (symbol(s) != found.symbol);
+                s = findState(s + kStateSize, found.symbol);
                 if (freq(s) >= freq(s - kStateSize)) {
                     swapStates(s, s - kStateSize);
                     s -= kStateSize;
@@ -809,10 +816,7 @@ bool Ppmd8Model::startDecoding(InputBuffer& in) {
 }
 
 void Ppmd8Model::newMask() {
-    if (++m_maskGen == 0) {
-        m_maskStamp.fill(0);
-        m_maskGen = 1;
-    }
+    m_charMask.fill(0xFF);
 }
 
 int Ppmd8Model::decodeSymbol(InputBuffer& in) {
@@ -844,8 +848,7 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         if (count >= summFreq(m_minContext)) return kDataError;
         decodeRange(in, hiCnt, summFreq(m_minContext) - hiCnt);
         newMask();
-        for (Ref t = stats(m_minContext); t <= s; t += kStateSize)
-            m_maskStamp[symbol(t)] = m_maskGen;
+        for (Ref t = stats(m_minContext); t <= s; t += kStateSize) m_charMask[symbol(t)] = 0;
     } else {
         std::uint16_t& prob = binSumm();
         m_range >>= 14;
@@ -863,7 +866,7 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         prob = static_cast<std::uint16_t>(prob - probMean(prob));
         m_initEsc = kExpEscape[prob >> 10];
         newMask();
-        m_maskStamp[symbol(oneState(m_minContext))] = m_maskGen;
+        m_charMask[symbol(oneState(m_minContext))] = 0;
         m_prevSuccess = 0;
     }
 
@@ -875,40 +878,29 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
             m_minContext = suffix(m_minContext);
         } while (numStats(m_minContext) == numMasked);
 
-        // The symbols of this context not yet excluded, in list order.
+        // The frequencies of the symbols not yet excluded; a masked symbol's is and-ed away, so
+        // the loop has no branch that depends on the mask.
+        const std::uint8_t* mask = m_charMask.data();
+        const Ref first = stats(m_minContext);
         const unsigned total = numStats(m_minContext) + 1u;
-        const unsigned wanted = numStats(m_minContext) - numMasked;
-        std::uint32_t hiCnt = 0;
-        unsigned n = 0;
-        Ref s = stats(m_minContext);
-        {
-            // Branch-free (whether a symbol is masked is not predictable), with everything the
-            // loop reads in locals: the stores to m_candidates could alias the members.
-            const std::uint8_t* mem = m_mem;
-            const std::uint32_t* stamp = m_maskStamp.data();
-            const std::uint32_t gen = m_maskGen;
-            Ref* cand = m_candidates.data();
-            for (unsigned k = 0; k < total; ++k, s += kStateSize) {
-                const std::uint32_t keep = 0u - static_cast<std::uint32_t>(stamp[mem[s]] != gen);
-                hiCnt += mem[s + 1] & keep;
-                cand[n] = s;
-                n += keep & 1u;
-                if (n == wanted) break;
-            }
-        }
-        if (n != wanted) return kDataError;
+        const Ref end = first + total * kStateSize;
+        const std::uint32_t hiCnt = unmaskedFreq(m_mem + first, total, mask);
 
         std::uint32_t freqSum;
         See* see = makeEscFreq(numMasked, freqSum);
         freqSum += hiCnt;
         const std::uint32_t count = threshold(freqSum);
         if (count < hiCnt) {
-            unsigned k = 0;
-            hiCnt = freq(m_candidates[0]);
-            while (hiCnt <= count) hiCnt += freq(m_candidates[++k]);
-            s = m_candidates[k];
+            // The sum passes count within the list, at an unmasked symbol.
+            const std::uint8_t* p = m_mem + first;
+            std::uint32_t hi = p[1] & mask[p[0]];
+            while (hi <= count) {
+                p += kStateSize;
+                hi += p[1] & mask[p[0]];
+            }
+            const Ref s = static_cast<Ref>(p - m_mem);
             prefetch(successor(s));
-            decodeRange(in, hiCnt - freq(s), freq(s));
+            decodeRange(in, hi - freq(s), freq(s));
             if (see->shift < kPeriodBits && --see->count == 0) {
                 see->summ = static_cast<std::uint16_t>(see->summ << 1);
                 see->count = static_cast<std::uint8_t>(3u << see->shift++);
@@ -921,7 +913,8 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         if (count >= freqSum) return kDataError;
         decodeRange(in, hiCnt, freqSum - hiCnt);
         see->summ = static_cast<std::uint16_t>(see->summ + freqSum);
-        for (unsigned k = 0; k < n; ++k) m_maskStamp[symbol(m_candidates[k])] = m_maskGen;
+        for (const std::uint8_t* p = m_mem + first; p != m_mem + end; p += kStateSize)
+            m_charMask[p[0]] = 0;
     }
 }
 

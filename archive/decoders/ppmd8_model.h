@@ -95,6 +95,12 @@ class Ppmd8Model {
     void setSuccessor(Ref s, Ref v) {
         set32(s + 2, v);
     }
+    // The state of `sym` in the list that starts at `s`, which must hold it.
+    Ref findState(Ref s, std::uint8_t sym) const {
+        const std::uint8_t* p = m_mem + s;
+        while (*p != sym) p += kStateSize;
+        return static_cast<Ref>(p - m_mem);
+    }
     StateValue loadState(Ref s) const {
         return {m_mem[s], m_mem[s + 1], get32(s + 2)};
     }
@@ -187,11 +193,10 @@ class Ppmd8Model {
     std::array<std::array<See, 32>, 24> m_see{};
     std::array<std::array<std::uint16_t, 64>, 25> m_binSumm{};
 
-    // Symbols already excluded while escaping to shorter contexts: masked when equal to m_maskGen.
-    std::array<std::uint32_t, 256> m_maskStamp{};
-    std::uint32_t m_maskGen = 0;
+    // Symbols already excluded while escaping to shorter contexts: 0 for an excluded symbol,
+    // 0xFF for one still possible, so that a frequency and-ed with it counts only when possible.
+    std::array<std::uint8_t, 256> m_charMask{};
     void newMask();
-    std::array<Ref, 256> m_candidates{};
 };
 
 }  // namespace archive
