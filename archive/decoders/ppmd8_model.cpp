@@ -38,17 +38,58 @@ void storeLink(std::uint8_t* p, std::uint32_t v) {
     std::memcpy(p, &v, 4);
 }
 
-// The sum of the frequencies of `n` states whose symbols the mask has not excluded; two sums
-// side by side, since each state costs two dependent loads.
-[[gnu::always_inline]] inline std::uint32_t unmaskedFreq(const std::uint8_t* p, unsigned n,
-                                                         const std::uint8_t* mask) {
-    std::uint32_t a = 0, b = 0;
-    for (; n >= 2; n -= 2, p += 2 * 6) {
-        a += p[1] & mask[p[0]];
-        b += p[7] & mask[p[6]];
+// The frequencies of a context's states whose symbols the mask has not excluded (a masked one
+// is and-ed away, so no branch depends on the mask), summed in blocks of 8 states: `sums` gets
+// the running total after each whole block, so that finding the state where the total passes a
+// count takes a walk over the blocks and at most 8 states.
+constexpr unsigned kBlock = 8;
+struct UnmaskedSums {
+    std::uint32_t total = 0;
+    unsigned blocks = 0;
+    std::array<std::uint32_t, 256 / kBlock> sums;
+};
+
+[[gnu::always_inline]] inline std::uint32_t maskedFreq(const std::uint8_t* state,
+                                                       const std::uint8_t* mask) {
+    return state[1] & mask[state[0]];
+}
+
+[[gnu::always_inline]] inline void sumUnmasked(const std::uint8_t* p, unsigned n,
+                                               const std::uint8_t* mask, UnmaskedSums& out) {
+    std::uint32_t total = 0;
+    unsigned b = 0;
+    for (; n >= kBlock; n -= kBlock, p += kBlock * 6) {
+        // Two sums side by side: each state costs two dependent loads.
+        std::uint32_t x = 0, y = 0;
+        for (unsigned k = 0; k < kBlock; k += 2) {
+            x += maskedFreq(p + k * 6, mask);
+            y += maskedFreq(p + k * 6 + 6, mask);
+        }
+        total += x + y;
+        out.sums[b++] = total;
     }
-    if (n != 0) a += p[1] & mask[p[0]];
-    return a + b;
+    for (; n != 0; --n, p += 6) total += maskedFreq(p, mask);
+    out.total = total;
+    out.blocks = b;
+}
+
+// The first state, from `p`, at which the running total of unmasked frequencies exceeds
+// `count` (< sums.total), and the total up to and including it.
+[[gnu::always_inline]] inline const std::uint8_t* findUnmasked(const std::uint8_t* p,
+                                                               const std::uint8_t* mask,
+                                                               const UnmaskedSums& sums,
+                                                               std::uint32_t count,
+                                                               std::uint32_t& hi) {
+    unsigned b = 0;
+    while (b < sums.blocks && sums.sums[b] <= count) ++b;
+    hi = b == 0 ? 0 : sums.sums[b - 1];
+    p += b * kBlock * 6;
+    hi += maskedFreq(p, mask);
+    while (hi <= count) {
+        p += 6;
+        hi += maskedFreq(p, mask);
+    }
+    return p;
 }
 
 }  // namespace
@@ -819,7 +860,7 @@ void Ppmd8Model::newMask() {
     m_charMask.fill(0xFF);
 }
 
-int Ppmd8Model::decodeSymbol(InputBuffer& in) {
+[[gnu::always_inline]] inline int Ppmd8Model::decodeSymbol(InputBuffer& in) {
     if (numStats(m_minContext) != 0) {
         Ref s = stats(m_minContext);
         const std::uint32_t count = threshold(summFreq(m_minContext));
@@ -853,7 +894,8 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         std::uint16_t& prob = binSumm();
         m_range >>= 14;
         if (m_range == 0) return kDataError;
-        if (m_code / m_range < prob) {
+        // code / range < prob, without the division: range < 2^18 and prob < 2^14.
+        if (m_code < prob * m_range) {
             prefetch(successor(oneState(m_minContext)));
             decodeRange(in, 0, prob);
             prob = static_cast<std::uint16_t>(prob + (1u << kIntBits) - probMean(prob));
@@ -870,6 +912,10 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         m_prevSuccess = 0;
     }
 
+    return decodeEscaped(in);
+}
+
+[[gnu::noinline]] int Ppmd8Model::decodeEscaped(InputBuffer& in) {
     for (;;) {
         const unsigned numMasked = numStats(m_minContext);
         do {
@@ -884,7 +930,9 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         const Ref first = stats(m_minContext);
         const unsigned total = numStats(m_minContext) + 1u;
         const Ref end = first + total * kStateSize;
-        const std::uint32_t hiCnt = unmaskedFreq(m_mem + first, total, mask);
+        UnmaskedSums sums;
+        sumUnmasked(m_mem + first, total, mask, sums);
+        const std::uint32_t hiCnt = sums.total;
 
         std::uint32_t freqSum;
         See* see = makeEscFreq(numMasked, freqSum);
@@ -892,13 +940,9 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         const std::uint32_t count = threshold(freqSum);
         if (count < hiCnt) {
             // The sum passes count within the list, at an unmasked symbol.
-            const std::uint8_t* p = m_mem + first;
-            std::uint32_t hi = p[1] & mask[p[0]];
-            while (hi <= count) {
-                p += kStateSize;
-                hi += p[1] & mask[p[0]];
-            }
-            const Ref s = static_cast<Ref>(p - m_mem);
+            std::uint32_t hi;
+            const Ref s =
+                static_cast<Ref>(findUnmasked(m_mem + first, mask, sums, count, hi) - m_mem);
             prefetch(successor(s));
             decodeRange(in, hi - freq(s), freq(s));
             if (see->shift < kPeriodBits && --see->count == 0) {
@@ -916,6 +960,26 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         for (const std::uint8_t* p = m_mem + first; p != m_mem + end; p += kStateSize)
             m_charMask[p[0]] = 0;
     }
+}
+
+std::size_t Ppmd8Model::decode(InputBuffer& in, std::span<std::uint8_t> out, Stop& stop) {
+    // One loop for many symbols: the model's hot fields stay close, and the common symbol
+    // (found in the first context) costs no call.
+    stop = Stop::None;
+    std::size_t n = 0;
+    for (; n < out.size(); ++n) {
+        const int sym = decodeSymbol(in);
+        if (in.overrun()) {
+            stop = Stop::Overrun;
+            break;
+        }
+        if (sym < 0) {
+            stop = sym == kEndMark ? Stop::EndMark : Stop::DataError;
+            break;
+        }
+        out[n] = static_cast<std::uint8_t>(sym);
+    }
+    return n;
 }
 
 }  // namespace archive

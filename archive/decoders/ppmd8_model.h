@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "archive/decoders/input_buffer.h"
@@ -25,10 +26,10 @@ class Ppmd8Model {
 
     // Reads the range coder's first four bytes; false when they cannot start a stream.
     bool startDecoding(InputBuffer& in);
-    // The next byte (0-255), kEndMark when the stream's end mark was decoded, or kDataError.
-    static constexpr int kEndMark = -1;
-    static constexpr int kDataError = -2;
-    int decodeSymbol(InputBuffer& in);
+    // Decodes up to out.size() bytes; fewer when the stream's end mark was decoded, the data is
+    // corrupt or the input ran out (in.overrun()), which `stop` then tells.
+    enum class Stop { None, EndMark, DataError, Overrun };
+    std::size_t decode(InputBuffer& in, std::span<std::uint8_t> out, Stop& stop);
 
   private:
     // Offsets into the arena; 0 is "none" (the arena's first bytes are padding).
@@ -160,6 +161,13 @@ class Ppmd8Model {
     void updateBin();
     void update2();
     std::uint16_t& binSumm();
+
+    // ---- decoding one symbol: the byte (0-255), kEndMark or kDataError.
+    static constexpr int kEndMark = -1;
+    static constexpr int kDataError = -2;
+    int decodeSymbol(InputBuffer& in);
+    // The rest of a symbol once the current context escaped: the shorter contexts in turn.
+    int decodeEscaped(InputBuffer& in);
 
     // ---- range decoder (Subbotin's carry-less coder).
     std::uint32_t threshold(std::uint32_t total) {
