@@ -1,7 +1,7 @@
 // Decode speed of our Deflate64 and PPMd decoders against 7-Zip on the same archive: a 100 MB
 // file of mixed content (text, binary code, noise, runs) packed by `7z a -tzip`, then decoded
 // by us (to memory, with the CRC-32 the extractor computes) and by `7z x -so >/dev/null`.
-//   decoders_bench [MB]     (default 100)
+//   decoders_bench [MB [ROUNDS]]     (default 100 MB, 5 rounds, ours and 7z alternating)
 #include <zlib.h>
 
 #include <sys/resource.h>
@@ -93,10 +93,15 @@ double seconds(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
 }
 
-// Wall time suffers when the machine is shared; CPU time (best of three) is the steadier figure.
+// Wall time suffers when the machine is shared; CPU time is the steadier figure. Each round runs
+// ours and then 7z, so that both see the same load; the best round of each counts.
 struct Times {
     double wall = 1e9;
     double cpu = 1e9;
+    void keepBest(const Times& t) {
+        wall = std::min(wall, t.wall);
+        cpu = std::min(cpu, t.cpu);
+    }
 };
 
 double cpuSeconds(int who) {
@@ -106,57 +111,50 @@ double cpuSeconds(int who) {
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// Our decoder over the entry; best of three, or a negative wall time on a mismatch.
+// One run of our decoder over the entry, or a negative wall time on a mismatch.
 template <class Make>
 Times timeOurs(Make make, const testsupport::RawZipEntry& e) {
-    Times best;
     std::vector<std::byte> buf(256 * 1024);
-    for (int round = 0; round < 3; ++round) {
-        const auto t0 = Clock::now();
-        const double c0 = cpuSeconds(RUSAGE_SELF);
-        MemorySource src(e.data);
-        archive::DecoderParams p;
-        p.method = e.method;
-        p.flags = e.flags;
-        p.compressedSize = e.compressedSize;
-        p.uncompressedSize = e.uncompressedSize;
-        auto d = make(p, src);
-        uLong crc = crc32(0, Z_NULL, 0);
-        std::uint64_t total = 0;
-        for (;;) {
-            auto got = d->read(buf);
-            if (!got) {
-                std::fprintf(stderr, "decode error: %s\n", got.error().message.c_str());
-                return {-1, -1};
-            }
-            if (*got == 0) break;
-            crc = crc32(crc, reinterpret_cast<const Bytef*>(buf.data()), static_cast<uInt>(*got));
-            total += *got;
+    const auto t0 = Clock::now();
+    const double c0 = cpuSeconds(RUSAGE_SELF);
+    MemorySource src(e.data);
+    archive::DecoderParams p;
+    p.method = e.method;
+    p.flags = e.flags;
+    p.compressedSize = e.compressedSize;
+    p.uncompressedSize = e.uncompressedSize;
+    auto d = make(p, src);
+    uLong crc = crc32(0, Z_NULL, 0);
+    std::uint64_t total = 0;
+    for (;;) {
+        auto got = d->read(buf);
+        if (!got) {
+            std::fprintf(stderr, "decode error: %s\n", got.error().message.c_str());
+            return {-1, -1};
         }
-        best.wall = std::min(best.wall, seconds(t0, Clock::now()));
-        best.cpu = std::min(best.cpu, cpuSeconds(RUSAGE_SELF) - c0);
-        if (total != e.uncompressedSize || crc != e.crc32) return {-1, -1};
+        if (*got == 0) break;
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(buf.data()), static_cast<uInt>(*got));
+        total += *got;
     }
-    return best;
+    const Times t{seconds(t0, Clock::now()), cpuSeconds(RUSAGE_SELF) - c0};
+    if (total != e.uncompressedSize || crc != e.crc32) return {-1, -1};
+    return t;
 }
 
+// One run of 7z over the archive (one thread), or a negative wall time when it fails.
 Times time7z(const std::string& zip) {
-    Times best;
     const std::string cmd = "7z x -so -mmt=1 '" + zip + "' >/dev/null 2>&1";
-    for (int round = 0; round < 3; ++round) {
-        const auto t0 = Clock::now();
-        const double c0 = cpuSeconds(RUSAGE_CHILDREN);
-        if (std::system(cmd.c_str()) != 0) return {-1, -1};
-        best.wall = std::min(best.wall, seconds(t0, Clock::now()));
-        best.cpu = std::min(best.cpu, cpuSeconds(RUSAGE_CHILDREN) - c0);
-    }
-    return best;
+    const auto t0 = Clock::now();
+    const double c0 = cpuSeconds(RUSAGE_CHILDREN);
+    if (std::system(cmd.c_str()) != 0) return {-1, -1};
+    return {seconds(t0, Clock::now()), cpuSeconds(RUSAGE_CHILDREN) - c0};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::size_t mb = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100;
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
     if (std::system("command -v 7z >/dev/null 2>&1") != 0) {
         std::fprintf(stderr, "7z (p7zip-full) is needed\n");
         return 2;
@@ -189,9 +187,14 @@ int main(int argc, char** argv) {
         const std::string bytes{std::istreambuf_iterator<char>(in), {}};
         auto entries = testsupport::readRawZipEntries(bytes);
         if (!entries || entries->size() != 1) return 2;
-        const Times ours = timeOurs(r.make, entries->front());
-        const Times peer = time7z(zip);
-        if (ours.wall < 0 || peer.wall < 0) rc = 1;
+        Times ours, peer;
+        for (int round = 0; round < rounds; ++round) {
+            const Times o = timeOurs(r.make, entries->front());
+            const Times z = time7z(zip);
+            if (o.wall < 0 || z.wall < 0) rc = 1;
+            ours.keepBest(o);
+            peer.keepBest(z);
+        }
         std::printf("%-10s %9.1f %9.3f %9.3f %9.2fx %9.3f %9.3f %9.2fx\n", r.name,
                     entries->front().data.size() / 1e6, ours.wall, peer.wall, ours.wall / peer.wall,
                     ours.cpu, peer.cpu, ours.cpu / peer.cpu);
