@@ -1,0 +1,312 @@
+// Format notes (the LZMA format as its SDK's documentation describes it):
+// - the range decoder keeps a 32-bit range and code; whenever the range drops below 2^24 it
+//   shifts both by 8 bits and takes the next input byte into the code. A bit with probability
+//   p (11 bits, of 2048 that the bit is 0) splits the range at (range >> 11) * p; the
+//   probability then moves 1/32 of the way towards the bit seen. "Direct" bits halve the
+//   range with no probability;
+// - bit trees: an n-bit number is n bits each decoded with the probability of the path so
+//   far (index 1, then 2 + b, ...); reverse trees send the low bit first;
+// - every symbol starts with "is match" (by state and position bits). A literal is an 8-bit
+//   tree chosen by the literal position bits and the previous byte's high bits; after a
+//   match, the byte at the last distance steers the tree until its first differing bit;
+// - a match: "is rep" 0 is a new distance (the length, then a 6-bit slot by length, then
+//   extra bits: a reverse tree below slot 14, direct bits and a 4-bit reverse "align" tree
+//   from 14); "is rep" 1 reuses one of the last four distances ("rep0 long" 0 under rep0 is
+//   a single byte, the "short rep"). Lengths are 2 + a choice of 3, 3 or 8 bits;
+// - the distance 0xFFFFFFFF is the end-of-stream marker;
+// - the state (0-11) remembers the kinds of the last symbols: 0-6 after a literal, 7-11
+//   after a match, rep or short rep; the table after each kind is below.
+#include "archive/decoders/lzma_core.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace archive {
+
+namespace {
+
+constexpr std::uint32_t kTop = 1u << 24;
+constexpr unsigned kProbBits = 11;
+constexpr std::uint16_t kProbHalf = 1u << (kProbBits - 1);
+constexpr unsigned kMoveBits = 5;
+constexpr std::uint32_t kMinDictionary = 1u << 12;
+constexpr std::uint32_t kEndMark = 0xFFFFFFFFu;
+
+constexpr unsigned kStates = 12;
+constexpr unsigned kFirstMatchState = 7;  // states from here follow a match of some kind
+constexpr unsigned kPosStatesMax = 16;
+
+// Where each group of probabilities sits in the one array.
+constexpr std::size_t kIsMatch = 0;                                      // [state][posState]
+constexpr std::size_t kIsRep = kIsMatch + kStates * kPosStatesMax;       // [state]
+constexpr std::size_t kIsRepG0 = kIsRep + kStates;                       // [state]
+constexpr std::size_t kIsRepG1 = kIsRepG0 + kStates;                     // [state]
+constexpr std::size_t kIsRepG2 = kIsRepG1 + kStates;                     // [state]
+constexpr std::size_t kIsRep0Long = kIsRepG2 + kStates;                  // [state][posState]
+constexpr std::size_t kPosSlot = kIsRep0Long + kStates * kPosStatesMax;  // [lenState][64]
+constexpr std::size_t kSpecialPos = kPosSlot + 4 * 64;  // reverse trees of slots 4-13
+constexpr std::size_t kAlign = kSpecialPos + 115;
+constexpr std::size_t kMatchLen = kAlign + 16;
+// A length coder: choice, choice2, low[posState][8], mid[posState][8], high[256].
+constexpr std::size_t kLenChoice2 = 1;
+constexpr std::size_t kLenLow = 2;
+constexpr std::size_t kLenMid = kLenLow + kPosStatesMax * 8;
+constexpr std::size_t kLenHigh = kLenMid + kPosStatesMax * 8;
+constexpr std::size_t kLenCoderSize = kLenHigh + 256;
+constexpr std::size_t kRepLen = kMatchLen + kLenCoderSize;
+constexpr std::size_t kLiterals = kRepLen + kLenCoderSize;  // 0x300 per literal context
+
+// The next state after a literal, a match, a rep and a short rep.
+constexpr unsigned afterLiteral(unsigned s) {
+    return s < 4 ? 0 : s < 10 ? s - 3 : s - 6;
+}
+constexpr unsigned afterMatch(unsigned s) {
+    return s < kFirstMatchState ? 7 : 10;
+}
+constexpr unsigned afterRep(unsigned s) {
+    return s < kFirstMatchState ? 8 : 11;
+}
+constexpr unsigned afterShortRep(unsigned s) {
+    return s < kFirstMatchState ? 9 : 11;
+}
+
+// The range decoder's registers, held in locals by decode() so that they live in registers.
+struct Range {
+    std::uint32_t range;
+    std::uint32_t code;
+    const std::uint8_t* in;
+
+    void normalize() {
+        if (range < kTop) {
+            range <<= 8;
+            code = (code << 8) | *in++;
+        }
+    }
+    unsigned bit(std::uint16_t& p) {
+        normalize();
+        const std::uint32_t bound = (range >> kProbBits) * p;
+        if (code < bound) {
+            range = bound;
+            p = static_cast<std::uint16_t>(p + (((1u << kProbBits) - p) >> kMoveBits));
+            return 0;
+        }
+        range -= bound;
+        code -= bound;
+        p = static_cast<std::uint16_t>(p - (p >> kMoveBits));
+        return 1;
+    }
+    unsigned tree(std::uint16_t* probs, unsigned bits) {
+        unsigned m = 1;
+        for (unsigned i = 0; i < bits; ++i) m = (m << 1) | bit(probs[m]);
+        return m - (1u << bits);
+    }
+    unsigned reverseTree(std::uint16_t* probs, unsigned bits) {
+        unsigned m = 1, value = 0;
+        for (unsigned i = 0; i < bits; ++i) {
+            const unsigned b = bit(probs[m]);
+            m = (m << 1) | b;
+            value |= b << i;
+        }
+        return value;
+    }
+    std::uint32_t direct(unsigned bits) {
+        std::uint32_t value = 0;
+        for (unsigned i = 0; i < bits; ++i) {
+            normalize();
+            range >>= 1;
+            code -= range;
+            const std::uint32_t t = 0u - (code >> 31);  // all ones when the bit is 0
+            code += range & t;
+            value = (value << 1) + (t + 1);
+        }
+        return value;
+    }
+    // Lengths 0-271 (a match is 2 longer).
+    unsigned length(std::uint16_t* coder, unsigned posState) {
+        if (!bit(coder[0])) return tree(coder + kLenLow + posState * 8, 3);
+        if (!bit(coder[kLenChoice2])) return 8 + tree(coder + kLenMid + posState * 8, 3);
+        return 16 + tree(coder + kLenHigh, 8);
+    }
+    std::uint32_t distance(std::uint16_t* probs, unsigned len) {
+        const unsigned lenState = std::min(len, 3u);
+        const unsigned slot = tree(probs + kPosSlot + lenState * 64, 6);
+        if (slot < 4) return slot;
+        const unsigned extra = (slot >> 1) - 1;
+        std::uint32_t dist = (2u | (slot & 1u)) << extra;
+        if (slot < 14) return dist + reverseTree(probs + kSpecialPos + dist - slot, extra);
+        dist += direct(extra - 4) << 4;
+        return dist + reverseTree(probs + kAlign, 4);
+    }
+};
+
+}  // namespace
+
+std::optional<LzmaProperties> LzmaProperties::parse(const std::uint8_t* bytes) {
+    unsigned d = bytes[0];
+    if (d >= 9 * 5 * 5) return std::nullopt;
+    LzmaProperties p;
+    p.lc = d % 9;
+    d /= 9;
+    p.lp = d % 5;
+    p.pb = d / 5;
+    p.dictionary = std::uint32_t{bytes[1]} | std::uint32_t{bytes[2]} << 8 |
+                   std::uint32_t{bytes[3]} << 16 | std::uint32_t{bytes[4]} << 24;
+    return p;
+}
+
+LzmaCore::LzmaCore(const LzmaProperties& props, std::size_t windowSize)
+    : m_props(props),
+      m_dictionary(std::max(props.dictionary, kMinDictionary)),
+      m_probs(kLiterals + (std::size_t{0x300} << (props.lc + props.lp)), kProbHalf),
+      m_window(std::make_unique_for_overwrite<std::uint8_t[]>(windowSize)),
+      m_windowSize(windowSize) {}
+
+bool LzmaCore::start(const std::uint8_t* in) {
+    m_code =
+        std::uint32_t{in[1]} << 24 | std::uint32_t{in[2]} << 16 | std::uint32_t{in[3]} << 8 | in[4];
+    m_range = 0xFFFFFFFFu;
+    return in[0] == 0 && m_code != m_range;
+}
+
+// A match of `count` bytes at distance m_rep[0] + 1, within the window's free part.
+void LzmaCore::copyMatch(std::size_t count) {
+    std::uint8_t* const w = m_window.get();
+    const std::size_t back = std::size_t{m_rep[0]} + 1;
+    std::size_t src = m_pos >= back ? m_pos - back : m_pos + m_windowSize - back;
+    std::uint8_t* d = w + m_pos;
+    m_pos += count;
+    m_total += count;
+    if (src < m_pos - count) {  // the source does not wrap: it ends before the destination
+        const std::uint8_t* s = w + src;
+        if (back == 1) {
+            std::memset(d, *s, count);
+        } else if (back >= 8) {
+            for (; count >= 8; count -= 8, d += 8, s += 8) std::memcpy(d, s, 8);
+            for (; count > 0; --count) *d++ = *s++;
+        } else {
+            for (; count > 0; --count) *d++ = *s++;
+        }
+        return;
+    }
+    for (; count > 0; --count) {
+        *d++ = w[src++];
+        if (src == m_windowSize) src = 0;
+    }
+}
+
+// One symbol per iteration. The registers are copied to locals for the loop and back at
+// every exit; m_pos and m_total follow each write because copyMatch uses them.
+LzmaCore::Status LzmaCore::decode(std::size_t limit, const std::uint8_t*& in,
+                                  const std::uint8_t* inLimit) {
+    if (m_pending != 0 && m_pos < limit) {
+        const auto k = static_cast<std::uint32_t>(std::min<std::size_t>(m_pending, limit - m_pos));
+        copyMatch(k);
+        m_pending -= k;
+    }
+    Range rc{m_range, m_code, in};
+    std::uint16_t* const probs = m_probs.data();
+    std::uint8_t* const w = m_window.get();
+    const unsigned lc = m_props.lc;
+    const std::uint32_t lpMask = (1u << m_props.lp) - 1;
+    const std::uint32_t pbMask = (1u << m_props.pb) - 1;
+    unsigned state = m_state;
+    std::uint32_t rep0 = m_rep[0], rep1 = m_rep[1], rep2 = m_rep[2], rep3 = m_rep[3];
+    Status status = Status::Ok;
+
+    while (m_pos < limit && rc.in < inLimit) {
+        const auto total = static_cast<std::uint32_t>(m_total);
+        const unsigned posState = total & pbMask;
+        if (!rc.bit(probs[kIsMatch + state * kPosStatesMax + posState])) {
+            const unsigned prev =
+                m_pos > 0 ? w[m_pos - 1] : (m_total > 0 ? w[m_windowSize - 1] : 0u);
+            std::uint16_t* const lit =
+                probs + kLiterals + 0x300 * (((total & lpMask) << lc) + (prev >> (8 - lc)));
+            unsigned sym = 1;
+            if (state >= kFirstMatchState) {
+                const std::size_t back = std::size_t{rep0} + 1;
+                unsigned match = w[m_pos >= back ? m_pos - back : m_pos + m_windowSize - back];
+                do {
+                    const unsigned mb = (match >> 7) & 1;
+                    match <<= 1;
+                    const unsigned b = rc.bit(lit[((1 + mb) << 8) + sym]);
+                    sym = (sym << 1) | b;
+                    if (mb != b) break;
+                } while (sym < 0x100);
+            }
+            while (sym < 0x100) sym = (sym << 1) | rc.bit(lit[sym]);
+            w[m_pos++] = static_cast<std::uint8_t>(sym);
+            ++m_total;
+            state = afterLiteral(state);
+            continue;
+        }
+        unsigned len;
+        if (rc.bit(probs[kIsRep + state])) {
+            if (!rc.bit(probs[kIsRepG0 + state])) {
+                if (!rc.bit(probs[kIsRep0Long + state * kPosStatesMax + posState])) {
+                    if (rep0 >= std::min<std::uint64_t>(m_total, m_dictionary)) {
+                        m_problem = "a repeated byte reaches before the start of the data";
+                        status = Status::Corrupt;
+                        break;
+                    }
+                    const std::size_t back = std::size_t{rep0} + 1;
+                    w[m_pos] = w[m_pos >= back ? m_pos - back : m_pos + m_windowSize - back];
+                    ++m_pos;
+                    ++m_total;
+                    state = afterShortRep(state);
+                    continue;
+                }
+            } else {
+                std::uint32_t dist;
+                if (!rc.bit(probs[kIsRepG1 + state])) {
+                    dist = rep1;
+                } else {
+                    if (!rc.bit(probs[kIsRepG2 + state])) {
+                        dist = rep2;
+                    } else {
+                        dist = rep3;
+                        rep3 = rep2;
+                    }
+                    rep2 = rep1;
+                }
+                rep1 = rep0;
+                rep0 = dist;
+            }
+            len = rc.length(probs + kRepLen, posState);
+            state = afterRep(state);
+        } else {
+            rep3 = rep2;
+            rep2 = rep1;
+            rep1 = rep0;
+            len = rc.length(probs + kMatchLen, posState);
+            state = afterMatch(state);
+            rep0 = rc.distance(probs, len);
+            if (rep0 == kEndMark) {
+                status = Status::EndMark;
+                break;
+            }
+        }
+        if (rep0 >= std::min<std::uint64_t>(m_total, m_dictionary)) {
+            m_problem = rep0 >= m_dictionary ? "a match reaches beyond the dictionary"
+                                             : "a match reaches before the start of the data";
+            status = Status::Corrupt;
+            break;
+        }
+        const std::uint32_t count = len + 2;
+        const auto now = static_cast<std::uint32_t>(std::min<std::size_t>(count, limit - m_pos));
+        m_rep[0] = rep0;
+        copyMatch(now);
+        m_pending = count - now;
+    }
+
+    in = rc.in;
+    m_range = rc.range;
+    m_code = rc.code;
+    m_state = state;
+    m_rep[0] = rep0;
+    m_rep[1] = rep1;
+    m_rep[2] = rep2;
+    m_rep[3] = rep3;
+    return status;
+}
+
+}  // namespace archive
