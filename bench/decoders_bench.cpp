@@ -22,12 +22,13 @@
 #include <string>
 #include <vector>
 
-#include "archive/decoders/bzip2_decoder.h"
 #include "archive/decoders/deflate64.h"
-#include "archive/decoders/library_decoders.h"
-#include "archive/decoders/lzma_decoder.h"
+#include "archive/decoders/methods.h"
 #include "archive/decoders/ppmd8.h"
 #include "tests/support/zip_entries.h"
+#if QL_BENCH_LIBRARIES
+#include "bench/library_decoders.h"
+#endif
 
 namespace {
 
@@ -234,8 +235,13 @@ int main(int argc, char** argv) {
     const Run runs[] = {
         {"Deflate64", "-mm=Deflate64", archive::makeDeflate64Decoder, nullptr},
         {"PPMd", "-mm=PPMd", archive::makePpmdDecoder, nullptr},
-        {"BZip2", "-mm=BZip2", archive::makeOwnBzip2Decoder, archive::makeLibraryBzip2Decoder},
-        {"LZMA", "-mm=LZMA", archive::makeOwnLzmaDecoder, archive::makeLibraryLzmaDecoder},
+#if QL_BENCH_LIBRARIES
+        {"BZip2", "-mm=BZip2", archive::makeBzip2Decoder, archive::makeLibraryBzip2Decoder},
+        {"LZMA", "-mm=LZMA", archive::makeLzmaDecoder, archive::makeLibraryLzmaDecoder},
+#else
+        {"BZip2", "-mm=BZip2", archive::makeBzip2Decoder, nullptr},
+        {"LZMA", "-mm=LZMA", archive::makeLzmaDecoder, nullptr},
+#endif
     };
     const char* only = std::getenv("QL_BENCH_ONLY");  // one method by name, e.g. BZip2
     int rc = 0;

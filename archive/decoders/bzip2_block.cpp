@@ -51,15 +51,8 @@ struct Bzip2Block::Tables {
 core::Result<void, std::string> Bzip2Block::read(MsbBitReader& in, unsigned blockSize) {
     const std::size_t capacity = std::size_t{blockSize} * 100000;
     if (capacity > m_capacity) {
-        m_memory = host::LargeMemory(capacity * 9);
-        if (!m_memory.data()) {
-            m_capacity = 0;
-            return fail("cannot get the block's " + std::to_string(capacity * 9 >> 20) +
-                        " MiB of memory");
-        }
-        m_next = reinterpret_cast<std::uint32_t*>(m_memory.data());
-        m_prev = m_next + capacity;
-        m_bytes = reinterpret_cast<std::uint8_t*>(m_prev + capacity);
+        // Pages of it that a small block does not reach are never touched.
+        m_bytes = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
         m_capacity = capacity;
     }
     m_size = 0;
@@ -68,13 +61,17 @@ core::Result<void, std::string> Bzip2Block::read(MsbBitReader& in, unsigned bloc
     if (m_origin > kMaxOrigin) return fail("the block's origin pointer is out of range");
 
     auto tables = std::make_unique<Tables>();
-    if (auto r = readTables(in, *tables); !r) return r;
-    if (auto r = readSymbols(in, *tables); !r) return r;
+    auto r = readTables(in, *tables);
+    if (r) r = readSymbols(in, *tables);
+    // Zeros read past the end make any kind of nonsense: the end is the cause.
     if (in.overrun()) return fail("the compressed data ends early");
+    if (!r) return r;
     if (m_origin >= m_size)
         return fail("the origin pointer " + std::to_string(m_origin) + " is outside the block of " +
                     std::to_string(m_size) + " bytes");
-    undoTransform();
+    if (!undoTransform())
+        return fail("cannot get the block's " + std::to_string(m_size * 8 >> 20) +
+                    " MiB of memory");
     return core::Ok{};
 }
 
@@ -90,7 +87,8 @@ core::Result<void, std::string> Bzip2Block::readTables(MsbBitReader& in, Tables&
 
     t.count = in.bits(3);
     if (t.count < kMinTables || t.count > kMaxTables)
-        return fail(std::to_string(t.count) + " coding tables (2 to 6 are allowed)");
+        return fail("the number of coding tables is " + std::to_string(t.count) +
+                    " (2 to 6 are allowed)");
     const std::uint32_t selectors = in.bits(15);
     if (selectors == 0) return fail("the block has no selectors");
     std::array<std::uint8_t, kMaxTables> order = {0, 1, 2, 3, 4, 5};
@@ -152,12 +150,13 @@ std::uint8_t moveToFront(std::uint8_t* list, unsigned pos) {
 }  // namespace
 
 // The hot loop: one symbol per iteration, a run's bytes written as one fill. The bit reader
-// is a local copy so that its fields stay in registers.
+// is a local copy so that its fields stay in registers; it goes back to the caller at the end,
+// also after a failure (which may be the data ending early).
 core::Result<void, std::string> Bzip2Block::readSymbols(MsbBitReader& reader, const Tables& t) {
-    MsbBitReader in = reader;  // after a failure the decoder reads no further
+    MsbBitReader in = reader;
     const std::size_t capacity = m_capacity;
     const int endOfBlock = static_cast<int>(t.inUse) + 1;
-    std::uint8_t* const out = m_bytes;
+    std::uint8_t* const out = m_bytes.get();
     std::uint32_t counts[256] = {};
     std::uint8_t mtf[256];
     std::memcpy(mtf, t.values.data(), 256);
@@ -167,10 +166,13 @@ core::Result<void, std::string> Bzip2Block::readSymbols(MsbBitReader& reader, co
     unsigned group = 0;
     unsigned left = 0;
     const Bzip2Huffman* code = nullptr;
+    const char* problem = nullptr;
     for (;;) {
         if (left == 0) {
-            if (group >= t.selectors) return fail("the block has more symbols than selectors");
-            if (in.overrun()) return fail("the compressed data ends early");
+            if (group >= t.selectors || in.overrun()) {
+                problem = "the block has more symbols than selectors";
+                break;
+            }
             code = &t.code[t.selector[group++]];
             left = kGroupSize;
         }
@@ -178,14 +180,23 @@ core::Result<void, std::string> Bzip2Block::readSymbols(MsbBitReader& reader, co
         in.refill();
         const int sym = code->decode(in);
         if (sym <= 1) {
-            if (sym < 0) return fail("an invalid Huffman code");
+            if (sym < 0) {
+                problem = "an invalid Huffman code";
+                break;
+            }
             run += weight << sym;  // RUNA adds the weight, RUNB twice the weight
             weight <<= 1;
-            if (run > capacity) return fail("a run goes past the block size");
+            if (run > capacity) {
+                problem = "a run goes past the block size";
+                break;
+            }
             continue;
         }
         if (run != 0) {
-            if (n + run > capacity) return fail("a run goes past the block size");
+            if (n + run > capacity) {
+                problem = "a run goes past the block size";
+                break;
+            }
             std::memset(out + n, mtf[0], run);
             counts[mtf[0]] += run;
             n += run;
@@ -193,12 +204,16 @@ core::Result<void, std::string> Bzip2Block::readSymbols(MsbBitReader& reader, co
             weight = 1;
         }
         if (sym == endOfBlock) break;
-        if (n >= capacity) return fail("the block holds more bytes than its size allows");
+        if (n >= capacity) {
+            problem = "the block holds more bytes than its size allows";
+            break;
+        }
         const std::uint8_t b = moveToFront(mtf, static_cast<unsigned>(sym) - 1);
         out[n++] = b;
         ++counts[b];
     }
     reader = in;
+    if (problem) return fail(problem);
     m_size = n;
     std::memcpy(m_counts, counts, sizeof counts);
     return core::Ok{};
@@ -213,16 +228,17 @@ core::Result<void, std::string> Bzip2Block::readSymbols(MsbBitReader& reader, co
 // links are first composed to kStride steps (each pass has independent loads, which the
 // processor overlaps), and kStride walks, started from the first kStride rows, each take
 // every kStride-th byte: their cache misses overlap too.
-void Bzip2Block::undoTransform() {
+bool Bzip2Block::undoTransform() {
+    if (!m_links.reserve(m_size * 2 * sizeof(std::uint32_t))) return false;
     std::uint32_t start[256];
     std::uint32_t sum = 0;
     for (unsigned c = 0; c < 256; ++c) {
         start[c] = sum;
         sum += m_counts[c];
     }
-    std::uint8_t* const bytes = m_bytes;
-    std::uint32_t* link = m_next;  // row -> next row << 8 | first byte
-    std::uint32_t* spare = m_prev;
+    std::uint8_t* const bytes = m_bytes.get();
+    auto* link = reinterpret_cast<std::uint32_t*>(m_links.data());  // row: next row << 8 | byte
+    std::uint32_t* spare = link + m_size;
     const auto n = static_cast<std::uint32_t>(m_size);
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::uint32_t c = bytes[i];
@@ -249,6 +265,7 @@ void Bzip2Block::undoTransform() {
         }
     }
     for (unsigned k = 0; k < n % kStride; ++k) out[k] = static_cast<std::uint8_t>(link[row[k]]);
+    return true;
 }
 
 }  // namespace archive

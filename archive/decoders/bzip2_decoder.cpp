@@ -1,3 +1,5 @@
+// Method 12: bzip2, our own decoder (Huffman-coded move-to-front of the Burrows-Wheeler
+// transform, a final run-length stage, block and stream CRCs).
 // Format notes (bzip2's stream layout, most significant bit first):
 // - a stream: "BZh" and a digit 1-9 (the block size in units of 100000 bytes), its blocks,
 //   then the end mark; a further stream may start at the next byte boundary;
@@ -7,14 +9,13 @@
 //   folded together (Bzip2Crc::combine);
 // - a block's bytes are run-length coded: four equal bytes are followed by a count byte
 //   (0-255) of further copies of that byte.
-#include "archive/decoders/bzip2_decoder.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "archive/decoders/bzip2_block.h"
 #include "archive/decoders/bzip2_crc.h"
+#include "archive/decoders/methods.h"
 #include "archive/decoders/msb_bit_reader.h"
 #include "archive/decoders/padded_input.h"
 #include "archive/decoders/stream_decoder.h"
@@ -185,7 +186,7 @@ std::size_t Bzip2Decoder::emit(std::uint8_t* const out, std::size_t room) {
 
 }  // namespace
 
-std::unique_ptr<Decoder> makeOwnBzip2Decoder(const DecoderParams& params, ByteSource& source) {
+std::unique_ptr<Decoder> makeBzip2Decoder(const DecoderParams& params, ByteSource& source) {
     return std::make_unique<Bzip2Decoder>(params, source);
 }
 

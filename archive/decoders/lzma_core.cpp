@@ -109,6 +109,32 @@ struct Range {
         }
         return value;
     }
+    // A literal: an 8-bit tree. After a match the byte at the last distance (`match`) picks
+    // the tree's upper two thirds (0x100 + its bit << 8) until the first bit that differs.
+    unsigned literal(std::uint16_t* probs) {
+        unsigned sym = 1;
+        sym = (sym << 1) | bit(probs[sym]);
+        sym = (sym << 1) | bit(probs[sym]);
+        sym = (sym << 1) | bit(probs[sym]);
+        sym = (sym << 1) | bit(probs[sym]);
+        sym = (sym << 1) | bit(probs[sym]);
+        sym = (sym << 1) | bit(probs[sym]);
+        sym = (sym << 1) | bit(probs[sym]);
+        sym = (sym << 1) | bit(probs[sym]);
+        return sym & 0xFFu;
+    }
+    unsigned matchedLiteral(std::uint16_t* probs, unsigned match) {
+        unsigned sym = 1;
+        do {
+            const unsigned mb = (match >> 7) & 1u;
+            match <<= 1;
+            const unsigned b = bit(probs[((1 + mb) << 8) + sym]);
+            sym = (sym << 1) | b;
+            if (mb != b) break;
+        } while (sym < 0x100);
+        while (sym < 0x100) sym = (sym << 1) | bit(probs[sym]);
+        return sym & 0xFFu;
+    }
     std::uint32_t direct(unsigned bits) {
         std::uint32_t value = 0;
         for (unsigned i = 0; i < bits; ++i) {
@@ -158,8 +184,8 @@ LzmaCore::LzmaCore(const LzmaProperties& props, std::size_t windowSize)
     : m_props(props),
       m_dictionary(std::max(props.dictionary, kMinDictionary)),
       m_probs(kLiterals + (std::size_t{0x300} << (props.lc + props.lp)), kProbHalf),
-      m_window(std::make_unique_for_overwrite<std::uint8_t[]>(windowSize)),
-      m_windowSize(windowSize) {}
+      m_windowSize(windowSize),
+      m_ok(m_window.reserve(windowSize)) {}
 
 bool LzmaCore::start(const std::uint8_t* in) {
     m_code =
@@ -170,7 +196,7 @@ bool LzmaCore::start(const std::uint8_t* in) {
 
 // A match of `count` bytes at distance m_rep[0] + 1, within the window's free part.
 void LzmaCore::copyMatch(std::size_t count) {
-    std::uint8_t* const w = m_window.get();
+    std::uint8_t* const w = m_window.data();
     const std::size_t back = std::size_t{m_rep[0]} + 1;
     std::size_t src = m_pos >= back ? m_pos - back : m_pos + m_windowSize - back;
     std::uint8_t* d = w + m_pos;
@@ -194,8 +220,8 @@ void LzmaCore::copyMatch(std::size_t count) {
     }
 }
 
-// One symbol per iteration. The registers are copied to locals for the loop and back at
-// every exit; m_pos and m_total follow each write because copyMatch uses them.
+// One symbol per iteration. The registers, the window position and the count of bytes are
+// locals for the loop and go back to the members at its end.
 LzmaCore::Status LzmaCore::decode(std::size_t limit, const std::uint8_t*& in,
                                   const std::uint8_t* inLimit) {
     if (m_pending != 0 && m_pos < limit) {
@@ -205,37 +231,32 @@ LzmaCore::Status LzmaCore::decode(std::size_t limit, const std::uint8_t*& in,
     }
     Range rc{m_range, m_code, in};
     std::uint16_t* const probs = m_probs.data();
-    std::uint8_t* const w = m_window.get();
+    std::uint8_t* const w = m_window.data();
+    const std::size_t size = m_windowSize;
     const unsigned lc = m_props.lc;
     const std::uint32_t lpMask = (1u << m_props.lp) - 1;
     const std::uint32_t pbMask = (1u << m_props.pb) - 1;
+    const std::uint32_t dictionary = m_dictionary;
+    std::size_t pos = m_pos;
+    std::uint64_t total = m_total;
     unsigned state = m_state;
     std::uint32_t rep0 = m_rep[0], rep1 = m_rep[1], rep2 = m_rep[2], rep3 = m_rep[3];
+    unsigned prev = total == 0 ? 0u : w[pos > 0 ? pos - 1 : size - 1];
+    std::uint32_t pending = m_pending;
     Status status = Status::Ok;
+    // The window index of the byte `back` bytes before pos (1 <= back <= the bytes held).
+    auto at = [&](std::size_t back) { return pos >= back ? pos - back : pos + size - back; };
 
-    while (m_pos < limit && rc.in < inLimit) {
-        const auto total = static_cast<std::uint32_t>(m_total);
-        const unsigned posState = total & pbMask;
+    while (pos < limit && rc.in < inLimit) {
+        const auto low = static_cast<std::uint32_t>(total);
+        const unsigned posState = low & pbMask;
         if (!rc.bit(probs[kIsMatch + state * kPosStatesMax + posState])) {
-            const unsigned prev =
-                m_pos > 0 ? w[m_pos - 1] : (m_total > 0 ? w[m_windowSize - 1] : 0u);
             std::uint16_t* const lit =
-                probs + kLiterals + 0x300 * (((total & lpMask) << lc) + (prev >> (8 - lc)));
-            unsigned sym = 1;
-            if (state >= kFirstMatchState) {
-                const std::size_t back = std::size_t{rep0} + 1;
-                unsigned match = w[m_pos >= back ? m_pos - back : m_pos + m_windowSize - back];
-                do {
-                    const unsigned mb = (match >> 7) & 1;
-                    match <<= 1;
-                    const unsigned b = rc.bit(lit[((1 + mb) << 8) + sym]);
-                    sym = (sym << 1) | b;
-                    if (mb != b) break;
-                } while (sym < 0x100);
-            }
-            while (sym < 0x100) sym = (sym << 1) | rc.bit(lit[sym]);
-            w[m_pos++] = static_cast<std::uint8_t>(sym);
-            ++m_total;
+                probs + kLiterals + 0x300 * (((low & lpMask) << lc) + (prev >> (8 - lc)));
+            prev = state < kFirstMatchState ? rc.literal(lit)
+                                            : rc.matchedLiteral(lit, w[at(std::size_t{rep0} + 1)]);
+            w[pos++] = static_cast<std::uint8_t>(prev);
+            ++total;
             state = afterLiteral(state);
             continue;
         }
@@ -243,15 +264,14 @@ LzmaCore::Status LzmaCore::decode(std::size_t limit, const std::uint8_t*& in,
         if (rc.bit(probs[kIsRep + state])) {
             if (!rc.bit(probs[kIsRepG0 + state])) {
                 if (!rc.bit(probs[kIsRep0Long + state * kPosStatesMax + posState])) {
-                    if (rep0 >= std::min<std::uint64_t>(m_total, m_dictionary)) {
+                    if (rep0 >= std::min<std::uint64_t>(total, dictionary)) {
                         m_problem = "a repeated byte reaches before the start of the data";
                         status = Status::Corrupt;
                         break;
                     }
-                    const std::size_t back = std::size_t{rep0} + 1;
-                    w[m_pos] = w[m_pos >= back ? m_pos - back : m_pos + m_windowSize - back];
-                    ++m_pos;
-                    ++m_total;
+                    prev = w[at(std::size_t{rep0} + 1)];
+                    w[pos++] = static_cast<std::uint8_t>(prev);
+                    ++total;
                     state = afterShortRep(state);
                     continue;
                 }
@@ -285,27 +305,46 @@ LzmaCore::Status LzmaCore::decode(std::size_t limit, const std::uint8_t*& in,
                 break;
             }
         }
-        if (rep0 >= std::min<std::uint64_t>(m_total, m_dictionary)) {
-            m_problem = rep0 >= m_dictionary ? "a match reaches beyond the dictionary"
-                                             : "a match reaches before the start of the data";
+        if (rep0 >= std::min<std::uint64_t>(total, dictionary)) {
+            m_problem = rep0 >= dictionary ? "a match reaches beyond the dictionary"
+                                           : "a match reaches before the start of the data";
             status = Status::Corrupt;
             break;
         }
         const std::uint32_t count = len + 2;
-        const auto now = static_cast<std::uint32_t>(std::min<std::size_t>(count, limit - m_pos));
-        m_rep[0] = rep0;
-        copyMatch(now);
-        m_pending = count - now;
+        const auto now = static_cast<std::uint32_t>(std::min<std::size_t>(count, limit - pos));
+        pending = count - now;
+        const std::size_t back = std::size_t{rep0} + 1;
+        std::size_t src = at(back);
+        std::uint8_t* d = w + pos;
+        pos += now;
+        total += now;
+        if (src < pos - now && back >= 8) {  // no wrap, and 8 bytes at a time do not overlap
+            const std::uint8_t* s = w + src;
+            std::uint32_t k = now;
+            for (; k >= 8; k -= 8, d += 8, s += 8) std::memcpy(d, s, 8);
+            for (; k > 0; --k) *d++ = *s++;
+        } else {
+            for (std::uint32_t k = now; k > 0; --k) {
+                *d++ = w[src];
+                if (++src == size) src = 0;
+            }
+        }
+        prev = w[pos - 1];
+        if (pending != 0) break;
     }
 
     in = rc.in;
     m_range = rc.range;
     m_code = rc.code;
+    m_pos = pos;
+    m_total = total;
     m_state = state;
     m_rep[0] = rep0;
     m_rep[1] = rep1;
     m_rep[2] = rep2;
     m_rep[3] = rep3;
+    m_pending = pending;
     return status;
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/decoders/big_buffer.h"
+
 namespace archive {
 
 struct LzmaProperties {
@@ -35,7 +37,7 @@ class LzmaCore {
     };
 
     // windowSize: how much history to keep; at least the dictionary unless the whole output is
-    // smaller. The window is allocated here.
+    // smaller. The window is allocated here; ok() is false when that memory is not available.
     LzmaCore(const LzmaProperties& props, std::size_t windowSize);
 
     // The range decoder's kStartBytes bytes: a 0 byte, then the first 32 bits of the code.
@@ -46,7 +48,8 @@ class LzmaCore {
     // must be readable.
     Status decode(std::size_t limit, const std::uint8_t*& in, const std::uint8_t* inLimit);
 
-    const std::uint8_t* window() const { return m_window.get(); }
+    bool ok() const { return m_ok; }
+    const std::uint8_t* window() const { return m_window.data(); }
     std::size_t windowSize() const { return m_windowSize; }
     std::size_t position() const { return m_pos; }  // the window's write position
     // Starts writing the window from its beginning again once position() == windowSize().
@@ -59,8 +62,9 @@ class LzmaCore {
     LzmaProperties m_props;
     std::uint32_t m_dictionary;  // the distance limit: at least 4096, as the format says
     std::vector<std::uint16_t> m_probs;
-    std::unique_ptr<std::uint8_t[]> m_window;
+    BigBuffer m_window;  // matches read it far back
     std::size_t m_windowSize;
+    bool m_ok;
     std::size_t m_pos = 0;
     std::uint64_t m_total = 0;  // bytes decoded so far
     std::uint32_t m_range = 0xFFFFFFFFu;

@@ -1,14 +1,15 @@
-// Method 14 around LzmaCore: the ZIP LZMA header, the input with a zero tail, the window
-// handed out as output. Flag bit 1 announces an end-of-stream marker; with or without it,
-// decoding stops at the entry's size (a marker right there is not read), and a marker before
-// that size ends the data early.
-#include "archive/decoders/lzma_decoder.h"
-
+// Method 14: LZMA, our own decoder. The entry's data starts with the ZIP LZMA header
+// (APPNOTE 5.8.8): 2 bytes the SDK version that wrote it, 2 bytes the properties' size (5),
+// the 5 properties bytes, then the raw stream for LzmaCore; this file reads the header, keeps
+// the input with its zero tail and hands out the window as output. Flag bit 1 announces an
+// end-of-stream marker; with or without it, decoding stops at the entry's size (a marker right
+// there is not read), and a marker before that size ends the data early.
 #include <algorithm>
 #include <cstring>
 #include <optional>
 
 #include "archive/decoders/lzma_core.h"
+#include "archive/decoders/methods.h"
 #include "archive/decoders/padded_input.h"
 #include "archive/decoders/stream_decoder.h"
 
@@ -57,6 +58,8 @@ core::Result<void, DecodeError> LzmaDecoder::start() {
     const std::size_t window = static_cast<std::size_t>(std::max<std::uint64_t>(
         1, std::min<std::uint64_t>(std::max(props->dictionary, 4096u), m_size)));
     m_core.emplace(*props, window);
+    if (!m_core->ok())
+        return error("cannot get the window's " + std::to_string(window >> 20) + " MiB of memory");
     if (!m_core->start(h + 9)) return error("invalid start of the range-coded data");
     m_input.advanceTo(h + kHeaderBytes);
     return core::Ok{};
@@ -119,7 +122,7 @@ core::Result<std::size_t, DecodeError> LzmaDecoder::produce(std::span<std::byte>
 
 }  // namespace
 
-std::unique_ptr<Decoder> makeOwnLzmaDecoder(const DecoderParams& params, ByteSource& source) {
+std::unique_ptr<Decoder> makeLzmaDecoder(const DecoderParams& params, ByteSource& source) {
     return std::make_unique<LzmaDecoder>(params, source);
 }
 

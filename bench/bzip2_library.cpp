@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "archive/decoders/library_decoders.h"
 #include "archive/decoders/library_input.h"
+#include "bench/library_decoders.h"
 
 namespace archive {
 

@@ -1,5 +1,5 @@
-// Methods 12 and 14 through the system's libbz2 and liblzma, for builds that keep them
-// (QL_OWN_BZIP2_LZMA off); our own decoders are in bzip2_decoder.h and lzma_decoder.h.
+// Methods 12 and 14 through libbz2 and liblzma behind the decoder interface: the peers our own
+// decoders are timed against (the program itself uses only ours).
 #pragma once
 
 #include <memory>

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "archive/decoders/library_decoders.h"
 #include "archive/decoders/library_input.h"
+#include "bench/library_decoders.h"
 #include "core/byte_cursor.h"
 
 namespace archive {
