@@ -29,9 +29,8 @@ namespace {
 
 constexpr unsigned kMinTables = 2;
 constexpr unsigned kMaxTables = 6;
-constexpr unsigned kGroupSize = 50;                    // symbols per selector
-constexpr unsigned kMaxSelectors = 2 + 900000 / 50;    // more are read and ignored
-constexpr std::uint32_t kMaxOrigin = 10 + 9 * 100000;  // a sound pointer is below the size
+constexpr unsigned kGroupSize = 50;                  // symbols per selector
+constexpr unsigned kMaxSelectors = 2 + 900000 / 50;  // more are read and ignored
 
 core::Unexpected<std::string> fail(std::string what) {
     return core::fail(std::move(what));
@@ -58,7 +57,6 @@ core::Result<void, std::string> Bzip2Block::read(MsbBitReader& in, unsigned bloc
     m_size = 0;
     if (in.bit()) return fail("randomised blocks (bzip2 before 0.9.5) are not supported");
     m_origin = in.bits(24);
-    if (m_origin > kMaxOrigin) return fail("the block's origin pointer is out of range");
 
     auto tables = std::make_unique<Tables>();
     auto r = readTables(in, *tables);
@@ -220,10 +218,10 @@ core::Result<void, std::string> Bzip2Block::readSymbols(MsbBitReader& reader, co
 }
 
 // Row r of the sorted rotations starts with byte F[r] and ends with L[r] (the bytes read).
-// Counting gives each row's first byte; the i-th occurrence of a byte in L is the rotation
-// one step back of the row holding its i-th occurrence in F. That links every row to the row
-// of the next rotation, and the block's bytes are the first bytes of the rows met walking
-// from the origin row.
+// Counting gives each row's first byte, and the row holding the i-th occurrence of a byte in
+// F is the row holding its i-th occurrence in L rotated one step back. So each F row links to
+// the row of the next rotation, and the block's bytes are the first bytes of the rows met
+// walking those links from the origin row.
 // One walk is a chain of dependent loads from a table far larger than the caches. So the
 // links are first composed to kStride steps (each pass has independent loads, which the
 // processor overlaps), and kStride walks, started from the first kStride rows, each take

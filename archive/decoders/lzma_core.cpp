@@ -165,6 +165,29 @@ struct Range {
     }
 };
 
+// Copies `count` bytes from `back` bytes behind pos to pos (count <= size - pos, back <= size).
+// The copy may overlap itself (back < count), repeating the bytes as it goes.
+inline void copyMatch(std::uint8_t* w, std::size_t size, std::size_t pos, std::size_t back,
+                      std::size_t count) {
+    std::uint8_t* d = w + pos;
+    if (back <= pos) {  // the source does not wrap around the window's end
+        const std::uint8_t* s = d - back;
+        if (back == 1) {
+            std::memset(d, *s, count);
+        } else if (back >= 8) {  // 8 bytes at a time never read what they write
+            for (; count >= 8; count -= 8, d += 8, s += 8) std::memcpy(d, s, 8);
+            for (; count > 0; --count) *d++ = *s++;
+        } else {
+            for (; count > 0; --count) *d++ = *s++;
+        }
+        return;
+    }
+    for (std::size_t src = pos + size - back; count > 0; --count) {
+        *d++ = w[src++];
+        if (src == size) src = 0;
+    }
+}
+
 }  // namespace
 
 std::optional<LzmaProperties> LzmaProperties::parse(const std::uint8_t* bytes) {
@@ -194,39 +217,15 @@ bool LzmaCore::start(const std::uint8_t* in) {
     return in[0] == 0 && m_code != m_range;
 }
 
-// A match of `count` bytes at distance m_rep[0] + 1, within the window's free part.
-void LzmaCore::copyMatch(std::size_t count) {
-    std::uint8_t* const w = m_window.data();
-    const std::size_t back = std::size_t{m_rep[0]} + 1;
-    std::size_t src = m_pos >= back ? m_pos - back : m_pos + m_windowSize - back;
-    std::uint8_t* d = w + m_pos;
-    m_pos += count;
-    m_total += count;
-    if (src < m_pos - count) {  // the source does not wrap: it ends before the destination
-        const std::uint8_t* s = w + src;
-        if (back == 1) {
-            std::memset(d, *s, count);
-        } else if (back >= 8) {
-            for (; count >= 8; count -= 8, d += 8, s += 8) std::memcpy(d, s, 8);
-            for (; count > 0; --count) *d++ = *s++;
-        } else {
-            for (; count > 0; --count) *d++ = *s++;
-        }
-        return;
-    }
-    for (; count > 0; --count) {
-        *d++ = w[src++];
-        if (src == m_windowSize) src = 0;
-    }
-}
-
 // One symbol per iteration. The registers, the window position and the count of bytes are
 // locals for the loop and go back to the members at its end.
 LzmaCore::Status LzmaCore::decode(std::size_t limit, const std::uint8_t*& in,
                                   const std::uint8_t* inLimit) {
     if (m_pending != 0 && m_pos < limit) {
         const auto k = static_cast<std::uint32_t>(std::min<std::size_t>(m_pending, limit - m_pos));
-        copyMatch(k);
+        copyMatch(m_window.data(), m_windowSize, m_pos, std::size_t{m_rep[0]} + 1, k);
+        m_pos += k;
+        m_total += k;
         m_pending -= k;
     }
     Range rc{m_range, m_code, in};
@@ -314,22 +313,9 @@ LzmaCore::Status LzmaCore::decode(std::size_t limit, const std::uint8_t*& in,
         const std::uint32_t count = len + 2;
         const auto now = static_cast<std::uint32_t>(std::min<std::size_t>(count, limit - pos));
         pending = count - now;
-        const std::size_t back = std::size_t{rep0} + 1;
-        std::size_t src = at(back);
-        std::uint8_t* d = w + pos;
+        copyMatch(w, size, pos, std::size_t{rep0} + 1, now);
         pos += now;
         total += now;
-        if (src < pos - now && back >= 8) {  // no wrap, and 8 bytes at a time do not overlap
-            const std::uint8_t* s = w + src;
-            std::uint32_t k = now;
-            for (; k >= 8; k -= 8, d += 8, s += 8) std::memcpy(d, s, 8);
-            for (; k > 0; --k) *d++ = *s++;
-        } else {
-            for (std::uint32_t k = now; k > 0; --k) {
-                *d++ = w[src];
-                if (++src == size) src = 0;
-            }
-        }
         prev = w[pos - 1];
         if (pending != 0) break;
     }

@@ -57,8 +57,6 @@ class LzmaCore {
     const std::string& problem() const { return m_problem; }
 
   private:
-    void copyMatch(std::size_t count);
-
     LzmaProperties m_props;
     std::uint32_t m_dictionary;  // the distance limit: at least 4096, as the format says
     std::vector<std::uint16_t> m_probs;
