@@ -3,9 +3,8 @@
 #include <zlib.h>
 
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "archive/zip_errors.h"
@@ -14,72 +13,114 @@ namespace archive {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr std::size_t kChunk = 256 * 1024;
 
-// Closes and deletes a half-written output unless it was kept.
+[[noreturn]] void cannotCreate(const std::string& path, const std::string& why) {
+    throw EFCreateError("Cannot create file \"" + path + "\". " + why, 0);
+}
+
+[[noreturn]] void raiseIo(const host::FileError& e) {
+    throw EInOutError(e.text, e.code);
+}
+
+// Clears the entry's place: nothing at all may stand where its new file is created.
+void clearTheWay(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status st = fs::symlink_status(path, ec);
+    switch (st.type()) {
+        case fs::file_type::not_found:
+            return;
+        case fs::file_type::directory:
+            cannotCreate(path, std::make_error_code(std::errc::is_a_directory).message());
+        case fs::file_type::regular:
+            // The read-only attribute protects a file even from a process that could write it.
+            if (host::isWriteProtected(path))
+                cannotCreate(path, std::make_error_code(std::errc::permission_denied).message());
+            break;
+        case fs::file_type::none:
+        case fs::file_type::symlink:
+        case fs::file_type::block:
+        case fs::file_type::character:
+        case fs::file_type::fifo:
+        case fs::file_type::socket:
+        case fs::file_type::unknown:
+            break;
+    }
+    if (!fs::remove(path, ec) && ec) cannotCreate(path, ec.message());
+}
+
+// The new file, deleted again unless it was kept.
 class OutputFile {
   public:
     explicit OutputFile(std::string path) : m_path(std::move(path)) {}
     ~OutputFile() { discard(); }
 
-    bool open() {
-        m_file = std::fopen(m_path.c_str(), "wb");
-        return m_file != nullptr;
+    void create() {
+        clearTheWay(m_path);
+        // CreateNew: had anything appeared in the place meanwhile, the open fails rather than
+        // follow it.
+        auto f = host::DataFile::open(m_path, host::FileMode::CreateNew);
+        if (!f) cannotCreate(m_path, f.error().text);
+        m_file = std::move(*f);
     }
-    bool write(const std::byte* data, std::size_t n) {
-        return std::fwrite(data, 1, n, m_file) == n;
+    void write(std::span<const std::byte> data) {
+        auto w = m_file.writeAt(m_size, data);
+        if (!w) raiseIo(w.error());
+        m_size += static_cast<std::int64_t>(data.size());
     }
-    // Closes the finished file; false when the last buffered bytes could not be written.
-    bool keep() {
-        const bool ok = std::fclose(m_file) == 0;
-        m_file = nullptr;
-        m_kept = ok;
-        return ok;
+    void keep() {
+        m_file.close();
+        m_kept = true;
     }
     void discard() {
-        if (m_file != nullptr) std::fclose(m_file);
-        m_file = nullptr;
-        if (!m_kept) std::remove(m_path.c_str());
+        if (m_kept) return;
+        const bool created = m_file.isOpen();
+        m_file.close();
+        std::error_code ec;
+        if (created) fs::remove(m_path, ec);
         m_kept = true;
     }
 
   private:
     std::string m_path;
-    std::FILE* m_file = nullptr;
+    host::DataFile m_file;
+    std::int64_t m_size = 0;
     bool m_kept = false;
 };
-
-[[noreturn]] void raiseErrno(int err) {
-    throw EInOutError(std::strerror(err), err);
-}
 
 }  // namespace
 
 void writeEntryFile(const CentralHeader& h, Decoder* decoder, const std::string& path) {
-    // The read-only attribute protects a file even from a process that could write it anyway.
-    if (host::isWriteProtected(path))
-        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(EACCES), 0);
     OutputFile out(path);
-    if (!out.open())
-        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno), 0);
+    out.create();
     if (h.uncompressedSize == 0) {
-        if (!out.keep()) raiseErrno(errno);
+        out.keep();
         return;
     }
+    // Decoded bytes are gathered into whole chunks, so that the file is written in few calls
+    // whatever sizes the decoder hands out.
     std::vector<std::byte> buf(kChunk);
+    std::size_t filled = 0;
     std::uint64_t total = 0;
     uLong crc = ::crc32(0L, Z_NULL, 0);
     for (;;) {
-        auto n = decoder->read(buf);
+        auto n = decoder->read(std::span(buf).subspan(filled));
         if (!n) throw EAbDecodeError(n.error().message, 0);
-        if (*n == 0) break;
-        crc = ::crc32(crc, reinterpret_cast<const Bytef*>(buf.data()), static_cast<uInt>(*n));
+        crc = ::crc32(crc, reinterpret_cast<const Bytef*>(buf.data() + filled),
+                      static_cast<uInt>(*n));
+        filled += *n;
         total += *n;
-        if (!out.write(buf.data(), *n)) raiseErrno(errno);
+        if (filled == buf.size() || (*n == 0 && filled > 0)) {
+            out.write(std::span(buf).first(filled));
+            filled = 0;
+        }
+        if (*n == 0) break;
     }
     if (total != h.uncompressedSize) throw EAbDecodeError("Decoded data shorter than its size", 0);
     if (static_cast<std::uint32_t>(crc) != h.crc32) raise(ZipFailure::ZipBadCrc);
-    if (!out.keep()) raiseErrno(errno);
+    out.keep();
 }
 
 std::optional<host::LocalDateTime> dosDateTime(std::uint16_t date, std::uint16_t time) {
@@ -101,10 +142,10 @@ std::optional<host::LocalDateTime> dosDateTime(std::uint16_t date, std::uint16_t
 }
 
 bool isReadOnlyEntry(const CentralHeader& h) {
+    // MS-DOS attributes, unless the entry was made on Unix or carries a mode in the high half;
+    // then the owner-write bit decides (a mode of 0 has it clear).
+    if (h.host() != 3 && h.externalAttributes < 0x20000) return (h.externalAttributes & 0x01) != 0;
     const std::uint32_t mode = h.externalAttributes >> 16;
-    // A Unix entry without any mode carries no information; its MS-DOS byte still may.
-    if ((h.host() != 3 && h.externalAttributes < 0x20000) || mode == 0)
-        return (h.externalAttributes & 0x01) != 0;
     return (mode & 0200) == 0;
 }
 

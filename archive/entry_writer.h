@@ -11,8 +11,11 @@
 
 namespace archive {
 
-// Creates (or empties) the file and fills it from the decoder; on any failure the file is closed
-// and removed and the failure raised (EFCreateError, EAbDecodeError, EAbZipBadCRC, EInOutError).
+// Creates the entry's file and fills it from the decoder; on any failure the file is closed and
+// removed and the failure raised (EFCreateError, EAbDecodeError, EAbZipBadCRC, EInOutError).
+// What is in the way is replaced, never written through: an old file is removed first (unless it
+// is read-only: EFCreateError), and so is a symbolic link, wherever it points or whether its
+// target exists at all; a folder in the way fails the entry.
 void writeEntryFile(const CentralHeader& h, Decoder* decoder, const std::string& path);
 
 // The entry's MS-DOS date and time (APPNOTE 4.4.6), nullopt when not a calendar date and time.

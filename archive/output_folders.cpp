@@ -33,8 +33,7 @@ bool OutputFolders::staysBelow(const fs::path& path) {
         if (!resolvesBelow(path.parent_path())) return false;
         m_safe.insert(parent);
     }
-    std::error_code ec;
-    return !fs::is_symlink(path, ec) || resolvesBelow(path);
+    return true;
 }
 
 void OutputFolders::make(const fs::path& folder) {
@@ -44,6 +43,16 @@ void OutputFolders::make(const fs::path& folder) {
     fs::create_directories(folder, ec);
     if (ec) throw EInOutError(ec.message(), ec.value());
     m_made.insert(key);
+}
+
+void OutputFolders::makeEntryFolder(const fs::path& folder) {
+    std::error_code ec;
+    if (fs::is_symlink(folder, ec) && !(resolvesBelow(folder) && fs::is_directory(folder, ec))) {
+        fs::remove(folder, ec);
+        m_made.erase(folder.string());
+        if (ec) throw EInOutError(ec.message(), ec.value());
+    }
+    make(folder);
 }
 
 }  // namespace archive

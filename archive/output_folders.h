@@ -12,11 +12,14 @@ class OutputFolders {
   public:
     explicit OutputFolders(const std::filesystem::path& root);
 
-    // True when `path` stays below the root with every existing link on the way followed
-    // (its own name included, when it is a link already).
+    // True when the folder of `path` stays below the root with every existing link on the way
+    // followed. The last name part is not followed: whatever stands there is replaced.
     bool staysBelow(const std::filesystem::path& path);
     // Makes all missing levels of `folder`; EInOutError when one cannot be made.
     void make(const std::filesystem::path& folder);
+    // The folder of a directory entry: a link in its place that is not a folder below the root
+    // (dangling, or leading elsewhere) is replaced by a real folder.
+    void makeEntryFolder(const std::filesystem::path& folder);
 
   private:
     bool resolvesBelow(const std::filesystem::path& path) const;

@@ -10,6 +10,7 @@
 #include "archive/zip_crypto.h"
 #include "archive/zip_mask.h"
 #include "archive/zip_paths.h"
+#include "host/platform.h"
 
 namespace archive {
 
@@ -41,7 +42,7 @@ ErrorClass classify(const std::exception& e, int& code) {
 // 12-byte encryption header skipped).
 class EntryBytes {
   public:
-    EntryBytes(ArchiveFile& file, std::uint64_t offset, const CentralHeader& h,
+    EntryBytes(const ArchiveFile& file, std::uint64_t offset, const CentralHeader& h,
                const std::string& password)
         : m_raw(file, offset, h.compressedSize), m_packed(h.compressedSize) {
         if (!h.encrypted()) return;
@@ -83,13 +84,38 @@ void TAbUnZipper::CloseArchive() {
     if (!m_fileName.empty()) SetFileName("");
 }
 
+bool TAbUnZipper::selected(const TAbZipItem& item, const std::string& mask) const {
+    if (!matchesMask(item.FileName, mask)) return false;
+    return !item.IsDirectory() || ExtractOptions.has(TAbExtractOption::eoCreateDirs);
+}
+
+void TAbUnZipper::checkFreeSpace(const std::string& mask, const std::filesystem::path& root) {
+    // Only entries whose bytes are their own count: several entries sharing one stream are
+    // refused anyway, and would otherwise make a small archive claim the whole disk.
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < m_archive->Count(); ++i) {
+        const TAbZipItem item = m_archive->Item(i);
+        if (item.IsDirectory() || m_archive->layout(i) != EntryLayout::Sound) continue;
+        if (selected(item, mask)) total += item.header.uncompressedSize;
+    }
+    const auto free = host::freeDiskSpace(root.string());
+    if (!free || total <= *free) return;
+    throw EInOutError("Not enough free space to extract: the files need " + std::to_string(total) +
+                          " bytes, the destination has " + std::to_string(*free) + " bytes free",
+                      static_cast<int>(std::errc::no_space_on_device));
+}
+
 void TAbUnZipper::ExtractFiles(const std::string& mask) {
     if (!m_archive) raise(ZipFailure::NoArchive);
     const std::string& base = m_archive->BaseDirectory();
-    m_folders.emplace(base.empty() ? fs::path(".") : fs::path(base));
-    for (const TAbZipItem& item : m_archive->Items()) {
-        if (!matchesMask(item.FileName, mask)) continue;
-        if (item.IsDirectory() && !ExtractOptions.has(TAbExtractOption::eoCreateDirs)) continue;
+    const fs::path root = base.empty() ? fs::path(".") : fs::path(base);
+    // Every local header is read and every size added up before the first byte is written.
+    m_archive->checkLayout();
+    checkFreeSpace(mask, root);
+    m_folders.emplace(root);
+    for (std::size_t i = 0; i < m_archive->Count(); ++i) {
+        const TAbZipItem item = m_archive->Item(i);
+        if (!selected(item, mask)) continue;
         bool confirm = true;
         if (OnConfirmProcessItem) OnConfirmProcessItem(*this, item, ProcessType::Extract, confirm);
         if (confirm) extractItem(item);
@@ -109,7 +135,7 @@ void TAbUnZipper::extractItem(const TAbZipItem& item) {
     try {
         if (item.IsDirectory()) {
             // A folder keeps its own time, and read-only would stop its files being made on POSIX.
-            m_folders->make(path);
+            m_folders->makeEntryFolder(path);
         } else {
             extractFile(item, path.string());
         }

@@ -78,6 +78,9 @@ class TAbUnZipper {
         OnConfirmProcessItem;
 
   private:
+    bool selected(const TAbZipItem& item, const std::string& mask) const;
+    // EInOutError when the selected files need more bytes than the destination has free.
+    void checkFreeSpace(const std::string& mask, const std::filesystem::path& root);
     void extractItem(const TAbZipItem& item);
     // Where the item goes below the base directory; EAbUnsafePath when it would leave it.
     std::filesystem::path outputPath(const TAbZipItem& item);

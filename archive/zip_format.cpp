@@ -17,6 +17,19 @@ std::string str(std::string_view v) {
     return std::string(v);
 }
 
+// APPNOTE 4.3.7 and 4.3.12: local and central headers share these fields, in this order.
+template <typename Header>
+void readSharedFields(core::ByteCursor& c, Header& h) {
+    h.versionNeeded = c.u16le();
+    h.flags = c.u16le();
+    h.method = c.u16le();
+    h.dosTime = c.u16le();
+    h.dosDate = c.u16le();
+    h.crc32 = c.u32le();
+    h.compressedSize = c.u32le();
+    h.uncompressedSize = c.u32le();
+}
+
 FormatError cursorError(const core::ByteCursor& c, std::uint64_t base, const char* what) {
     return {std::string(what) + ": " + c.error(), base + c.offset()};
 }
@@ -80,38 +93,38 @@ core::Result<EndRecord, FormatError> parseEndRecord(std::span<const std::byte> b
     return r;
 }
 
+core::Result<CentralHeader, FormatError> parseCentralHeader(core::ByteCursor& c,
+                                                            std::uint64_t base) {
+    const std::size_t start = c.offset();
+    if (c.u32le() != kCentralSignature) {
+        if (!c.ok()) return core::fail(cursorError(c, base, "central directory"));
+        return core::fail(FormatError{"bad central directory header signature", base + start});
+    }
+    CentralHeader h;
+    h.versionMadeBy = c.u16le();
+    readSharedFields(c, h);
+    const std::uint16_t nameLength = c.u16le();
+    const std::uint16_t extraLength = c.u16le();
+    const std::uint16_t commentLength = c.u16le();
+    h.diskNumberStart = c.u16le();
+    h.internalAttributes = c.u16le();
+    h.externalAttributes = c.u32le();
+    h.localHeaderOffset = c.u32le();
+    h.rawName = str(c.text(nameLength));
+    h.extra = str(c.text(extraLength));
+    h.comment = str(c.text(commentLength));
+    if (!c.ok()) return core::fail(cursorError(c, base, "central directory"));
+    return h;
+}
+
 core::Result<std::vector<CentralHeader>, FormatError> parseCentralDirectory(
     std::span<const std::byte> bytes, std::uint64_t base) {
     core::ByteCursor c(bytes);
     std::vector<CentralHeader> out;
     while (!c.atEnd()) {
-        const std::size_t start = c.offset();
-        if (c.u32le() != kCentralSignature) {
-            if (!c.ok()) return core::fail(cursorError(c, base, "central directory"));
-            return core::fail(FormatError{"bad central directory header signature", base + start});
-        }
-        CentralHeader h;
-        h.versionMadeBy = c.u16le();
-        h.versionNeeded = c.u16le();
-        h.flags = c.u16le();
-        h.method = c.u16le();
-        h.dosTime = c.u16le();
-        h.dosDate = c.u16le();
-        h.crc32 = c.u32le();
-        h.compressedSize = c.u32le();
-        h.uncompressedSize = c.u32le();
-        const std::uint16_t nameLength = c.u16le();
-        const std::uint16_t extraLength = c.u16le();
-        const std::uint16_t commentLength = c.u16le();
-        h.diskNumberStart = c.u16le();
-        h.internalAttributes = c.u16le();
-        h.externalAttributes = c.u32le();
-        h.localHeaderOffset = c.u32le();
-        h.rawName = str(c.text(nameLength));
-        h.extra = str(c.text(extraLength));
-        h.comment = str(c.text(commentLength));
-        if (!c.ok()) return core::fail(cursorError(c, base, "central directory"));
-        out.push_back(std::move(h));
+        auto h = parseCentralHeader(c, base);
+        if (!h) return core::fail(h.error());
+        out.push_back(std::move(*h));
     }
     return out;
 }
@@ -122,12 +135,7 @@ core::Result<LocalHeader, FormatError> parseLocalHeader(std::span<const std::byt
     if (c.u32le() != kLocalSignature || !c.ok())
         return core::fail(FormatError{"bad local header signature", offset});
     LocalHeader h;
-    h.versionNeeded = c.u16le();
-    h.flags = c.u16le();
-    h.method = c.u16le();
-    h.dosTime = c.u16le();
-    h.dosDate = c.u16le();
-    c.skip(12);  // CRC-32 and sizes: the central directory's are the ones used
+    readSharedFields(c, h);
     h.nameLength = c.u16le();
     h.extraLength = c.u16le();
     if (!c.ok()) return core::fail(cursorError(c, offset, "local header"));

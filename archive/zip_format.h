@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/byte_cursor.h"
 #include "core/result.h"
 
 namespace archive {
@@ -68,8 +69,13 @@ struct LocalHeader {
     std::uint16_t method = 0;
     std::uint16_t dosTime = 0;
     std::uint16_t dosDate = 0;
+    std::uint32_t crc32 = 0;
+    std::uint32_t compressedSize = 0;
+    std::uint32_t uncompressedSize = 0;
     std::uint16_t nameLength = 0;
     std::uint16_t extraLength = 0;
+
+    bool sizesFollowData() const { return (flags & 0x0008) != 0; }  // APPNOTE 4.4.4 bit 3
 };
 
 // Finds the end record the way the extractor has always done it: the last 22 bytes first (an
@@ -101,8 +107,11 @@ class EndRecordSearch {
 // The fixed 22 bytes of an end record (the comment is not needed).
 core::Result<EndRecord, FormatError> parseEndRecord(std::span<const std::byte> bytes,
                                                     std::uint64_t offset);
-// Central directory headers one after another until the bytes end; `base` is the file offset of
-// the first byte (for messages).
+// One central directory header at the cursor, which is left after it; `base` is the file offset
+// of the cursor's first byte (for messages).
+core::Result<CentralHeader, FormatError> parseCentralHeader(core::ByteCursor& c,
+                                                            std::uint64_t base);
+// Central directory headers one after another until the bytes end.
 core::Result<std::vector<CentralHeader>, FormatError> parseCentralDirectory(
     std::span<const std::byte> bytes, std::uint64_t base);
 // The 30 fixed bytes of a local header.

@@ -37,12 +37,33 @@ bool matchPart(std::string_view entry, std::string_view part) {
 
 }  // namespace
 
+namespace {
+
+// Bytes of the UTF-8 character that starts at `at`: a lead byte's count, or 1 for ASCII and for
+// a stray byte, never running past the end.
+std::size_t charLength(std::string_view s, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(s[at]);
+    std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    std::size_t len = 1;
+    while (len < n && at + len < s.size() &&
+           (static_cast<unsigned char>(s[at + len]) & 0xC0) == 0x80)
+        ++len;
+    return len;
+}
+
+}  // namespace
+
 bool wildcardMatch(std::string_view text, std::string_view pattern) {
-    // Greedy match with one backtrack point: the last "*" seen and where its run ended.
+    // Greedy match with one backtrack point: the last "*" seen and where its run ended. "?" and
+    // the run of a "*" step over whole characters, so a name is never matched half a character
+    // at a time.
     std::size_t t = 0, p = 0;
     std::size_t starP = std::string_view::npos, starT = 0;
     while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
+        if (p < pattern.size() && pattern[p] == '?') {
+            t += charLength(text, t);
+            ++p;
+        } else if (p < pattern.size() && pattern[p] != '*' && pattern[p] == text[t]) {
             ++t;
             ++p;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -50,7 +71,8 @@ bool wildcardMatch(std::string_view text, std::string_view pattern) {
             starT = t;
         } else if (starP != std::string_view::npos) {
             p = starP + 1;
-            t = ++starT;
+            starT += charLength(text, starT);
+            t = starT;
         } else {
             return false;
         }

@@ -10,6 +10,9 @@ core::Result<std::string, std::string> relativeOutputPath(std::string_view entry
     for (char& c : name)
         if (c == '/') c = '\\';
     while (!name.empty() && name.back() == '\\') name.pop_back();
+    // The operating system would end the name at a NUL: "x.txt\0.exe" must not become "x.txt".
+    if (name.find('\0') != std::string::npos)
+        return core::fail(std::string("name with a NUL character"));
     if (name.find(':') != std::string::npos)
         return core::fail(std::string("name with a drive or colon"));
     if (name.find("\\\\") != std::string::npos || (!name.empty() && name.front() == '\\'))

@@ -12,8 +12,8 @@ namespace archive {
 enum class PathMode { RestorePath, NameOnly };
 
 // The entry's path relative to the base directory with "/" separators, no trailing separator;
-// an error text when the name is unsafe (a drive or any ":", a leading separator or "\\", a
-// ".." part) or empty.
+// an error text when the name is unsafe (a NUL character, a drive or any ":", a leading
+// separator or "\\", a ".." part) or empty.
 core::Result<std::string, std::string> relativeOutputPath(std::string_view entryName,
                                                           PathMode mode);
 

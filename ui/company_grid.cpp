@@ -22,7 +22,9 @@ constexpr int kNameWidth = 262;
 constexpr int kStatusWidth = 16;
 constexpr int kRowHeight = 18;
 
-QString fromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString fromUtf8(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 }  // namespace
 
@@ -38,7 +40,9 @@ int CompanyModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
-int CompanyModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kGridColumns; }
+int CompanyModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kGridColumns;
+}
 
 QVariant CompanyModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
@@ -62,18 +66,24 @@ QVariant CompanyModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal) return {};
     if (role == Qt::DisplayRole) {
         switch (section) {
-            case kColName: return QStringLiteral("NOME AZIENDA");
-            case kColVers: return QStringLiteral("VERSIONE");
-            case kColVid: return QStringLiteral("VID");
-            default: return QString();
+            case kColName:
+                return QStringLiteral("NOME AZIENDA");
+            case kColVers:
+                return QStringLiteral("VERSIONE");
+            case kColVid:
+                return QStringLiteral("VID");
+            default:
+                return QString();
         }
     }
     if (role == Qt::TextAlignmentRole)
-        return section == kColName ? QVariant(Qt::AlignLeft | Qt::AlignVCenter) : QVariant(Qt::AlignCenter);
+        return section == kColName ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
+                                   : QVariant(Qt::AlignCenter);
     return {};
 }
 
-CompanyDelegate::CompanyDelegate(const CompanyModel& model, QPixmap ok, QPixmap alert, QObject* parent)
+CompanyDelegate::CompanyDelegate(const CompanyModel& model, QPixmap ok, QPixmap alert,
+                                 QObject* parent)
     : QStyledItemDelegate(parent), m_model(model), m_ok(std::move(ok)), m_alert(std::move(alert)) {}
 
 void CompanyDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -90,8 +100,12 @@ BadgeRects badgeRects(const QRect& cell) {
     return {right - 26, top + 2, right - 2, top + 14, right - 21, top + 3, right + 3, top + 15};
 }
 
-void CompanyDelegate::GridDrawColumnCell(QPainter* painter, const QRect& cell, int row, int column) const {
+void CompanyDelegate::GridDrawColumnCell(QPainter* painter, const QRect& cell, int row,
+                                         int column) const {
     if (!m_model.active()) return;
+    // Nothing drawn here reaches outside the cell: the badge's text box, moved 5 to the right,
+    // would otherwise run over the grid line into the status cell, whose icon is transparent.
+    painter->setClipRect(cell);
     const app::CompanyRecord& r = m_model.record(row);
     if (column == kColStatus) {
         // Plain code-unit order: a proper prefix sorts first, so "2013" is older than "2013a".
@@ -104,7 +118,8 @@ void CompanyDelegate::GridDrawColumnCell(QPainter* painter, const QRect& cell, i
     const BadgeRects b = badgeRects(cell);
     // The outline uses the fill colour, so the badge is one solid 24 x 12 box.
     painter->fillRect(QRect(QPoint(b.left, b.top), QPoint(b.right - 1, b.bottom - 1)), fill);
-    // The text box is filled too (opaque text on the fill colour), then "TRI" from its corner.
+    // The text box is filled too (opaque text on the fill colour), then "TRI" from its corner;
+    // the part of it beyond the cell's right edge is clipped.
     const QRect textBox(QPoint(b.textLeft, b.textTop), QPoint(b.textRight - 1, b.textBottom - 1));
     painter->fillRect(textBox, fill);
     QFont font = painter->font();
@@ -140,10 +155,13 @@ void setupGrid(QTableView& grid, CompanyModel& model) {
         return std::max(chars * cells.horizontalAdvance(QLatin1Char('0')) + 4,
                         titles.horizontalAdvance(QLatin1String(title)) + 4);
     };
-    grid.setColumnWidth(kColName, kNameWidth);
-    grid.setColumnWidth(kColVers, fieldWidth(kVersChars, "VERSIONE"));
-    grid.setColumnWidth(kColVid, fieldWidth(kVidChars, "VID"));
-    grid.setColumnWidth(kColStatus, kStatusWidth);
+    // The widths are the cells' content; a section also holds the grid line at its right, so the
+    // status column keeps all 16 pixels of its icon.
+    const int line = grid.showGrid() ? 1 : 0;
+    grid.setColumnWidth(kColName, kNameWidth + line);
+    grid.setColumnWidth(kColVers, fieldWidth(kVersChars, "VERSIONE") + line);
+    grid.setColumnWidth(kColVid, fieldWidth(kVidChars, "VID") + line);
+    grid.setColumnWidth(kColStatus, kStatusWidth + line);
 }
 
 }  // namespace ui

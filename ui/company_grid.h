@@ -30,7 +30,9 @@ class CompanyModel : public QAbstractTableModel {
 
     bool active() const { return m_active; }
     const std::string& latestVid() const { return m_latestVid; }
-    const app::CompanyRecord& record(int row) const { return m_rows.at(static_cast<std::size_t>(row)); }
+    const app::CompanyRecord& record(int row) const {
+        return m_rows.at(static_cast<std::size_t>(row));
+    }
 
   private:
     std::vector<app::CompanyRecord> m_rows;
@@ -42,7 +44,8 @@ class CompanyModel : public QAbstractTableModel {
 class CompanyDelegate : public QStyledItemDelegate {
   public:
     CompanyDelegate(const CompanyModel& model, QPixmap ok, QPixmap alert, QObject* parent);
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 
   private:
     void GridDrawColumnCell(QPainter* painter, const QRect& cell, int row, int column) const;
@@ -55,13 +58,14 @@ class CompanyDelegate : public QStyledItemDelegate {
 // The badge's rectangles for a cell: the filled box and the text box moved 5 right, 1 down.
 // Rectangles follow the grid's convention of an exclusive right and bottom edge.
 struct BadgeRects {
-    int left, top, right, bottom;              // filled: right - 26 .. right - 2, top + 2 .. top + 14
+    int left, top, right, bottom;  // filled: right - 26 .. right - 2, top + 2 .. top + 14
     int textLeft, textTop, textRight, textBottom;
 };
 BadgeRects badgeRects(const QRect& cell);
 
-// Column widths: "NOME AZIENDA" 262; a field of N characters gets N times the width of "0"
-// plus 4, at least its title's width plus 4; the status column 16.
+// Column widths, as the cells' content (the grid line comes on top): "NOME AZIENDA" 262; a field
+// of N characters gets N times the width of "0" plus 4, at least its title's width plus 4; the
+// status column 16.
 void setupGrid(QTableView& grid, CompanyModel& model);
 
 }  // namespace ui

@@ -2,9 +2,10 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -12,7 +13,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -24,6 +25,7 @@
 #include "app/run_log.h"
 #include "ui/fonts.h"
 #include "ui/pictures.h"
+#include "ui/screen_centring.h"
 
 namespace ui {
 namespace {
@@ -32,23 +34,63 @@ const QColor kGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
 constexpr int kClientWidth = 495;
 constexpr int kClientHeight = 348;
+// Each page is a sheet 487 wide inside the page control, which keeps a border of 4 around it.
+constexpr int kPageWidth = 487;
+constexpr int kPageBorder = (kClientWidth - kPageWidth) / 2;
 constexpr int kLogItemHeight = 13;
+// ListLog's items show their text on one line; the exact text, line breaks included, rides
+// along under this role for the saved run log.
+constexpr int kExactLogTextRole = Qt::UserRole;
 
-QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 int pageIndex(app::Page p) {
     switch (p) {
-        case app::Page::TabSheetFase01: return 0;
-        case app::Page::TabSheetFase02: return 1;
-        case app::Page::TabSheetFase03: return 2;
+        case app::Page::TabSheetFase01:
+            return 0;
+        case app::Page::TabSheetFase02:
+            return 1;
+        case app::Page::TabSheetFase03:
+            return 2;
     }
     return 0;
 }
 
+// The colour of an enabled control's text; a disabled control keeps the style's disabled colour,
+// so that a disabled "Avanti" or "Fine" looks disabled.
 void setTextColour(QWidget* w, const QColor& c, QPalette::ColorRole role = QPalette::WindowText) {
     QPalette p = w->palette();
-    p.setColor(role, c);
+    p.setColor(QPalette::Active, role, c);
+    p.setColor(QPalette::Inactive, role, c);
     w->setPalette(p);
+}
+
+// A log item's text on one line: each line break (CR LF, CR, LF, NEL, U+2028, U+2029) is shown
+// as one blank. A statement's error puts CR LF before the server's message, and a two-line
+// text in a 13-pixel row would be cut down to ">> ...".
+QString oneLine(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const bool lineBreak = c == u'\r' || c == u'\n' || c == 0x85 || c == 0x2028 || c == 0x2029;
+        if (!lineBreak) {
+            shown += text[i];
+            continue;
+        }
+        shown += QLatin1Char(' ');
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
+    }
+    return shown;
+}
+
+// Where the folder chooser opens: the user's desktop when there is one, else the home folder.
+QString chooserStartFolder() {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktop.isEmpty() && QFileInfo(desktop).isDir()) return desktop;
+    return QDir::homePath();
 }
 
 void setWhiteBackground(QWidget* w) {
@@ -60,7 +102,8 @@ void setWhiteBackground(QWidget* w) {
 }
 
 // A label with its text taken as plain text: captions carry paths and server texts, never markup.
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font, const QColor& colour) {
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font,
+                  const QColor& colour) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
     l->setTextFormat(Qt::PlainText);
@@ -92,7 +135,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* text, con
     return b;
 }
 
-QLabel* makeImage(QWidget* parent, const char* name, const QPixmap& pixmap, Qt::Alignment alignment) {
+QLabel* makeImage(QWidget* parent, const char* name, const QPixmap& pixmap,
+                  Qt::Alignment alignment) {
     auto* l = new QLabel(parent);
     l->setObjectName(QLatin1String(name));
     l->setPixmap(pixmap);
@@ -108,15 +152,17 @@ class ClickableImage : public QLabel {
 
   protected:
     void mouseReleaseEvent(QMouseEvent* event) override {
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick) onClick();
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+            onClick)
+            onClick();
     }
 };
 
 }  // namespace
 
 UpdaterWindow::UpdaterWindow(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint),
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_okPicture(loadPicture(kPictureOk)),
       m_alertPicture(loadPicture(kPictureAlert)) {
     ensureTahoma();
@@ -136,18 +182,25 @@ UpdaterWindow::UpdaterWindow(QWidget* parent)
     frame->addWidget(m_pages);
 
     const char* names[] = {"TabSheetFase01", "TabSheetFase02", "TabSheetFase03"};
-    const char* captions[] = {"Controllo Installazione", "Download Aggiornamento", "Installazione Aggiornameto"};
-    std::vector<QWidget*> pages;
-    for (int i = 0; i < 3; ++i) {
-        auto* page = new QWidget;
-        page->setObjectName(QLatin1String(names[i]));
-        setWhiteBackground(page);
-        m_pages->addTab(page, QString::fromLatin1(captions[i]));
-        pages.push_back(page);
+    const char* captions[] = {"Controllo Installazione", "Download Aggiornamento",
+                              "Installazione Aggiornameto"};
+    for (std::size_t i = 0; i < m_sheets.size(); ++i) {
+        // The page control's page holds the sheet, 487 wide, inside its border.
+        auto* host = new QWidget;
+        setWhiteBackground(host);
+        auto* border = new QVBoxLayout(host);
+        border->setContentsMargins(kPageBorder, kPageBorder, kPageBorder, kPageBorder);
+        auto* sheet = new QWidget(host);
+        sheet->setObjectName(QLatin1String(names[i]));
+        sheet->setFixedWidth(kPageWidth);
+        setWhiteBackground(sheet);
+        border->addWidget(sheet);
+        m_pages->addTab(host, QString::fromLatin1(captions[i]));
+        m_sheets[i] = sheet;
     }
-    buildPage1(pages[0]);
-    buildPage2(pages[1]);
-    buildPage3(pages[2]);
+    buildPage1(m_sheets[0]);
+    buildPage2(m_sheets[1]);
+    buildPage3(m_sheets[2]);
 }
 
 UpdaterWindow::~UpdaterWindow() = default;
@@ -160,7 +213,8 @@ void UpdaterWindow::buildPage1(QWidget* page) {
     border->addWidget(p);
 
     makeBar(p, "Shape1")->setGeometry(3, 3, 470, 3);
-    auto* label4 = makeLabel(p, "Label4", QStringLiteral("Percorso Quillora Pro"), tahoma(13, Weight::Bold), kGreen);
+    auto* label4 = makeLabel(p, "Label4", QStringLiteral("Percorso Quillora Pro"),
+                             tahoma(13, Weight::Bold), kGreen);
     label4->move(3, 12);
     label4->adjustSize();
     // iOk and iAlert only hold the pictures that the grid draws.
@@ -182,11 +236,13 @@ void UpdaterWindow::buildPage1(QWidget* page) {
         if (onPathFail) onPathFail();
     };
     m_iPathFAIL = fail;
-    m_labelPercorso = makeLabel(p, "LabelPercorso", QString(), tahoma(16, Weight::Bold), palette().color(QPalette::WindowText));
+    m_labelPercorso = makeLabel(p, "LabelPercorso", QString(), tahoma(16, Weight::Bold),
+                                palette().color(QPalette::WindowText));
     m_labelPercorso->setGeometry(33, 34, 432, 24);
     setWhiteBackground(m_labelPercorso);
     makeBar(p, "Shape")->setGeometry(3, 64, 470, 3);
-    auto* label5 = makeLabel(p, "Label5", QStringLiteral("Aziende Attive"), tahoma(13, Weight::Bold), kGreen);
+    auto* label5 =
+        makeLabel(p, "Label5", QStringLiteral("Aziende Attive"), tahoma(13, Weight::Bold), kGreen);
     label5->move(3, 72);
     label5->adjustSize();
 
@@ -214,10 +270,12 @@ void UpdaterWindow::buildPage1(QWidget* page) {
 }
 
 void UpdaterWindow::buildPage2(QWidget* p) {
-    makeImage(p, "Image1", loadPicture(kPictureUpdate), Qt::AlignLeft | Qt::AlignTop)->setGeometry(0, 24, 484, 129);
-    makeImage(p, "Image2", loadPicture(kPictureLogo), Qt::AlignLeft | Qt::AlignTop)->setGeometry(136, 103, 121, 34);
-    makeLabel(p, "Label1", QStringLiteral("Download package di aggiornamento in corso..."), tahoma(16, Weight::Bold),
-              kGreen)
+    makeImage(p, "Image1", loadPicture(kPictureUpdate), Qt::AlignLeft | Qt::AlignTop)
+        ->setGeometry(0, 24, 484, 129);
+    makeImage(p, "Image2", loadPicture(kPictureLogo), Qt::AlignLeft | Qt::AlignTop)
+        ->setGeometry(136, 103, 121, 34);
+    makeLabel(p, "Label1", QStringLiteral("Download package di aggiornamento in corso..."),
+              tahoma(16, Weight::Bold), kGreen)
         ->setGeometry(0, 159, 484, 26);
     m_labelDownload = makeLabel(p, "LabelDownload", QString(), tahoma(13), kGreen);
     m_labelDownload->setGeometry(0, 178, 484, 26);
@@ -247,7 +305,8 @@ void UpdaterWindow::buildPage3(QWidget* p) {
     bevel2->setObjectName(QStringLiteral("Bevel2"));
     fixed(bevel2, 10);
     m_labelInstall =
-        makeLabel(p, "LabelInstall", QStringLiteral("Applicazione Aggiornamenti in corso..."), tahoma(11), kGreen);
+        makeLabel(p, "LabelInstall", QStringLiteral("Applicazione Aggiornamenti in corso..."),
+                  tahoma(11), kGreen);
     fixed(m_labelInstall, 16);
     fixed(makeBar(p, "Shape4"), 3);
     auto* bevel1 = new QWidget(p);
@@ -276,20 +335,24 @@ void UpdaterWindow::buildPage3(QWidget* p) {
 }
 
 void UpdaterWindow::centreOnScreen() {
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreOnScreenWhenShown(*this);
 }
 
-int UpdaterWindow::currentPage() const { return m_pages->currentIndex(); }
+int UpdaterWindow::currentPage() const {
+    return m_pages->currentIndex();
+}
 
-bool UpdaterWindow::tabShown(app::Page page) const { return m_tabVisible[static_cast<std::size_t>(pageIndex(page))]; }
+bool UpdaterWindow::tabShown(app::Page page) const {
+    return m_tabVisible[static_cast<std::size_t>(pageIndex(page))];
+}
 
-QWidget* UpdaterWindow::pageWidget(app::Page page) const { return m_pages->widget(pageIndex(page)); }
+QWidget* UpdaterWindow::pageWidget(app::Page page) const {
+    return m_sheets[static_cast<std::size_t>(pageIndex(page))];
+}
 
-void UpdaterWindow::selectFirstPage() { m_pages->setCurrentIndex(0); }
+void UpdaterWindow::selectFirstPage() {
+    m_pages->setCurrentIndex(0);
+}
 
 void UpdaterWindow::setTabVisible(app::Page page, app::Visibility v) {
     const int index = pageIndex(page);
@@ -316,15 +379,21 @@ void UpdaterWindow::showCurrentAfterTabChange() {
 
 QLabel* UpdaterWindow::label(app::Label which) const {
     switch (which) {
-        case app::Label::LabelPercorso: return m_labelPercorso;
-        case app::Label::LabelStatus: return m_labelStatus;
-        case app::Label::LabelDownload: return m_labelDownload;
-        case app::Label::LabelInstall: return m_labelInstall;
+        case app::Label::LabelPercorso:
+            return m_labelPercorso;
+        case app::Label::LabelStatus:
+            return m_labelStatus;
+        case app::Label::LabelDownload:
+            return m_labelDownload;
+        case app::Label::LabelInstall:
+            return m_labelInstall;
     }
     return m_labelStatus;
 }
 
-void UpdaterWindow::setCaption(app::Label which, const std::string& text) { label(which)->setText(qs(text)); }
+void UpdaterWindow::setCaption(app::Label which, const std::string& text) {
+    label(which)->setText(qs(text));
+}
 
 void UpdaterWindow::setFontColor(app::Label which, app::FontColor color) {
     const QColor c = color == app::FontColor::Red ? kRed : palette().color(QPalette::WindowText);
@@ -333,14 +402,16 @@ void UpdaterWindow::setFontColor(app::Label which, app::FontColor color) {
 
 void UpdaterWindow::setFontStyle(app::Label which, app::FontStyle style) {
     QLabel* l = label(which);
-    QFont f = l->font();
-    f.setBold(style == app::FontStyle::Bold);
-    l->setFont(f);
+    l->setFont(tahoma(l->font().pixelSize(),
+                      style == app::FontStyle::Bold ? Weight::Bold : Weight::Regular));
 }
 
 void UpdaterWindow::setImageVisible(app::Image image, app::Visibility v) {
     QLabel* l = image == app::Image::iPathOK ? m_iPathOK : m_iPathFAIL;
     l->setVisible(v == app::Visibility::Shown);
+    // The OK icon says phase 1 succeeded: a failure text left from an earlier run (a path without
+    // config.ini, then a folder chosen that has one) would contradict it.
+    if (image == app::Image::iPathOK && v == app::Visibility::Shown) m_labelStatus->clear();
 }
 
 void UpdaterWindow::setButtonEnabled(app::Button button, app::Enablement e) {
@@ -348,10 +419,13 @@ void UpdaterWindow::setButtonEnabled(app::Button button, app::Enablement e) {
     b->setEnabled(e == app::Enablement::Enabled);
 }
 
-void UpdaterWindow::clearLog() { m_listLog->clear(); }
+void UpdaterWindow::clearLog() {
+    m_listLog->clear();
+}
 
 void UpdaterWindow::insertLogLine(const std::string& line) {
-    auto* item = new QListWidgetItem(qs(line));
+    auto* item = new QListWidgetItem(oneLine(qs(line)));
+    item->setData(kExactLogTextRole, QByteArray::fromStdString(line));
     item->setSizeHint(QSize(0, kLogItemHeight));
     m_listLog->insertItem(0, item);
 }
@@ -359,19 +433,36 @@ void UpdaterWindow::insertLogLine(const std::string& line) {
 bool UpdaterWindow::saveLogToFile(const std::string& fileName) {
     std::vector<std::string> lines;
     lines.reserve(static_cast<std::size_t>(m_listLog->count()));
-    for (int i = 0; i < m_listLog->count(); ++i) lines.push_back(m_listLog->item(i)->text().toStdString());
+    for (int i = 0; i < m_listLog->count(); ++i)
+        lines.push_back(m_listLog->item(i)->data(kExactLogTextRole).toByteArray().toStdString());
     return app::WriteRunLogFile(fileName, lines);
 }
 
-void UpdaterWindow::setScriptBarMin(int value) { m_pBarScript->setMinimum(value); }
-void UpdaterWindow::setScriptBarMax(int value) { m_pBarScript->setMaximum(value); }
-void UpdaterWindow::setScriptBarPosition(int value) { m_pBarScript->setValue(value); }
-int UpdaterWindow::scriptBarPosition() const { return m_pBarScript->value(); }
-void UpdaterWindow::updateScriptBar() { m_pBarScript->repaint(); }
+void UpdaterWindow::setScriptBarMin(int value) {
+    m_pBarScript->setMinimum(value);
+}
+void UpdaterWindow::setScriptBarMax(int value) {
+    m_pBarScript->setMaximum(value);
+}
+void UpdaterWindow::setScriptBarPosition(int value) {
+    m_pBarScript->setValue(value);
+}
+int UpdaterWindow::scriptBarPosition() const {
+    return m_pBarScript->value();
+}
+void UpdaterWindow::updateScriptBar() {
+    m_pBarScript->repaint();
+}
 
-void UpdaterWindow::setDownloadBarMax(int value) { m_pBar->setMaximum(value); }
-int UpdaterWindow::downloadBarMax() const { return m_pBar->maximum(); }
-void UpdaterWindow::setDownloadBarPosition(int value) { m_pBar->setValue(value); }
+void UpdaterWindow::setDownloadBarMax(int value) {
+    m_pBar->setMaximum(value);
+}
+int UpdaterWindow::downloadBarMax() const {
+    return m_pBar->maximum();
+}
+void UpdaterWindow::setDownloadBarPosition(int value) {
+    m_pBar->setValue(value);
+}
 
 void UpdaterWindow::companiesChanged(const app::CompanyTable& table, const std::string& latestVid) {
     m_model->reset(table, latestVid);
@@ -391,9 +482,13 @@ void UpdaterWindow::requestEnd() {
     if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
-void UpdaterWindow::terminate() { requestEnd(); }
+void UpdaterWindow::terminate() {
+    requestEnd();
+}
 
-void UpdaterWindow::close() { QWidget::close(); }
+void UpdaterWindow::close() {
+    QWidget::close();
+}
 
 void UpdaterWindow::closeEvent(QCloseEvent* event) {
     const bool phaseRunning = m_pumpDepth > 0 || !m_openDialog.isNull();
@@ -408,6 +503,7 @@ void UpdaterWindow::closeEvent(QCloseEvent* event) {
 }
 
 int UpdaterWindow::runDialog(QDialog& dialog) {
+    centreOnScreenWhenShown(dialog);
     m_openDialog = &dialog;
     const int result = dialog.exec();
     m_openDialog = nullptr;
@@ -433,6 +529,9 @@ std::string UpdaterWindow::chooseFolder() {
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     // Qt's own chooser: the same on every desktop, and modal over this window.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    // Rooted where the user's own folders are, whatever folder the dialog remembers or the
+    // program was started in.
+    dialog.setDirectory(chooserStartFolder());
     if (runDialog(dialog) != QDialog::Accepted) return {};
     const QStringList chosen = dialog.selectedFiles();
     return chosen.isEmpty() ? std::string() : chosen.first().toStdString();

@@ -28,16 +28,18 @@ class UpdaterWindow : public QWidget, public app::View {
 
     // What the window's controls do; runWindow connects them to the session's handlers.
     std::function<void()> onAvanti;
-    std::function<void()> onEsci;       // "Esci" and "Fine"
-    std::function<void()> onPathFail;   // a click on iPathFAIL
+    std::function<void()> onEsci;      // "Esci" and "Fine"
+    std::function<void()> onPathFail;  // a click on iPathFAIL
 
     // The page shown (0..2) and whether a page's tab is visible.
     int currentPage() const;
     bool tabShown(app::Page page) const;
+    // A page's sheet (TabSheetFase01 ...), 487 wide inside the page control's border.
     QWidget* pageWidget(app::Page page) const;
     // True once the program was asked to end (close box, Close, Terminate).
     bool endRequested() const { return m_endRequested; }
-    // Places the window in the middle of its screen; runWindow calls it before the first show.
+    // Centres the window on its screen when it is shown, and again once the window manager's
+    // frame is known; runWindow calls it before the first show.
     void centreOnScreen();
 
     void selectFirstPage() override;
@@ -81,6 +83,7 @@ class UpdaterWindow : public QWidget, public app::View {
     QPixmap m_okPicture;
     QPixmap m_alertPicture;
     QTabWidget* m_pages = nullptr;
+    std::array<QWidget*, 3> m_sheets{};
     std::array<bool, 3> m_tabVisible{true, true, true};
     QLabel* m_labelPercorso = nullptr;
     QLabel* m_labelStatus = nullptr;

@@ -1,5 +1,6 @@
-// A file written at positions, for downloads and extraction: open for writing, set its size
-// (so a known length is claimed once), write, and cut back. Failures carry errno and its text.
+// A file read or written at positions, for downloads, archives and extraction: open it, set its
+// size (so a known length is claimed once), read or write, and cut back. Failures carry the
+// system's error number and its text.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +17,13 @@ struct FileError {
     std::string text;
 };
 
-enum class FileMode { CreateTruncate, OpenExisting };
+enum class FileMode {
+    CreateTruncate,  // write; made when missing, emptied when present
+    OpenExisting,    // write an existing file
+    CreateNew,       // write a file that must not exist yet: fails on anything in its place,
+                     // a symbolic link included (never followed)
+    Read,            // read an existing file; others may go on reading and writing it
+};
 
 class DataFile {
   public:
@@ -32,6 +39,9 @@ class DataFile {
     bool isOpen() const { return m_fd >= 0; }
     core::Result<std::int64_t, FileError> size() const;
     core::Result<void, FileError> resize(std::int64_t size);
+    // Reads up to buf.size() bytes at `offset`; fewer only at the end of the file.
+    core::Result<std::size_t, FileError> readAt(std::int64_t offset,
+                                                std::span<std::byte> buf) const;
     // Writes all of `data` at `offset` (looping over partial writes).
     core::Result<void, FileError> writeAt(std::int64_t offset, std::span<const std::byte> data);
     void close();

@@ -32,9 +32,25 @@ DataFile& DataFile::operator=(DataFile&& other) noexcept {
     return *this;
 }
 
+namespace {
+int openFlags(FileMode mode) {
+    switch (mode) {
+        case FileMode::CreateTruncate:
+            return O_WRONLY | O_CREAT | O_TRUNC;
+        case FileMode::OpenExisting:
+            return O_WRONLY;
+        case FileMode::CreateNew:
+            // O_EXCL: fails when the name exists, even as a dangling link.
+            return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+        case FileMode::Read:
+            return O_RDONLY;
+    }
+    return O_RDONLY;
+}
+}  // namespace
+
 core::Result<DataFile, FileError> DataFile::open(const std::string& path, FileMode mode) {
-    int flags = O_WRONLY | O_CLOEXEC | (mode == FileMode::CreateTruncate ? O_CREAT | O_TRUNC : 0);
-    int fd = ::open(path.c_str(), flags, 0666);
+    int fd = ::open(path.c_str(), openFlags(mode) | O_CLOEXEC, 0666);
     if (fd < 0) return core::fail(lastError());
     return DataFile(fd);
 }
@@ -48,6 +64,22 @@ core::Result<std::int64_t, FileError> DataFile::size() const {
 core::Result<void, FileError> DataFile::resize(std::int64_t size) {
     if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) return core::fail(lastError());
     return core::Ok{};
+}
+
+core::Result<std::size_t, FileError> DataFile::readAt(std::int64_t offset,
+                                                      std::span<std::byte> buf) const {
+    std::size_t done = 0;
+    while (done < buf.size()) {
+        ssize_t n = ::pread(m_fd, buf.data() + done, buf.size() - done,
+                            static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return core::fail(lastError());
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
 }
 
 core::Result<void, FileError> DataFile::writeAt(std::int64_t offset,

@@ -3,40 +3,21 @@
 // entry of a method without a decoder reports "unsupported compression method" (code 2), so the
 // key's rows turn on by themselves as decoders are added.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "archive/decoders/decoder.h"
 #include "archive/unzipper.h"
+#include "tests/archive/decoders/decode_helpers.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_entries.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Row {
-    std::string archive, entry, method, size, crc, expected, alts, mode, notes;
-};
-
-std::vector<Row> readKey(const fs::path& file) {
-    std::ifstream in(file);
-    std::vector<Row> rows;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> f;
-        std::stringstream ss(line);
-        std::string cell;
-        while (std::getline(ss, cell, '\t')) f.push_back(cell);
-        f.resize(9);
-        rows.push_back({f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]});
-    }
-    return rows;
-}
+using Row = testsupport::ExpectedEntry;
 
 bool methodSupported(std::uint16_t method) {
     struct Empty final : archive::ByteSource {
@@ -59,10 +40,7 @@ const std::map<std::pair<std::string, std::string>, std::string> kAnsiReadings =
 
 std::vector<std::string> namesOf(const Row& r) {
     std::vector<std::string> names{r.entry};
-    std::stringstream ss(r.alts);
-    std::string alt;
-    while (std::getline(ss, alt, '|'))
-        if (!alt.empty()) names.push_back(alt);
+    names.insert(names.end(), r.alternatives.begin(), r.alternatives.end());
     if (auto it = kAnsiReadings.find({r.archive, r.entry}); it != kAnsiReadings.end())
         names.push_back(it->second);
     return names;
@@ -88,14 +66,6 @@ const archive::FailedEntry* failureFor(const Outcome& o, const Row& r) {
     return nullptr;
 }
 
-std::string crcHex(const std::string& data) {
-    char buf[9];
-    std::snprintf(
-        buf, sizeof buf, "%08lx",
-        ::crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
-    return buf;
-}
-
 class AnswerKey : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -108,7 +78,8 @@ class AnswerKey : public ::testing::Test {
 
 TEST_F(AnswerKey, EveryArchiveExtractsAsTheKeySays) {
     std::map<std::string, std::vector<Row>> byArchive;
-    for (Row& r : readKey(m_dir / "expected.tsv")) byArchive[r.archive].push_back(std::move(r));
+    for (Row& r : testsupport::readAnswerKey((m_dir / "expected.tsv").string()))
+        byArchive[r.archive].push_back(std::move(r));
     ASSERT_GT(byArchive.size(), 100U);
 
     for (const auto& [name, rows] : byArchive) {
@@ -130,8 +101,7 @@ TEST_F(AnswerKey, EveryArchiveExtractsAsTheKeySays) {
         bool mustFailOrOptional = false;
         for (const Row& r : rows) {
             SCOPED_TRACE(r.entry);
-            const bool optional = r.notes.rfind("OPTIONAL", 0) == 0;
-            mustFailOrOptional |= optional || r.expected.rfind("fail", 0) == 0;
+            mustFailOrOptional |= r.optional() || r.expected.rfind("fail", 0) == 0;
             std::optional<fs::path> file;
             for (const auto& n : namesOf(r))
                 if (fs::is_regular_file(out.path() / n)) file = out.path() / n;
@@ -151,8 +121,8 @@ TEST_F(AnswerKey, EveryArchiveExtractsAsTheKeySays) {
                 for (const auto& n : namesOf(r)) isDir |= fs::is_directory(out.path() / n);
                 EXPECT_TRUE(isDir);
             } else if (r.expected == "ok") {
-                const auto method = static_cast<std::uint16_t>(std::stoi(r.method));
-                if (r.size != "0" && !methodSupported(method)) {
+                const auto method = static_cast<std::uint16_t>(r.method);
+                if (r.size != 0 && !methodSupported(method)) {
                     ASSERT_NE(failure, nullptr)
                         << "method " << method << " without a decoder must be reported";
                     EXPECT_EQ(failure->className, "EAbZipInvalidMethod");
@@ -162,8 +132,8 @@ TEST_F(AnswerKey, EveryArchiveExtractsAsTheKeySays) {
                 }
                 ASSERT_TRUE(file) << "not extracted" << (failure ? ": " + failure->message : "");
                 const std::string data = testsupport::readFile(*file);
-                EXPECT_EQ(std::to_string(data.size()), r.size);
-                EXPECT_EQ(crcHex(data), r.crc);
+                EXPECT_EQ(data.size(), r.size);
+                EXPECT_EQ(testsupport::crc32Of(data), r.crc32);
                 // A file written in full whose stored date is not a date is still reported.
                 if (failure) {
                     EXPECT_EQ(failure->className, "EAbInvalidDateTime");

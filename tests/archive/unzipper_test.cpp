@@ -9,8 +9,8 @@
 #include <fstream>
 
 #include "archive/zip_crypto.h"
-#include "archive_test_util.h"
 #include "host/platform.h"
+#include "tests/archive/archive_test_util.h"
 #include "tests/support/zip_builder.h"
 
 // Designated initializers leave the other fields of an entry at their defaults on purpose.
@@ -75,6 +75,8 @@ TEST(UnZipper, EveryMethodOfTheArchivers) {
         {"7z", "7z a -bd -tzip -mm=Deflate package.qlzip d"},
         {"7z", "7z a -bd -tzip -mm=BZip2 package.qlzip d"},
         {"7z", "7z a -bd -tzip -mm=LZMA package.qlzip d"},
+        // Local headers with sizes after the data, some of them known.
+        {"bsdtar", "bsdtar --format zip -cf package.qlzip d"},
     };
     const std::string big = archtest::sampleContent(700000, 5);
     for (const auto& c : cases) {
@@ -303,25 +305,167 @@ TEST(UnZipper, DosTimeIsSetAsLocalTimeAndAnInvalidOneIsReported) {
     EXPECT_FALSE(host::isWriteProtected((f.out.path() / "nodate.txt").string()));
 }
 
-TEST(UnZipper, DosAttributes) {
+TEST(UnZipper, ReadOnlyFromDosAttributesOrTheUnixOwnerWriteBit) {
+    constexpr std::uint16_t kUnix = 0x0314, kDos = 20;
+    struct Case {
+        const char* name;
+        std::uint16_t madeBy;
+        std::uint32_t attributes;
+        bool readOnly;
+    } cases[] = {
+        {"dos-ro", kDos, 0x21, true},
+        {"dos-hidden", kDos, 0x22, false},
+        {"unix-444", kUnix, 0100444U << 16, true},
+        {"unix-555", kUnix, 0100555U << 16, true},
+        {"unix-644", kUnix, 0100644U << 16, false},
+        {"unix-200", kUnix, 0100200U << 16, false},
+        {"unix-mode-0", kUnix, 0, true},  // no mode at all: owner-write clear
+        {"unix-mode-0-dos-ro", kUnix, 0x01, true},
+        {"unix-no-type-644", kUnix, 0644U << 16, false},
+        // Another host with a mode in the high half: the mode decides.
+        {"ntfs-with-mode-444", 0x0A14, 0100444U << 16, true},
+    };
     Fixture f;
-    const std::string zip = writeZip(
-        f.src, testsupport::buildZip(
-                   {ZipEntrySpec{.name = "ro.txt", .data = "r", .externalAttributes = 0x21},
-                    ZipEntrySpec{.name = "hidden.txt", .data = "h", .externalAttributes = 0x22},
-                    ZipEntrySpec{.name = "unixro",
-                                 .data = "u",
-                                 .versionMadeBy = 0x0314,
-                                 .externalAttributes = 0100444U << 16},
-                    ZipEntrySpec{.name = "nomode",
-                                 .data = "n",
-                                 .versionMadeBy = 0x0314,
-                                 .externalAttributes = 0}}));
-    EXPECT_TRUE(extract(zip, f.out.str()).empty());
-    EXPECT_TRUE(host::isWriteProtected((f.out.path() / "ro.txt").string()));
-    EXPECT_FALSE(host::isWriteProtected((f.out.path() / "hidden.txt").string()));
-    EXPECT_TRUE(host::isWriteProtected((f.out.path() / "unixro").string()));
-    EXPECT_FALSE(host::isWriteProtected((f.out.path() / "nomode").string()));
+    std::vector<ZipEntrySpec> entries;
+    for (const auto& c : cases)
+        entries.push_back(ZipEntrySpec{.name = c.name,
+                                       .data = "x",
+                                       .versionMadeBy = c.madeBy,
+                                       .externalAttributes = c.attributes});
+    EXPECT_TRUE(extract(writeZip(f.src, testsupport::buildZip(entries)), f.out.str()).empty());
+    for (const auto& c : cases)
+        EXPECT_EQ(host::isWriteProtected((f.out.path() / c.name).string()), c.readOnly) << c.name;
+}
+
+// A local header that describes another entry, and several entries claiming one stream of
+// bytes, fail each entry concerned before any of it is written; the others come out.
+TEST(UnZipper, EntriesWhoseLayoutDisagreesAreRefused) {
+    const std::string big(64 * 1024, 'z');
+    struct Case {
+        const char* name;
+        std::vector<ZipEntrySpec> entries;
+        std::vector<std::string> refused;
+    } cases[] = {
+        {"four headers, one stream",
+         {ZipEntrySpec{.name = "a", .data = big}, ZipEntrySpec{.name = "a", .sameDataAs = 0},
+          ZipEntrySpec{.name = "a", .sameDataAs = 0}, ZipEntrySpec{.name = "a", .sameDataAs = 0},
+          ZipEntrySpec{.name = "ok", .data = "fine"}},
+         {"a", "a", "a", "a"}},
+        {"another name's stream",
+         {ZipEntrySpec{.name = "a", .data = big},
+          ZipEntrySpec{.name = "b", .data = big, .sameDataAs = 0},
+          ZipEntrySpec{.name = "ok", .data = "fine"}},
+         {"a", "b"}},
+        {"data over the next header",
+         {ZipEntrySpec{.name = "a", .data = "aaaa", .compressedSize = 20},
+          ZipEntrySpec{.name = "b", .data = "bbbb"}, ZipEntrySpec{.name = "ok", .data = "fine"}},
+         {"a", "b"}},
+        {"data into the central directory",
+         {ZipEntrySpec{.name = "ok", .data = "fine"},
+          ZipEntrySpec{.name = "a", .data = "aaaa", .compressedSize = 40}},
+         {"a"}},
+        {"local name",
+         {ZipEntrySpec{.name = "a.txt", .data = "x", .localName = "a.exe"},
+          ZipEntrySpec{.name = "ok", .data = "fine"}},
+         {"a.txt"}},
+        {"local method",
+         {ZipEntrySpec{.name = "a.txt", .data = "x", .localMethod = 8},
+          ZipEntrySpec{.name = "ok", .data = "fine"}},
+         {"a.txt"}},
+        {"local size",
+         {ZipEntrySpec{.name = "a.txt", .data = "x", .localUncompressedSize = 1u << 30},
+          ZipEntrySpec{.name = "ok", .data = "fine"}},
+         {"a.txt"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir src, out;
+        const auto failed = extract(writeZip(src, testsupport::buildZip(c.entries)), out.str());
+        std::vector<std::string> names;
+        for (const auto& e : failed) {
+            names.push_back(e.name);
+            EXPECT_EQ(e.className, "EAbZipInvalid");
+            EXPECT_EQ(e.code, 24);
+            EXPECT_FALSE(fs::exists(out.path() / e.name));
+        }
+        EXPECT_EQ(names, c.refused);
+        EXPECT_EQ(readFile(out.path() / "ok"), "fine");
+    }
+}
+
+TEST(UnZipper, NotEnoughFreeSpaceFailsBeforeAnythingIsWritten) {
+    Fixture f;
+    const auto free = host::freeDiskSpace(f.out.str());
+    ASSERT_TRUE(free);
+    // Entries that claim 4 GiB each, enough of them to exceed what the disk has free.
+    std::vector<ZipEntrySpec> entries{ZipEntrySpec{.name = "first.txt", .data = "1"}};
+    const std::uint64_t each = 0xFFFFFFFFu;
+    for (std::uint64_t i = 0; i <= *free / each; ++i)
+        entries.push_back(ZipEntrySpec{.name = "big/" + std::to_string(i),
+                                       .data = "x",
+                                       .uncompressedSize = static_cast<std::uint32_t>(each)});
+    const std::string zip = writeZip(f.src, testsupport::buildZip(entries));
+    TAbUnZipper u;
+    u.SetBaseDirectory(f.out.str());
+    u.SetFileName(zip);
+    try {
+        u.ExtractFiles("*.*");
+        ADD_FAILURE() << "extracted";
+    } catch (const archive::EInOutError& e) {
+        EXPECT_EQ(
+            std::string(e.what()).rfind("Not enough free space to extract: the files need ", 0), 0U)
+            << e.what();
+    }
+    EXPECT_TRUE(fs::is_empty(f.out.path()));  // not even a folder
+    // What the mask leaves out does not count.
+    u.ExtractFiles("first.txt");
+    EXPECT_EQ(readFile(f.out.path() / "first.txt"), "1");
+}
+
+// Whatever stands at an entry's name in the destination (a link, dangling or not, leading
+// outside or inside, a FIFO, a hard link to a file elsewhere) is replaced by the entry's own
+// file; nothing outside the destination is created or changed.
+TEST(UnZipper, LinksInTheWayAreReplacedNeverWrittenThrough) {
+    Fixture f;
+    TempDir outside;
+    const std::string victim = outside.write("victim.txt", "keep me").string();
+    const std::string hardVictim = outside.write("hard.txt", "keep me too").string();
+    const auto in = [&](const char* name) { return f.out.path() / name; };
+    fs::create_symlink(outside.path() / "created-through-dangling", in("dangling.txt"));
+    fs::create_symlink(victim, in("to-outside.txt"));
+    fs::create_symlink("inside-target.txt", in("to-inside.txt"));
+    f.out.write("inside-target.txt", "inside");
+    fs::create_directory_symlink(outside.path(), in("dir-link"));
+    fs::create_symlink(outside.path() / "missing-folder", in("dangling-dir"));
+    fs::create_hard_link(hardVictim, in("hard.txt"));
+    ASSERT_EQ(testsupport::runShell("mkfifo " + testsupport::shellQuote(in("fifo.txt").string())),
+              0);
+
+    const char* names[] = {"dangling.txt", "to-outside.txt", "to-inside.txt",
+                           "dir-link",     "hard.txt",       "fifo.txt"};
+    std::vector<ZipEntrySpec> entries;
+    for (const char* n : names)
+        entries.push_back(ZipEntrySpec{.name = n, .data = std::string("new ") + n});
+    entries.push_back(
+        ZipEntrySpec{.name = "dangling-dir/", .data = "", .externalAttributes = 0x10});
+    entries.push_back(ZipEntrySpec{.name = "dangling-dir/x.txt", .data = "x"});
+    EXPECT_TRUE(extract(writeZip(f.src, testsupport::buildZip(entries)), f.out.str()).empty());
+
+    for (const char* n : names) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(fs::symlink_status(in(n)).type(), fs::file_type::regular);
+        EXPECT_EQ(readFile(in(n)), std::string("new ") + n);
+    }
+    EXPECT_EQ(fs::symlink_status(in("dangling-dir")).type(), fs::file_type::directory);
+    EXPECT_EQ(readFile(in("dangling-dir/x.txt")), "x");
+    EXPECT_EQ(readFile(in("inside-target.txt")), "inside");
+    EXPECT_EQ(readFile(victim), "keep me");
+    EXPECT_EQ(readFile(hardVictim), "keep me too");
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(outside.path()))
+        left.push_back(e.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"hard.txt", "victim.txt"}));
 }
 
 TEST(UnZipper, EntryFailuresOfHandBuiltArchives) {
@@ -410,16 +554,18 @@ TEST(UnZipper, UnsafeNamesAreRefusedAndNothingLandsOutside) {
                             ZipEntrySpec{.name = "C:\\evil6", .data = "x"},
                             ZipEntrySpec{.name = "escape/evil7", .data = "x"},
                             ZipEntrySpec{.name = "escape/sub/evil8", .data = "x"},
+                            ZipEntrySpec{.name = std::string("x.txt\0.exe", 10), .data = "x"},
                             ZipEntrySpec{.name = "safe/ok.txt", .data = "fine"},
                         }));
     const auto failed = extract(zip, f.out.str());
-    ASSERT_EQ(failed.size(), 8U);
+    ASSERT_EQ(failed.size(), 9U);
     for (const auto& e : failed) {
         EXPECT_EQ(e.className, "EAbUnsafePath") << e.name;
         EXPECT_EQ(e.errorClass, ErrorClass::Other);
     }
     EXPECT_TRUE(fs::is_empty(outside.path()));
     EXPECT_FALSE(fs::exists(f.out.path().parent_path() / "evil1"));
+    EXPECT_FALSE(fs::exists(f.out.path() / "x.txt"));
     EXPECT_EQ(readFile(f.out.path() / "safe/ok.txt"), "fine");
 }
 

@@ -31,6 +31,23 @@ TEST(Mask, SelectsEntries) {
         {"aXbXd", "a*b*c", false},
         {"\xC3\xA8.txt", "\xC3\xA8.TXT", true},  // bytes beyond ASCII compared as they are
         {"\xC3\xA8.txt", "\xC3\x88.TXT", false},
+        // "?" is one character, whatever its length in UTF-8.
+        {"file\xC3\xA9.txt", "file?.txt", true},
+        {"file\xC3\xA9\xC3\xA9.txt", "file?.txt", false},
+        {"file\xC3\xA9\xC3\xA9.txt", "file??.txt", true},
+        {"\xE2\x82\xAC", "?", true},        // three bytes
+        {"\xF0\x9F\x98\x80x", "?x", true},  // four bytes
+        {"\xF0\x9F\x98\x80", "??", false},
+        {"a\xC3\xA9"
+         "b\xC3\xA9"
+         "c",
+         "*?c", true},  // after a "*" too
+        {"a\xC3\xA9"
+         "b",
+         "*?\xA9"
+         "b",
+         false},                // never half a character
+        {"\xA9x", "?x", true},  // a stray continuation byte is one character
     };
     for (const auto& c : cases)
         EXPECT_EQ(archive::matchesMask(c.entry, c.mask), c.match) << c.entry << " ~ " << c.mask;
@@ -38,8 +55,9 @@ TEST(Mask, SelectsEntries) {
 
 TEST(OutputPath, KeepsFoldersBelowTheBase) {
     using archive::PathMode;
+    using namespace std::string_view_literals;
     struct Case {
-        const char* entry;
+        std::string_view entry;
         PathMode mode;
         const char* path;  // nullptr: refused
     } cases[] = {
@@ -63,6 +81,9 @@ TEST(OutputPath, KeepsFoldersBelowTheBase) {
         {"../evil", PathMode::NameOnly, nullptr},
         {"", PathMode::RestorePath, nullptr},
         {"./", PathMode::RestorePath, nullptr},
+        // The system would cut the name at the NUL and write "x.txt".
+        {"x.txt\0.exe"sv, PathMode::RestorePath, nullptr},
+        {"dir\0/x.txt"sv, PathMode::NameOnly, nullptr},
     };
     for (const auto& c : cases) {
         auto p = archive::relativeOutputPath(c.entry, c.mode);

@@ -13,8 +13,8 @@
 #include <QtGlobal>
 #include <algorithm>
 #include <filesystem>
-#include <stdexcept>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -69,12 +69,14 @@ class World {
     }
     std::string install() const { return m_dir.str() + "Ostrel"; }
     std::string vid(const std::string& schema) const {
-        return core::Trim(testsupport::runSql(*m_db, "SELECT VID FROM " + schema + "._versione").output);
+        return core::Trim(
+            testsupport::runSql(*m_db, "SELECT VID FROM " + schema + "._versione").output);
     }
     bool httpRunning() const { return m_http->running(); }
     std::string netLog() const {
-        return fs::exists(m_dir.path() / "net.log") ? testsupport::readFile(m_dir.path() / "net.log")
-                                                    : std::string();
+        return fs::exists(m_dir.path() / "net.log")
+                   ? testsupport::readFile(m_dir.path() / "net.log")
+                   : std::string();
     }
 
   private:
@@ -114,7 +116,8 @@ std::vector<std::string> logLines(const QWidget& w) {
     std::vector<std::string> lines;
     const auto* list = uitest::control<QListWidget>(w, "ListLog");
     if (!list) return lines;
-    for (int i = list->count() - 1; i >= 0; --i) lines.push_back(list->item(i)->text().toStdString());
+    for (int i = list->count() - 1; i >= 0; --i)
+        lines.push_back(list->item(i)->text().toStdString());
     return lines;
 }
 
@@ -153,8 +156,10 @@ TEST(WindowWorkflow, AvantiMovesThroughTheThreePagesAndOkEndsTheProgram) {
     // The final question, answered OK by the operator: the program ends.
     uitest::DialogWatcher ok([](QWidget& dialog) {
         auto* box = qobject_cast<QMessageBox*>(&dialog);
-        if (box && box->button(QMessageBox::Ok)) box->button(QMessageBox::Ok)->click();
-        else dialog.close();
+        if (box && box->button(QMessageBox::Ok))
+            box->button(QMessageBox::Ok)->click();
+        else
+            dialog.close();
     });
     // The version file fetched in FormCreate went through the same HTTP client and its handlers.
     win.pages.clear();
@@ -174,10 +179,10 @@ TEST(WindowWorkflow, AvantiMovesThroughTheThreePagesAndOkEndsTheProgram) {
     EXPECT_TRUE(win.endRequested());
 
     const std::vector<std::string> lines = logLines(win);
-    for (const char* line : {">> Stop QL Services", ">> Load Script Update",
-                             ">> Begin Apply Update For OSF0101", ">> Launch Script db = 2014b.dbql",
-                             ">> Last Update VID = 2014c", ">> End Apply Update For OSF0103",
-                             ">> Restart Replicator..."})
+    for (const char* line :
+         {">> Stop QL Services", ">> Load Script Update", ">> Begin Apply Update For OSF0101",
+          ">> Launch Script db = 2014b.dbql", ">> Last Update VID = 2014c",
+          ">> End Apply Update For OSF0103", ">> Restart Replicator..."})
         EXPECT_TRUE(contains(lines, line)) << line;
     EXPECT_EQ(lines.empty() ? "" : lines.back(), ">> Restart Replicator...");
 
@@ -204,6 +209,7 @@ TEST(WindowWorkflow, AvantiMovesThroughTheThreePagesAndOkEndsTheProgram) {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    uitest::FreshHome home;
     QApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

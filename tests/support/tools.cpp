@@ -33,6 +33,12 @@ int runShell(const std::string& command, std::string* output) {
     return rc == -1 ? -1 : (rc >> 8) & 0xFF;
 }
 
+int runTool(const std::vector<std::string>& argv) {
+    std::string command;
+    for (const auto& a : argv) command += shellQuote(a) + " ";
+    return runShell(command);
+}
+
 bool haveTool(std::string_view name) {
     return runShell("command -v " + shellQuote(name)) == 0;
 }

@@ -36,20 +36,33 @@ std::string xceedUnicode(std::string_view utf16le, std::uint32_t characters) {
 std::string buildZip(const std::vector<ZipEntrySpec>& entries, const ZipEndSpec& end) {
     std::string out = end.prefix;
     std::string central;
+    std::vector<std::uint32_t> offsets;
     for (const ZipEntrySpec& e : entries) {
-        const std::uint32_t offset = static_cast<std::uint32_t>(out.size() - end.prefix.size());
+        std::uint32_t offset = static_cast<std::uint32_t>(out.size() - end.prefix.size());
         const std::uint32_t crc = e.crc.value_or(crcOf(e.data));
         const std::uint32_t usize =
             e.uncompressedSize.value_or(static_cast<std::uint32_t>(e.data.size()));
-        const auto csize = static_cast<std::uint32_t>(e.data.size());
-        const std::string common = le16(e.versionNeeded) + le16(e.flags) + le16(e.method) +
-                                   le16(e.dosTime) + le16(e.dosDate) + le32(crc) + le32(csize) +
-                                   le32(usize) + le16(static_cast<std::uint16_t>(e.name.size())) +
-                                   le16(static_cast<std::uint16_t>(e.extra.size()));
-        out += (e.badLocalSignature ? std::string("PK\x05\x05", 4) : std::string("PK\x03\x04", 4)) +
-               common + e.name + e.extra + e.data;
-        central += std::string("PK\x01\x02", 4) + le16(e.versionMadeBy) + common + le16(0) +
-                   le16(0) + le16(0) + le32(e.externalAttributes) + le32(offset) + e.name + e.extra;
+        const auto csize = e.compressedSize.value_or(static_cast<std::uint32_t>(e.data.size()));
+        auto common = [&](std::uint16_t method, std::uint32_t uncompressed, std::size_t nameSize) {
+            return le16(e.versionNeeded) + le16(e.flags) + le16(method) + le16(e.dosTime) +
+                   le16(e.dosDate) + le32(crc) + le32(csize) + le32(uncompressed) +
+                   le16(static_cast<std::uint16_t>(nameSize)) +
+                   le16(static_cast<std::uint16_t>(e.extra.size()));
+        };
+        if (e.sameDataAs) {
+            offset = offsets.at(*e.sameDataAs);
+        } else {
+            const std::string localName = e.localName.value_or(e.name);
+            out += (e.badLocalSignature ? std::string("PK\x05\x05", 4)
+                                        : std::string("PK\x03\x04", 4)) +
+                   common(e.localMethod.value_or(e.method), e.localUncompressedSize.value_or(usize),
+                          localName.size()) +
+                   localName + e.extra + e.data;
+        }
+        offsets.push_back(offset);
+        central += std::string("PK\x01\x02", 4) + le16(e.versionMadeBy) +
+                   common(e.method, usize, e.name.size()) + le16(0) + le16(0) + le16(0) +
+                   le32(e.externalAttributes) + le32(offset) + e.name + e.extra;
     }
     const auto cdOffset = static_cast<std::uint32_t>(out.size() - end.prefix.size());
     const auto count = end.totalEntries.value_or(static_cast<std::uint16_t>(entries.size()));

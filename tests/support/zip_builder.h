@@ -23,7 +23,14 @@ struct ZipEntrySpec {
     std::string extra;                              // central and local extra field
     std::optional<std::uint32_t> crc;               // defaults to the CRC-32 of data
     std::optional<std::uint32_t> uncompressedSize;  // defaults to data.size()
+    std::optional<std::uint32_t> compressedSize;    // defaults to data.size()
     bool badLocalSignature = false;
+    // A local header that disagrees with the central one (each defaults to the central value).
+    std::optional<std::string> localName;
+    std::optional<std::uint16_t> localMethod;
+    std::optional<std::uint32_t> localUncompressedSize;
+    // No local header or data of its own: the central entry points at entry N's.
+    std::optional<std::size_t> sameDataAs;
 };
 
 struct ZipEndSpec {

@@ -73,14 +73,21 @@ std::vector<ExpectedEntry> readAnswerKey(const std::string& tsvPath) {
         std::stringstream ss(line);
         std::string field;
         while (std::getline(ss, field, '\t')) f.push_back(field);
-        if (f.size() < 6 || f[2] == "-") continue;
+        f.resize(9);
         ExpectedEntry e;
         e.archive = f[0];
         e.entry = f[1];
-        e.method = std::stoi(f[2]);
-        e.size = std::stoull(f[3]);
-        e.crc32 = f[4] == "-" ? 0 : static_cast<std::uint32_t>(std::stoul(f[4], nullptr, 16));
+        e.method = f[2] == "-" || f[2].empty() ? -1 : std::stoi(f[2]);
+        e.size = f[3].empty() ? 0 : std::stoull(f[3]);
+        e.crc32 = f[4] == "-" || f[4].empty()
+                      ? 0
+                      : static_cast<std::uint32_t>(std::stoul(f[4], nullptr, 16));
         e.expected = f[5];
+        std::stringstream alts(f[6]);
+        for (std::string alt; std::getline(alts, alt, '|');)
+            if (!alt.empty()) e.alternatives.push_back(alt);
+        e.unixMode = f[7];
+        e.notes = f[8];
         rows.push_back(std::move(e));
     }
     return rows;

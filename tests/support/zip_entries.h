@@ -24,15 +24,21 @@ struct RawZipEntry {
 // (no end record, a bad header, ZIP64).
 std::optional<std::vector<RawZipEntry>> readRawZipEntries(std::string_view archive);
 
-// One row of the shared archives' answer key (zip/expected.tsv).
+// One row of the shared archives' answer key (zip/expected.tsv; its README names the columns).
 struct ExpectedEntry {
     std::string archive;
-    std::string entry;
-    int method = 0;
+    std::string entry;  // "(none)" for an archive without entries
+    int method = -1;    // -1: no entry
     std::uint64_t size = 0;
     std::uint32_t crc32 = 0;
-    std::string expected;  // ok, fail-..., ...
+    std::string expected;  // ok, ok-dir, ok-empty, fail-..., either-ok-or-fail-zip64
+    std::vector<std::string> alternatives;  // other accepted names (OEM-coded names)
+    std::string unixMode;                   // "-" when none
+    std::string notes;                      // "OPTIONAL ..." for rows beyond the requirements
+
+    bool optional() const { return notes.rfind("OPTIONAL", 0) == 0; }
 };
+// The one reader of the answer key; every row, in the file's order.
 std::vector<ExpectedEntry> readAnswerKey(const std::string& tsvPath);
 
 }  // namespace testsupport

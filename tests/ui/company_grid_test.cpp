@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QImage>
+#include <QPainter>
 #include <QTableView>
 #include <QTest>
 #include <string>
@@ -34,7 +35,9 @@ struct GridFixture : ::testing::Test {
         QApplication::processEvents();
     }
     QImage shot() const { return grid->viewport()->grab().toImage(); }
-    QRect cell(int row, int column) const { return grid->visualRect(grid->model()->index(row, column)); }
+    QRect cell(int row, int column) const {
+        return grid->visualRect(grid->model()->index(row, column));
+    }
     static app::CompanyRecord company(std::string vid, bool trig = false, bool trin = false) {
         app::CompanyRecord r;
         r.DTNAME = "Ditta " + vid;
@@ -47,17 +50,18 @@ struct GridFixture : ::testing::Test {
     }
 };
 
-// True when every opaque pixel of `picture` appears in `shot` with its top-left corner at `at`.
+// True when `shot` shows the whole of `picture`, every pixel to its last row and column, laid
+// over the cell's background with its top-left corner at `at`.
 bool drawnAt(const QImage& shot, QPoint at, const QImage& picture) {
-    int opaque = 0;
+    QImage expected(picture.size(), QImage::Format_RGB32);
+    expected.fill(shot.pixel(at.x(), at.y() + picture.height()));  // the cell below the picture
+    QPainter(&expected).drawImage(0, 0, picture);
     for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x) {
-            const QRgb p = picture.pixel(x, y);
-            if (qAlpha(p) != 255) continue;
-            ++opaque;
-            if ((shot.pixel(at.x() + x, at.y() + y) & 0xFFFFFF) != (p & 0xFFFFFF)) return false;
-        }
-    return opaque > 0;
+        for (int x = 0; x < picture.width(); ++x)
+            if (uitest::colourDistance(QColor(shot.pixel(at.x() + x, at.y() + y)),
+                                       QColor(expected.pixel(x, y))) > 6)
+                return false;
+    return true;
 }
 
 TEST_F(GridFixture, StatusPictureComparesTheVidWithTheLatestAsPlainText) {
@@ -67,11 +71,10 @@ TEST_F(GridFixture, StatusPictureComparesTheVidWithTheLatestAsPlainText) {
         bool alert;
     };
     const Case cases[] = {
-        {"2013a", "2013a", false},  // equal
-        {"2013", "2013a", true},    // a proper prefix sorts first
-        {"2012z", "2013", true},
-        {"2014", "2013a", false},   // after the latest
-        {"2013", "", false},        // no latest version: every company is fine
+        {"2013a", "2013a", false},                            // equal
+        {"2013", "2013a", true},                              // a proper prefix sorts first
+        {"2012z", "2013", true},   {"2014", "2013a", false},  // after the latest
+        {"2013", "", false},  // no latest version: every company is fine
         {"", "2013", true},
     };
     const QImage ok = ui::loadPicture(ui::kPictureOk).toImage();
@@ -93,7 +96,8 @@ TEST_F(GridFixture, TriggerBadgeRectangleAndColour) {
         bool trig, trin;
         QColor fill;  // invalid: no badge
     };
-    const Case cases[] = {{true, true, kRed}, {true, false, kRed}, {false, true, kNavy}, {false, false, QColor()}};
+    const Case cases[] = {
+        {true, true, kRed}, {true, false, kRed}, {false, true, kNavy}, {false, false, QColor()}};
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "DTTRIG " << c.trig << " DTTRIN " << c.trin);
         table.Open();
@@ -103,6 +107,12 @@ TEST_F(GridFixture, TriggerBadgeRectangleAndColour) {
         const QRect r = cell(0, ui::kColVid);
         const int right = r.x() + r.width(), top = r.y();
         auto colourAt = [&](int x, int y) { return QColor(image.pixel(x, y)); };
+        // Nothing of the badge on the grid line or in the status cell after it.
+        for (int y = top; y < top + r.height(); ++y)
+            for (int x = right; x < cell(0, ui::kColStatus).right(); ++x) {
+                EXPECT_NE(colourAt(x, y), kRed) << x << "," << y;
+                EXPECT_NE(colourAt(x, y), kNavy) << x << "," << y;
+            }
         if (!c.fill.isValid()) {
             for (int y = top; y < top + 16; ++y)
                 for (int x = right - 30; x < right; ++x) {
@@ -111,10 +121,12 @@ TEST_F(GridFixture, TriggerBadgeRectangleAndColour) {
                 }
             continue;
         }
-        // The filled box covers right-26 .. right-3 and top+2 .. top+13, nothing to its left or above.
+        // The filled box covers right-26 .. right-3 and top+2 .. top+13, nothing to its left or
+        // above.
         EXPECT_EQ(colourAt(right - 26, top + 2), c.fill);
         EXPECT_EQ(colourAt(right - 22, top + 13), c.fill);
         EXPECT_EQ(colourAt(right - 3, top + 2), c.fill) << "top right corner";
+        EXPECT_EQ(colourAt(right - 1, top + 14), c.fill) << "the text box up to the cell's edge";
         EXPECT_NE(colourAt(right - 27, top + 5), c.fill);
         EXPECT_NE(colourAt(right - 24, top + 1), c.fill);
         EXPECT_NE(colourAt(right - 24, top + 14), c.fill);
@@ -125,7 +137,8 @@ TEST_F(GridFixture, TriggerBadgeRectangleAndColour) {
                 if (colourAt(x, y).lightness() > 200) ++white;
         EXPECT_GT(white, 5);
         for (int y = top + 2; y < top + 14; ++y)
-            for (int x = right - 26; x < right - 21; ++x) EXPECT_EQ(colourAt(x, y), c.fill) << x << "," << y;
+            for (int x = right - 26; x < right - 21; ++x)
+                EXPECT_EQ(colourAt(x, y), c.fill) << x << "," << y;
     }
 }
 
@@ -159,16 +172,21 @@ TEST_F(GridFixture, ColumnsTitlesWidthsAndBehaviour) {
     EXPECT_EQ(m.headerData(1, Qt::Horizontal).toString(), "VERSIONE");
     EXPECT_EQ(m.headerData(2, Qt::Horizontal).toString(), "VID");
     EXPECT_EQ(m.headerData(3, Qt::Horizontal).toString(), "");
-    EXPECT_EQ(m.data(m.index(0, 0), Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
-    EXPECT_EQ(m.data(m.index(0, 1), Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_EQ(m.data(m.index(0, 0), Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
+              Qt::AlignLeft);
+    EXPECT_EQ(m.data(m.index(0, 1), Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
+              Qt::AlignHCenter);
     EXPECT_EQ(m.data(m.index(1, 2), Qt::DisplayRole).toString(), "2");
 
+    // The widths are what each cell shows; the grid line lies outside them.
     const QFontMetrics fm(grid->font());
     const int zero = fm.horizontalAdvance(QLatin1Char('0'));
-    EXPECT_EQ(grid->columnWidth(0), 262);
-    EXPECT_EQ(grid->columnWidth(1), std::max(10 * zero + 4, QFontMetrics(grid->horizontalHeader()->font()).horizontalAdvance("VERSIONE") + 4));
-    EXPECT_EQ(grid->columnWidth(2), 20 * zero + 4);
-    EXPECT_EQ(grid->columnWidth(3), 16);
+    const int versione =
+        QFontMetrics(grid->horizontalHeader()->font()).horizontalAdvance("VERSIONE") + 4;
+    EXPECT_EQ(cell(0, 0).width(), 262);
+    EXPECT_EQ(cell(0, 1).width(), std::max(10 * zero + 4, versione));
+    EXPECT_EQ(cell(0, 2).width(), 20 * zero + 4);
+    EXPECT_EQ(cell(0, 3).width(), 16);
     EXPECT_EQ(grid->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
     EXPECT_FALSE(grid->verticalHeader()->isVisible());
     EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);

@@ -49,9 +49,15 @@ TEST(Pictures, CheckIsGreenAndTriangleIsYellow) {
     };
     const QImage ok = ui::loadPicture(ui::kPictureOk).toImage();
     const QImage alert = ui::loadPicture(ui::kPictureAlert).toImage();
-    EXPECT_GT(countWhere(ok, [](QColor c) { return c.green() > 2 * c.red() && c.green() > 2 * c.blue(); }), 10);
-    EXPECT_GT(countWhere(alert, [](QColor c) { return c.red() > 200 && c.green() > 150 && c.blue() < 80; }), 20);
-    EXPECT_GT(countWhere(alert, [](QColor c) { return c.lightness() < 40; }), 3) << "exclamation mark";
+    EXPECT_GT(countWhere(
+                  ok, [](QColor c) { return c.green() > 2 * c.red() && c.green() > 2 * c.blue(); }),
+              10);
+    EXPECT_GT(
+        countWhere(alert,
+                   [](QColor c) { return c.red() > 200 && c.green() > 150 && c.blue() < 80; }),
+        20);
+    EXPECT_GT(countWhere(alert, [](QColor c) { return c.lightness() < 40; }), 3)
+        << "exclamation mark";
 }
 
 TEST(Fonts, TahomaIsAvailableAndDrawsGlyphs) {
@@ -72,7 +78,8 @@ TEST(Fonts, TahomaIsAvailableAndDrawsGlyphs) {
         p.drawText(QRect(0, 0, 24, 24), Qt::AlignCenter, QString(ch));
         return image;
     };
-    const QImage a = render(QLatin1Char('A')), o = render(QLatin1Char('o')), l = render(QLatin1Char('l'));
+    const QImage a = render(QLatin1Char('A')), o = render(QLatin1Char('o')),
+                 l = render(QLatin1Char('l'));
     EXPECT_NE(a, o);
     EXPECT_NE(o, l);
     EXPECT_NE(a, l);

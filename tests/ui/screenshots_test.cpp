@@ -43,7 +43,9 @@ QImage grabPage(ui::UpdaterWindow& window, const char* file) {
     return image;
 }
 
-bool isGreen(QRgb p) { return QColor(p) == QColor(0, 128, 0); }
+bool isGreen(QRgb p) {
+    return QColor(p) == QColor(0, 128, 0);
+}
 
 TEST(Screenshots, EachPageOfARun) {
     testsupport::TempDir programFiles;
@@ -74,15 +76,17 @@ TEST(Screenshots, EachPageOfARun) {
     const QImage logoPicture = ui::loadPicture(ui::kPictureLogo).toImage();
     const QPoint logoAt = logo->mapTo(&window, QPoint(0, 0));
     EXPECT_EQ(page2.pixel(logoAt) & 0xFFFFFF, logoPicture.pixel(0, 0) & 0xFFFFFF);
-    EXPECT_EQ(page2.pixel(logoAt + QPoint(111, 29)) & 0xFFFFFF, logoPicture.pixel(111, 29) & 0xFFFFFF);
+    EXPECT_EQ(page2.pixel(logoAt + QPoint(111, 29)) & 0xFFFFFF,
+              logoPicture.pixel(111, 29) & 0xFFFFFF);
 
     // Phase 3 at its end.
     window.setTabVisible(app::Page::TabSheetFase02, app::Visibility::Hidden);
     window.setTabVisible(app::Page::TabSheetFase03, app::Visibility::Shown);
-    for (const char* line : {"Stop QL Services", "Copy update dirercory in /opt/", "Load Script Update",
-                             "Begin Apply Update For OSF00102", "Current VID = 2024",
-                             "Launch Script db = /opt/Ostrel/Update/2024b.dbql", "Last Update VID = 2024b",
-                             "End Apply Update For OSF00102", "Restart QL Services"})
+    for (const char* line :
+         {"Stop QL Services", "Copy update dirercory in /opt/", "Load Script Update",
+          "Begin Apply Update For OSF00102", "Current VID = 2024",
+          "Launch Script db = /opt/Ostrel/Update/2024b.dbql", "Last Update VID = 2024b",
+          "End Apply Update For OSF00102", "Restart QL Services"})
         session.AddLog(line);
     window.setScriptBarMax(10);
     window.setScriptBarPosition(10);

@@ -3,15 +3,31 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
+#include <QUrl>
 #include <QtGlobal>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/frm_auto_update.h"
 #include "app/texts.h"
@@ -24,30 +40,11 @@ namespace {
 
 using uitest::control;
 
-struct Placed {
-    const char* name;
-    int x, y, w, h;
-};
-
-TEST(UpdaterWindow, ControlsOfThePagesSitWhereTheyBelong) {
+TEST(UpdaterWindow, TextsFontsAndColoursOfTheControls) {
     ui::UpdaterWindow window;
     EXPECT_EQ(window.windowTitle(), "Quillora PRO Auto-Update");
     EXPECT_EQ(window.size(), QSize(495, 348));
     EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "fixed size";
-    const Placed placed[] = {
-        {"Shape1", 3, 3, 470, 3},       {"iOk", 367, 3, 16, 16},      {"iAlert", 389, 3, 16, 16},
-        {"iPathOK", 3, 34, 24, 24},     {"iPathFAIL", 3, 34, 24, 24}, {"LabelPercorso", 33, 34, 432, 24},
-        {"Shape", 3, 64, 470, 3},       {"Grid", 3, 94, 501, 156},    {"Shape2", 3, 256, 470, 3},
-        {"LabelStatus", 3, 261, 470, 13}, {"btnEsci", 309, 280, 79, 24}, {"btnAvanti", 394, 280, 79, 24},
-        {"Image1", 0, 24, 484, 129},    {"Image2", 136, 103, 121, 34}, {"Label1", 0, 159, 484, 26},
-        {"LabelDownload", 0, 178, 484, 26}, {"Shape3", 0, 291, 486, 3}, {"btnFine", 405, 6, 79, 24},
-    };
-    for (const Placed& p : placed) {
-        SCOPED_TRACE(p.name);
-        QWidget* w = control<QWidget>(window, p.name);
-        ASSERT_NE(w, nullptr);
-        EXPECT_EQ(w->geometry(), QRect(p.x, p.y, p.w, p.h));
-    }
     EXPECT_FALSE(control<QWidget>(window, "iOk")->isVisibleTo(&window));
     EXPECT_FALSE(control<QWidget>(window, "iAlert")->isVisibleTo(&window));
 
@@ -75,10 +72,11 @@ TEST(UpdaterWindow, ControlsOfThePagesSitWhereTheyBelong) {
         EXPECT_EQ(l->font().family(), "Tahoma");
         EXPECT_EQ(l->font().pixelSize(), t.pixels);
         EXPECT_EQ(l->font().bold(), t.bold);
-        EXPECT_EQ(l->palette().color(QPalette::WindowText), t.colour);
+        EXPECT_EQ(l->palette().color(QPalette::Active, QPalette::WindowText), t.colour);
         EXPECT_EQ(l->textFormat(), Qt::PlainText);
     }
-    const Text buttons[] = {{"btnEsci", "Esci", 11, true, red}, {"btnAvanti", "Avanti", 11, true, green},
+    const Text buttons[] = {{"btnEsci", "Esci", 11, true, red},
+                            {"btnAvanti", "Avanti", 11, true, green},
                             {"btnFine", "Fine", 11, true, green}};
     for (const Text& t : buttons) {
         SCOPED_TRACE(t.name);
@@ -86,32 +84,155 @@ TEST(UpdaterWindow, ControlsOfThePagesSitWhereTheyBelong) {
         EXPECT_EQ(b->text(), t.text);
         EXPECT_TRUE(b->isFlat());
         EXPECT_TRUE(b->font().bold());
-        EXPECT_EQ(b->palette().color(QPalette::ButtonText), t.colour);
+        EXPECT_EQ(b->palette().color(QPalette::Active, QPalette::ButtonText), t.colour);
     }
     EXPECT_FALSE(control<QPushButton>(window, "btnFine")->isEnabled());
     auto* tabs = control<QTabWidget>(window, "pctrlUpdater");
     EXPECT_EQ(tabs->tabText(0), "Controllo Installazione");
     EXPECT_EQ(tabs->tabText(1), "Download Aggiornamento");
     EXPECT_EQ(tabs->tabText(2), "Installazione Aggiornameto");
+}
 
-    // Page 3 stacks its controls from the top; the log takes what is left.
+// What a control puts on screen, in window coordinates: a label's or a button's line of text, a
+// picture's opaque part, the part of the grid its page shows, or else the whole control.
+QRect drawnRect(const QWidget& window, const QWidget& w) {
+    const QRect shown = QRect(w.mapTo(&window, QPoint(0, 0)), w.size());
+    if (const auto* l = qobject_cast<const QLabel*>(&w)) {
+        if (!l->pixmap().isNull()) {
+            const QImage picture = l->pixmap().toImage();
+            QRect opaque;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    if (qAlpha(picture.pixel(x, y)) > 0) opaque |= QRect(x, y, 1, 1);
+            const QRect at = QStyle::alignedRect(Qt::LeftToRight, l->alignment(), picture.size(),
+                                                 l->contentsRect());
+            return opaque.translated(at.topLeft() + shown.topLeft());
+        }
+        const QRect text =
+            QFontMetrics(l->font()).boundingRect(l->contentsRect(), int(l->alignment()), l->text());
+        return text.translated(shown.topLeft());
+    }
+    if (const auto* b = qobject_cast<const QPushButton*>(&w)) {
+        const QSize text = QFontMetrics(b->font()).size(Qt::TextSingleLine, b->text());
+        return QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, text,
+                                   QRect(QPoint(0, 0), b->size()))
+            .translated(shown.topLeft());
+    }
+    // The grid is wider than its page (501 at 3 in a page of 477): the page shows part of it.
+    if (w.objectName() == "Grid") {
+        const QWidget* page = w.parentWidget();
+        return shown & QRect(page->mapTo(&window, QPoint(0, 0)), page->size());
+    }
+    return shown;
+}
+
+// The room a control gives its text: a label's contents, a button's contents inside its frame;
+// an empty rectangle for a control without text.
+QRect textRoom(const QWidget& window, const QWidget& w) {
+    QRect room;
+    if (const auto* l = qobject_cast<const QLabel*>(&w); l && l->pixmap().isNull())
+        room = l->contentsRect();
+    if (const auto* b = qobject_cast<const QPushButton*>(&w)) {
+        QStyleOptionButton option;
+        option.initFrom(b);
+        option.features = QStyleOptionButton::Flat;
+        room = b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b);
+    }
+    return room.translated(w.mapTo(&window, QPoint(0, 0)));
+}
+
+// Every page as a run shows it: each control inside the window's client area and its page's
+// sheet, no two controls drawing over each other, every text whole, also the longest a label
+// carries in a run.
+TEST(UpdaterWindow, LayoutOfEachPageInsideTheClientAreaWithoutOverlapAndTextsWhole) {
+    testsupport::TempDir programFiles;
+    ui::UpdaterWindow window;
+    app::TfrmAutoUpdate session(window, host::HostSettings{programFiles.str(), {}});
+    session.FormCreate();  // no config.ini: the path in red, the alert icon, the status text
+    window.setCaption(app::Label::LabelDownload, "Scaricato 1024kb di 1464kb");
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    // Page 1 keeps an inner border of 5.
-    EXPECT_EQ(control<QWidget>(window, "Shape1")->mapTo(window.pageWidget(app::Page::TabSheetFase01), QPoint(0, 0)),
-              QPoint(8, 8));
-    tabs->setCurrentIndex(2);
-    QApplication::processEvents();
-    EXPECT_EQ(control<QWidget>(window, "LabelInstall")->geometry().top(), 10);
-    EXPECT_EQ(control<QWidget>(window, "ListLog")->geometry().top(), 39);
-    EXPECT_EQ(control<QWidget>(window, "pBarScript")->height(), 16);
-    EXPECT_EQ(control<QWidget>(window, "Panel1")->height(), 35);
-    QWidget* page3 = window.pageWidget(app::Page::TabSheetFase03);
-    EXPECT_EQ(control<QWidget>(window, "Panel1")->geometry().bottom(), page3->height() - 1);
-    tabs->setCurrentIndex(1);
-    QApplication::processEvents();
-    QWidget* page2 = window.pageWidget(app::Page::TabSheetFase02);
-    EXPECT_EQ(control<QWidget>(window, "pBar")->geometry().bottom(), page2->height() - 1);
+    struct Page {
+        app::Page page;
+        std::vector<const char*> controls;
+        std::vector<std::pair<const char*, std::string_view>> texts;
+    };
+    const Page pages[] = {
+        {app::Page::TabSheetFase01,
+         {"Shape1", "Label4", "iPathFAIL", "LabelPercorso", "Shape", "Label5", "Grid", "Shape2",
+          "LabelStatus", "btnEsci", "btnAvanti"},
+         {{"LabelStatus", app::kTextPathInvalid},
+          {"LabelStatus", app::kTextCheckUpdateFailed},
+          {"LabelPercorso", "/home/amministratore/Programmi/Ostrel/"}}},
+        {app::Page::TabSheetFase02,
+         {"Image1", "Image2", "Label1", "LabelDownload", "Shape3", "pBar"},
+         {{"LabelDownload", app::kTextDownloading},
+          {"LabelDownload", "Scaricato 2097151kb di 2097151kb"},
+          {"LabelDownload", app::kTextExtracting},
+          {"LabelDownload", app::kTextDownloadFailed}}},
+        {app::Page::TabSheetFase03,
+         {"Bevel2", "LabelInstall", "Shape4", "Bevel1", "ListLog", "pBarScript", "Shape5", "Panel1",
+          "btnFine"},
+         {{"LabelInstall", app::kTextInstallOk}, {"LabelInstall", app::kTextInstallFailed}}},
+    };
+    auto* tabs = control<QTabWidget>(window, "pctrlUpdater");
+    for (const Page& p : pages) {
+        SCOPED_TRACE(app::toString(p.page));
+        uitest::showOnly(window, p.page);
+        const QWidget* sheet = window.pageWidget(p.page);
+        const QRect sheetRect(sheet->mapTo(&window, QPoint(0, 0)), sheet->size());
+        EXPECT_TRUE(window.rect().contains(sheetRect)) << "inside the client area";
+        EXPECT_EQ(sheetRect.width(), 487);
+        const int tab = static_cast<int>(p.page);
+        EXPECT_GE(tabs->tabBar()->tabRect(tab).width(),
+                  QFontMetrics(tabs->tabBar()->font()).horizontalAdvance(tabs->tabText(tab)));
+
+        std::vector<std::pair<const QWidget*, QRect>> drawn;
+        auto check = [&](const QWidget& w) {
+            const QRect r = drawnRect(window, w);
+            EXPECT_FALSE(r.isEmpty());
+            EXPECT_TRUE(sheetRect.contains(r)) << "inside the page";
+            const QRect room = textRoom(window, w);
+            EXPECT_TRUE(room.isEmpty() || room.contains(r)) << "text cut";
+            for (const auto& [other, otherRect] : drawn) {
+                const bool apart =
+                    other == &w || other->isAncestorOf(&w) || !r.intersects(otherRect);
+                EXPECT_TRUE(apart) << "over " << other->objectName().toStdString();
+            }
+            return r;
+        };
+        for (const char* name : p.controls) {
+            SCOPED_TRACE(name);
+            const QWidget* w = control<QWidget>(window, name);
+            ASSERT_TRUE(w && w->isVisible());
+            drawn.emplace_back(w, check(*w));
+        }
+        for (const auto& [name, text] : p.texts) {
+            SCOPED_TRACE(std::string(name) + ": " + std::string(text));
+            auto* l = control<QLabel>(window, name);
+            l->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+            if (text == app::kTextInstallFailed)
+                window.setFontStyle(app::Label::LabelInstall, app::FontStyle::Bold);
+            check(*l);
+        }
+    }
+    // Page 2's bars end where page 3's do: both pages are 487 wide, and Shape3 is 486.
+    auto right = [&](const char* name) {
+        const QWidget* w = control<QWidget>(window, name);
+        return w->mapTo(&window, QPoint(w->width(), 0)).x();
+    };
+    EXPECT_EQ(right("pBar"), right("pBarScript"));
+    EXPECT_EQ(right("Shape3") + 1, right("Shape4"));
+    // The grid shows its four columns and their titles whole within what its page shows.
+    auto* grid = control<QTableView>(window, "Grid");
+    int columns = 0;
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+        columns += grid->columnWidth(c);
+        const QString title = grid->model()->headerData(c, Qt::Horizontal).toString();
+        EXPECT_GE(grid->columnWidth(c),
+                  QFontMetrics(grid->horizontalHeader()->font()).horizontalAdvance(title));
+    }
+    EXPECT_LE(columns, drawnRect(window, *grid).width());
 }
 
 TEST(UpdaterWindow, PagesMoveForwardWhicheverOrderTheTabsChange) {
@@ -123,7 +244,7 @@ TEST(UpdaterWindow, PagesMoveForwardWhicheverOrderTheTabsChange) {
         window.setTabVisible(app::Page::TabSheetFase03, app::Visibility::Hidden);
         EXPECT_EQ(window.currentPage(), 0);
         const app::Page steps[][2] = {{app::Page::TabSheetFase01, app::Page::TabSheetFase02},
-                                     {app::Page::TabSheetFase02, app::Page::TabSheetFase03}};
+                                      {app::Page::TabSheetFase02, app::Page::TabSheetFase03}};
         int expected = 1;
         for (const auto& step : steps) {
             if (showFirst) {
@@ -177,13 +298,24 @@ TEST(UpdaterWindow, LogNewestOnTopAndSavedInThatOrder) {
     EXPECT_EQ(window.downloadBarMax(), 0);
 }
 
+// The real session; its version check, when told, answers as a server would.
+class Session : public app::TfrmAutoUpdate {
+  public:
+    using app::TfrmAutoUpdate::TfrmAutoUpdate;
+    std::optional<bool> checkAnswer;
+    bool CheckUpdate() override {
+        if (!checkAnswer) return app::TfrmAutoUpdate::CheckUpdate();
+        return *checkAnswer;
+    }
+};
+
 struct SessionFixture : ::testing::Test {
     testsupport::TempDir programFiles;
     ui::UpdaterWindow window;
-    std::unique_ptr<app::TfrmAutoUpdate> session;
+    std::unique_ptr<Session> session;
 
     void start() {
-        session = std::make_unique<app::TfrmAutoUpdate>(window, host::HostSettings{programFiles.str(), {}});
+        session = std::make_unique<Session>(window, host::HostSettings{programFiles.str(), {}});
         ui::connectSession(window, *session);
         session->FormCreate();
     }
@@ -220,27 +352,106 @@ TEST_F(SessionFixture, MissingConfigurationShowsTheAlertAndTheChooserCanCancel) 
     EXPECT_EQ(session->InstallPath, installPath());
 }
 
+// A first run without config.ini, then the user picks a folder that has one, twice: the first
+// re-run fails its version check and says so in red, the second succeeds and the page shows no
+// failure text beside the OK icon.
 TEST_F(SessionFixture, ChosenFolderWithConfigurationRunsPhaseOneAgain) {
     start();
     testsupport::TempDir other;
     other.write("config.ini", "[MySQL]\r\nSERVER=127.0.0.1\r\nRootPass=x\r\n");
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    uitest::DialogWatcher seen([&](QWidget& dialog) {
-        auto* chooser = qobject_cast<QFileDialog*>(&dialog);
-        ASSERT_NE(chooser, nullptr);
-        chooser->setDirectory(QString::fromStdString(other.path().string()));
-        chooser->selectFile(QString::fromStdString(other.path().string()));
-        QMetaObject::invokeMethod(chooser, "accept");
-    });
-    QTest::mouseClick(control<QWidget>(window, "iPathFAIL"), Qt::LeftButton);
-    ASSERT_TRUE(seen.seen());
-    EXPECT_EQ(session->InstallPath, other.str());
-    auto* path = control<QLabel>(window, "LabelPercorso");
-    EXPECT_EQ(path->text().toStdString(), other.str());
-    EXPECT_EQ(path->palette().color(QPalette::WindowText), window.palette().color(QPalette::WindowText));
-    // No HTTP client in this session: the version check fails and says so.
-    EXPECT_EQ(control<QLabel>(window, "LabelStatus")->text().toStdString(), app::kTextCheckUpdateFailed);
+    auto* status = control<QLabel>(window, "LabelStatus");
+    auto redStrokes = [&] {
+        QApplication::processEvents();
+        return uitest::strokes(status->grab().toImage(), QColor(255, 0, 0)).pixels;
+    };
+    ASSERT_GT(redStrokes(), 50);
+    // No HTTP client in this session: without an answer the version check fails.
+    for (const std::optional<bool> answer : {std::optional<bool>(), std::optional<bool>(true)}) {
+        SCOPED_TRACE(answer ? "the re-run succeeds" : "the re-run fails its version check");
+        session->checkAnswer = answer;
+        // The user goes into the folder and confirms it, with nothing selected inside it.
+        uitest::DialogWatcher seen([&](QWidget& dialog) {
+            auto* chooser = qobject_cast<QFileDialog*>(&dialog);
+            ASSERT_NE(chooser, nullptr);
+            chooser->setDirectory(QString::fromStdString(other.path().string()));
+            QMetaObject::invokeMethod(chooser, "accept");
+        });
+        QTest::mouseClick(control<QWidget>(window, "iPathFAIL"), Qt::LeftButton);
+        ASSERT_TRUE(seen.seen());
+        EXPECT_EQ(session->InstallPath, other.str());
+        auto* path = control<QLabel>(window, "LabelPercorso");
+        EXPECT_EQ(path->text().toStdString(), other.str());
+        EXPECT_EQ(path->palette().color(QPalette::WindowText),
+                  window.palette().color(QPalette::WindowText));
+        EXPECT_EQ(control<QPushButton>(window, "btnAvanti")->isEnabled(), answer.has_value());
+        EXPECT_EQ(status->text().toStdString(), answer ? "" : app::kTextCheckUpdateFailed);
+        EXPECT_EQ(redStrokes() > 50, !answer) << "red text on the page";
+    }
+}
+
+// The window and its dialogs sit in the middle of the screen, their frames included, a dialog
+// also after the user has moved the window away. The chooser opens on the user's desktop, or in
+// the home folder when there is none, whatever folder the file dialog remembers or the program
+// runs in.
+TEST(Placement, WindowAndDialogsCentredAndTheChooserAtTheDesktopOrHome) {
+    testsupport::TempDir elsewhere;
+    const QString elsewherePath = QString::fromStdString(elsewhere.path().string());
+    QSettings(QSettings::UserScope, QStringLiteral("QtProject"))
+        .setValue(QStringLiteral("FileDialog/lastVisited"), QUrl::fromLocalFile(elsewherePath));
+    const QString workingDir = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(elsewherePath));
+    const QString home = QDir::homePath();
+
+    ui::UpdaterWindow window;
+    window.centreOnScreen();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QRect screen = window.screen()->availableGeometry();
+    auto offCentre = [&](const QWidget& w) {
+        const QPoint d = w.frameGeometry().center() - screen.center();
+        return std::max(std::abs(d.x()), std::abs(d.y()));
+    };
+    // A window manager frames a window some time after it is mapped.
+    auto centred = [&](const QWidget& w) {
+        return QTest::qWaitFor([&] { return offCentre(w) <= 1; }, 2000);
+    };
+    EXPECT_TRUE(centred(window)) << "off by " << offCentre(window);
+    window.move(0, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return offCentre(window) > 50; }, 2000));
+
+    struct Case {
+        const char* name;
+        std::function<void()> open;
+        bool desktop;
+        QString folder;  // where the chooser opens
+    };
+    const Case cases[] = {
+        {"AskOkCancel", [&] { window.askOkCancel("Chiudere?"); }, false, {}},
+        {"ChooseFolder without a desktop", [&] { window.chooseFolder(); }, false, home},
+        {"ChooseFolder with a desktop", [&] { window.chooseFolder(); }, true, home + "/Desktop"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.desktop) {
+            ASSERT_TRUE(QDir(home).mkpath(QStringLiteral("Desktop")));
+        }
+        bool wasCentred = false;
+        QString opened;
+        uitest::DialogWatcher seen([&](QWidget& dialog) {
+            wasCentred = centred(dialog);
+            if (auto* chooser = qobject_cast<QFileDialog*>(&dialog))
+                opened = chooser->directory().absolutePath();
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        });
+        c.open();
+        ASSERT_TRUE(seen.seen());
+        EXPECT_TRUE(wasCentred);
+        EXPECT_EQ(opened.toStdString(), c.folder.toStdString());
+    }
+    QDir(home).rmdir(QStringLiteral("Desktop"));
+    QDir::setCurrent(workingDir);
 }
 
 TEST(AskOkCancel, InformationDialogWithOkAsDefaultAndEscapeAsCancel) {
@@ -250,7 +461,8 @@ TEST(AskOkCancel, InformationDialogWithOkAsDefaultAndEscapeAsCancel) {
         bool expected;
     };
     const Case cases[] = {
-        {"Enter takes the default", [](QMessageBox& b) { QTest::keyClick(&b, Qt::Key_Return); }, true},
+        {"Enter takes the default", [](QMessageBox& b) { QTest::keyClick(&b, Qt::Key_Return); },
+         true},
         {"Escape is Cancel", [](QMessageBox& b) { QTest::keyClick(&b, Qt::Key_Escape); }, false},
         {"closing is Cancel", [](QMessageBox& b) { b.close(); }, false},
         {"Cancel button", [](QMessageBox& b) { b.button(QMessageBox::Cancel)->click(); }, false},
