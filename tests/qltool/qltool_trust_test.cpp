@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/tools.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ struct ToolResult {
 
 ToolResult tool(const std::string& args) {
     ToolResult r{-1, {}};
-    std::FILE* p = ::popen((std::string(QLTOOL_PATH) + " " + args + " 2>&1").c_str(), "r");
+    std::FILE* p = ::popen((testsupport::qltoolPath() + " " + args + " 2>&1").c_str(), "r");
     if (!p) return r;
     char buf[4096];
     for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);

@@ -58,7 +58,7 @@ std::string compressWithBzip2(TempDir& dir, const std::string& data, int level) 
     const std::string file = dir.str() + "in.bin";
     std::filesystem::remove(file + ".bz2");
     dir.write("in.bin", data);
-    if (runTool({"bzip2", "-f", "-" + std::to_string(level), file}) != 0) return {};
+    if (runTool({"bzip2", "-f", "-" + std::to_string(level), file}).status != 0) return {};
     return readFile(file + ".bz2");
 }
 
@@ -66,7 +66,7 @@ std::string compressWith7z(TempDir& dir, const std::string& data) {
     const std::string zip = dir.str() + "out.zip";
     std::filesystem::remove(zip);
     dir.write("in.bin", data);
-    if (runTool({"7z", "a", "-tzip", "-mm=BZip2", "-mmt=1", zip, dir.str() + "in.bin"}) != 0)
+    if (runTool({"7z", "a", "-tzip", "-mm=BZip2", "-mmt=1", zip, dir.str() + "in.bin"}).status != 0)
         return {};
     auto entries = readRawZipEntries(readFile(zip));
     if (!entries || entries->size() != 1) return {};

@@ -29,8 +29,7 @@ archive::DecoderParams paramsFor(std::size_t size, std::uint16_t flags = 2) {
 // itself (out.zip); xz writes an .lzma file (out.lzma: 5 bytes of properties, 8 of size, then
 // the same raw stream), which becomes the entry's data behind the ZIP header.
 std::string packed(const TempDir& dir, const std::string& command) {
-    if (runTool({"sh", "-c", "cd '" + dir.str() + "' && rm -f out.* && " + command}) != 0)
-        return {};
+    if (runShell("cd " + shellQuote(dir.str()) + " && rm -f out.* && " + command) != 0) return {};
     if (std::filesystem::exists(dir.str() + "out.lzma")) {
         const std::string bytes = readFile(dir.str() + "out.lzma");
         return bytes.size() > 13 ? kZipHeader + bytes.substr(0, 5) + bytes.substr(13) : "";

@@ -1,0 +1,141 @@
+// qlupdate: the updater's program entry. With a display and the window built in it opens the
+// window; otherwise, or with --console, it runs the same session on the terminal.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "app/console_view.h"
+#include "app/options.h"
+#include "app/updater_factory.h"
+#include "app/version.h"
+#include "host/platform/desktop.h"
+
+#if defined(QL_HAVE_UI)
+#include "ui/run_window.h"
+#endif
+
+namespace {
+
+// Exit statuses of a console run.
+constexpr int kExitComplete = 0;
+constexpr int kExitNotEveryCompany = 1;
+constexpr int kExitFase01Failed = 2;
+constexpr int kExitFase02Failed = 3;
+constexpr int kExitFase03Failed = 4;
+constexpr int kExitDeclined = 5;
+constexpr int kExitUsage = 64;
+
+void printHelp() {
+    std::printf(
+        "Usage: qlupdate [OPTIONS]\n"
+        "%s: brings a Quillora installation and its company databases up to the latest version.\n"
+        "\n"
+        "Options:\n"
+        "  --console          run on the terminal (the default without a display or window)\n"
+        "  --yes              answer \"Avanti\" and the final question with OK\n"
+        "  --install-path DIR the installation folder, as if chosen in the folder chooser\n"
+        "  --server URL       the update server (default http://update.quillora.it)\n"
+        "  --temp-root DIR    base of the temporary folder (default /)\n"
+        "  --mysql-port N     the MySQL server's port (default 3306)\n"
+        "  --help             show this text and exit\n"
+        "  --version          show the version and exit\n"
+        "\n"
+        "Exit status (console mode):\n"
+        "  0  the update is complete: every listed company got every script it needed and\n"
+        "     every statement was executed\n"
+        "  1  the update is complete but not for every company (failed statements, scripts\n"
+        "     that could not be launched, companies skipped; see the summary and the run log)\n"
+        "  2  phase 1 failed (installation folder, configuration or version check)\n"
+        "  3  phase 2 failed (download or extraction of the package)\n"
+        "  4  phase 3 failed (copy, scripts' run or saving the run log)\n"
+        "  5  \"Avanti\" was declined\n"
+        " 64  wrong options\n",
+        app::kProductName);
+}
+
+bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view a = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (a == "--help" || a == "-h") {
+            printHelp();
+            exitNow = 0;
+            return false;
+        }
+        if (a == "--version") {
+            std::printf("qlupdate %s\n", app::kVersion);
+            exitNow = 0;
+            return false;
+        }
+        if (a == "--console") {
+            o.console = true;
+        } else if (a == "--yes") {
+            o.yes = true;
+        } else if (a == "--install-path" || a == "--server" || a == "--temp-root" ||
+                   a == "--mysql-port") {
+            const char* v = value();
+            if (!v || !*v) {
+                std::fprintf(stderr, "qlupdate: %s needs a value (try --help)\n", argv[i]);
+                exitNow = kExitUsage;
+                return false;
+            }
+            if (a == "--install-path") o.installPath = v;
+            if (a == "--server") o.serverUrl = v;
+            if (a == "--temp-root") o.tempRoot = v;
+            if (a == "--mysql-port") {
+                char* end = nullptr;
+                const long port = std::strtol(v, &end, 10);
+                if (*end != '\0' || port <= 0 || port > 65535) {
+                    std::fprintf(stderr, "qlupdate: bad port '%s'\n", v);
+                    exitNow = kExitUsage;
+                    return false;
+                }
+                o.mysqlPort = static_cast<int>(port);
+            }
+        } else {
+            std::fprintf(stderr, "qlupdate: unknown option '%s' (try --help)\n", argv[i]);
+            exitNow = kExitUsage;
+            return false;
+        }
+    }
+    return true;
+}
+
+int runConsole(const app::UpdaterOptions& options) {
+    app::ConsoleView view(stdout, stdin, options.yes);
+    auto session = app::createUpdater(view, options);
+    session->FormCreate();
+    const app::RunOutcome& out = session->Outcome;
+    view.printSurvey(out);
+    int rc = kExitComplete;
+    if (!out.fase01Ok) {
+        rc = kExitFase01Failed;
+    } else if (!view.askAvanti()) {
+        rc = kExitDeclined;
+    } else {
+        session->btnAvantiClick();
+        if (out.fase02Failed)
+            rc = kExitFase02Failed;
+        else if (out.fase03Failed || !out.fase03Complete)
+            rc = kExitFase03Failed;
+        else if (!out.everyCompanyUpdated())
+            rc = kExitNotEveryCompany;
+        view.printSummary(out);
+    }
+    session->FormDestroy();
+    return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    app::UpdaterOptions options;
+    int exitNow = 0;
+    if (!parseOptions(argc, argv, options, exitNow)) return exitNow;
+#if defined(QL_HAVE_UI)
+    if (!options.console && host::haveDesktop()) return ui::runWindow(argc, argv, options);
+#endif
+    return runConsole(options);
+}
