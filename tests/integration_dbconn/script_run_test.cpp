@@ -11,6 +11,7 @@
 #include "db/script.h"
 #include "tests/integration_dbconn/dbconn_helpers.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tools.h"
 
 namespace {
 

@@ -90,8 +90,8 @@ TEST(QltoolLexAndSplit, MessageWithANulComesOutWhole) {
     testsupport::TempDir dir;
     const std::string file = dir.write("n.sql", std::string("SELECT 1;\0;", 11)).string();
     const std::string message = std::string("Parser: The unknown symbol '\0'  $0000\n", 38);
-    for (const char* command : {"lex ", "split "}) {
-        Outcome r = qltool(dir, command + file);
+    for (const char* command : {"lex", "split"}) {
+        Outcome r = qltool({command, file});
         EXPECT_EQ(r.exitCode, 1) << command;
         EXPECT_EQ(r.err, message) << command;
     }
