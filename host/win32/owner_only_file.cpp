@@ -1,6 +1,7 @@
 #include "host/platform/owner_only_file.h"
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <algorithm>
 #include <vector>
@@ -62,6 +63,11 @@ std::error_code writeNewOwnerOnlyFile(const std::string& path, std::string_view 
     HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return win32Error(GetLastError());
+    // The same DACL set once more on the still empty file, marked protected: some file systems
+    // (and wine) merge the folder's inheritable entries into the one given at creation.
+    error = SetSecurityInfo(h, SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, acl, nullptr);
     for (std::size_t done = 0; done < bytes.size() && !error;) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         DWORD written = 0;

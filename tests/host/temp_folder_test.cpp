@@ -74,7 +74,7 @@ TEST(TempFolder, PackageFileNameCreatesTheFolder) {
     TempDir dir;
     auto s = rootedAt(dir);
     std::string pkg = host::GetPackageFileName("2014c", s);
-    EXPECT_EQ(pkg, dir.str() + core::Md5Hex("2014c") + "/2014c.qlzip");
+    EXPECT_EQ(pkg, dir.str() + core::Md5Hex("2014c") + host::kPathDelim + "2014c.qlzip");
     EXPECT_TRUE(fs::is_directory(host::TmpDirPath("2014c", s)));
     EXPECT_EQ(host::GetPackageFileName("", s), host::TmpDirPath("", s) + ".qlzip");
 }
@@ -109,7 +109,7 @@ TEST(TempFolder, UncreatableFolderIsNotReported) {
     host::HostSettings s;
     s.tempRoot = dir.write("a-file", "x").string();  // the base is a file: no folder below it
     std::string path = host::GetTmpDir("V", s);
-    EXPECT_EQ(path, s.tempRoot.value() + "/" + core::Md5Hex("V") + "/");
+    EXPECT_EQ(path, s.tempRoot.value() + host::kPathDelim + core::Md5Hex("V") + host::kPathDelim);
     EXPECT_FALSE(fs::exists(path));
 }
 
