@@ -60,7 +60,7 @@ std::error_code writeNewOwnerOnlyFile(const std::string& path, std::string_view 
 
     // CREATE_NEW: anything of that name, a link included, is an error and not a target.
     const std::wstring wide = win32::toWide(path);
-    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW,
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE | WRITE_DAC, 0, &sa, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return win32Error(GetLastError());
     // The same DACL set once more on the still empty file, marked protected: some file systems
