@@ -1,7 +1,7 @@
 #include "host/platform/owner_only_file.h"
 
-#include <windows.h>
 #include <aclapi.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <vector>
@@ -69,10 +69,10 @@ std::error_code writeNewOwnerOnlyFile(const std::string& path, std::string_view 
                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
                             nullptr, nullptr, acl, nullptr);
     for (std::size_t done = 0; done < bytes.size() && !error;) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         DWORD written = 0;
-        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr))
-            error = GetLastError();
+        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr)) error = GetLastError();
         done += written;
     }
     if (!error && !FlushFileBuffers(h)) error = GetLastError();

@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 using testsupport::TempDir;
 
 TEST(InstallPath, ProgramFilesDirGetsExactlyOneTrailingSeparator) {
-    if (host::kPathDelim != '/') GTEST_SKIP() << "POSIX path forms (tests/host/win32 has the Windows ones)";
+    if (host::kPathDelim != '/')
+        GTEST_SKIP() << "POSIX path forms (tests/host/win32 has the Windows ones)";
     struct {
         std::optional<std::string> folder;
         const char* expectedInstall;
@@ -33,7 +34,8 @@ TEST(InstallPath, ProgramFilesDirGetsExactlyOneTrailingSeparator) {
 }
 
 TEST(InstallPath, TrailingSeparatorRules) {
-    if (host::kPathDelim != '/') GTEST_SKIP() << "POSIX path forms (tests/host/win32 has the Windows ones)";
+    if (host::kPathDelim != '/')
+        GTEST_SKIP() << "POSIX path forms (tests/host/win32 has the Windows ones)";
     EXPECT_EQ(host::IncludeTrailingPathDelimiter("/d/Ostrel"), "/d/Ostrel/");
     EXPECT_EQ(host::IncludeTrailingPathDelimiter("/d/Ostrel/"), "/d/Ostrel/");
     EXPECT_EQ(host::IncludeTrailingPathDelimiter("/"), "/");

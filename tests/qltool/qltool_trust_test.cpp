@@ -103,8 +103,7 @@ TEST_F(Publisher, VerifyRefusalsGiveTheUpdatersReason) {
          "Firma del file di versione non valida: aggiornamento rifiutato!\n"},
         {"another key", nullptr, other.str() + "public.key " + version,
          "Firma del file di versione non valida: aggiornamento rifiutato!\n"},
-        {"no signature", [&] { ASSERT_TRUE(fs::remove(version + ".sig")); },
-         pub() + " " + version,
+        {"no signature", [&] { ASSERT_TRUE(fs::remove(version + ".sig")); }, pub() + " " + version,
          "Firma del file di versione mancante: aggiornamento rifiutato!\n"},
     };
     for (const auto& c : cases) {

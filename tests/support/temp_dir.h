@@ -11,7 +11,7 @@
 namespace testsupport {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -23,7 +23,7 @@ public:
     // Writes a file (creating its folders) and gives its full path.
     std::filesystem::path write(std::string_view relative, std::string_view bytes) const;
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 

@@ -2,9 +2,9 @@
 // the user who made it, and CREATE_NEW semantics.
 #include "host/platform/owner_only_file.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <aclapi.h>
 
 #include <filesystem>
 #include <vector>
@@ -26,9 +26,8 @@ Dacl daclOf(const fs::path& file) {
     Dacl d;
     PACL acl = nullptr;
     PSECURITY_DESCRIPTOR sd = nullptr;
-    if (GetNamedSecurityInfoW(file.wstring().c_str(), SE_FILE_OBJECT,
-                              DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr,
-                              &sd) != ERROR_SUCCESS)
+    if (GetNamedSecurityInfoW(file.wstring().c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, &acl, nullptr, &sd) != ERROR_SUCCESS)
         return d;
     d.read = acl != nullptr;
     SECURITY_DESCRIPTOR_CONTROL control = 0;
