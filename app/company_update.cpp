@@ -3,9 +3,10 @@
 #include <algorithm>
 
 #include "app/frm_auto_update.h"
-#include "db/my_connection.h"
+#include "app/script_launch.h"
 #include "app/texts.h"
 #include "core/text.h"
+#include "db/my_connection.h"
 #include "db/script.h"
 
 namespace app {
@@ -27,61 +28,153 @@ int rank(unsigned char c) {
 int CompareScriptNames(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const int d = rank(static_cast<unsigned char>(a[i])) - rank(static_cast<unsigned char>(b[i]));
+        const int d =
+            rank(static_cast<unsigned char>(a[i])) - rank(static_cast<unsigned char>(b[i]));
         if (d != 0) return d < 0 ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-void AddScriptName(std::vector<std::string>& list, const std::string& name) {
-    auto it = std::lower_bound(list.begin(), list.end(), name, [](const std::string& x, const std::string& y) {
-        return CompareScriptNames(x, y) < 0;
-    });
-    if (it != list.end() && CompareScriptNames(*it, name) == 0) return;
-    list.insert(it, name);
+void AddScriptName(std::vector<std::string>& list, const std::string& name,
+                   const std::function<bool(const std::string&, const std::string&)>& sameFile) {
+    // Names equal but for letter case follow each other in the order of their bytes, so the
+    // list does not depend on the order the folder lists them in.
+    const auto before = [](const std::string& x, const std::string& y) {
+        const int c = CompareScriptNames(x, y);
+        return c != 0 ? c < 0 : x < y;
+    };
+    const auto [first, last] = std::equal_range(
+        list.begin(), list.end(), name,
+        [](const std::string& x, const std::string& y) { return CompareScriptNames(x, y) < 0; });
+    for (auto it = first; it != last; ++it)
+        if (*it == name || (sameFile && sameFile(*it, name))) return;
+    list.insert(std::lower_bound(first, last, name, before), name);
 }
 
-void TfrmAutoUpdate::ApplyCompanyUpdate(const CompanyRecord& row) {
+void TfrmAutoUpdate::ApplyCompanies() {
+    if (!TabMem.Active()) return;
+    // Schemas already updated in this run, ASCII case folded as a case-insensitive server
+    // names them.
+    std::vector<std::string> applied;
+    for (std::size_t i = 0; i < TabMem.Rows().size(); ++i) {
+        const CompanyRecord& row = TabMem.Rows()[i];
+        CompanyOutcome& outcome = outcomeOfRow(i, row);
+        const std::string key = core::asciiLower(core::Trim(row.DTDATA));
+        if (std::find(applied.begin(), applied.end(), key) != applied.end()) {
+            // Its scripts ran through the earlier row, from the version read in phase 1:
+            // running them again would repeat every statement.
+            outcome.state = CompanyState::Duplicate;
+            outcome.reason = "schema already updated through an earlier row";
+            continue;
+        }
+        applied.push_back(key);
+        ApplyCompanyUpdate(row, outcome);
+    }
+}
+
+CompanyOutcome& TfrmAutoUpdate::outcomeOfRow(std::size_t row, const CompanyRecord& record) {
+    if (row < m_outcomeOfRow.size()) return Outcome.companies[m_outcomeOfRow[row]];
+    // A row that did not come from the survey.
+    Outcome.companies.push_back({record.DTDATA, record.DTNAME, CompanyState::Listed, 0, 0, {}});
+    return Outcome.companies.back();
+}
+
+namespace {
+
+// Counts a company's failed statements while its scripts run.
+class CountingFailures {
+  public:
+    CountingFailures(int*& slot, int& count) : m_slot(slot) { m_slot = &count; }
+    ~CountingFailures() { m_slot = nullptr; }
+    CountingFailures(const CountingFailures&) = delete;
+    CountingFailures& operator=(const CountingFailures&) = delete;
+
+  private:
+    int*& m_slot;
+};
+
+}  // namespace
+
+void TfrmAutoUpdate::ApplyCompanyUpdate(const CompanyRecord& row, CompanyOutcome& outcome) {
     const bool trin = row.DTTRIN;
     const bool trig = row.DTTRIG;
     const std::string vid = core::Trim(row.DTVID);
     const std::string schema = core::Trim(row.DTDATA);
     AddLog("Begin Apply Update For " + schema);
     AddLog("Current VID = " + vid);
-    std::string last;
+    CountingFailures counting(m_companyFailures, outcome.failedStatements);
+    bool connectionChecked = false;
     for (const std::string& entry : ScriptList) {
         std::string kind = core::Trim(entry);
         const std::string version = core::SplitAt(kind, '.');
-        last = version;
         if (!core::VersionBefore(vid, version)) continue;
-        const std::string file = ScriptFolder + version + "." + kind;
-        if (kind == "dbql") {
-            AddLog("Launch Script db = " + version + "." + kind);
-            LaunchScript(schema, file);
-        } else if ((kind == "trgql" && trig) || (kind == "trcql" && trin)) {
-            AddLog("Launch Script trigger = " + version + "." + kind);
-            LaunchScript(schema, file);
+        const char* line = kind == "dbql" ? "Launch Script db = "
+                           : (kind == "trgql" && trig) || (kind == "trcql" && trin)
+                               ? "Launch Script trigger = "
+                               : nullptr;
+        if (!line) continue;
+        if (!connectionChecked) {
+            connectionChecked = true;
+            std::string reason;
+            if (!ReopenIfLost(reason)) {
+                // Nothing of this company runs; the next company tries again.
+                LogScriptFailure([this](std::string_view l) { AddLog(l); }, reason, schema);
+                outcome.state = CompanyState::Skipped;
+                outcome.reason = "no connection: " + reason;
+                break;
+            }
         }
+        AddLog(line + version + "." + kind);
+        if (!LaunchScript(schema, ScriptFolder + version + "." + kind)) ++outcome.failedScripts;
+    }
+    // The version part of the last name in the list, whether or not that script ran.
+    std::string last;
+    if (!ScriptList.empty()) {
+        last = core::Trim(ScriptList.back());
+        last = core::SplitAt(last, '.');
     }
     AddLog("Last Update VID = " + last);
     AddLog("End Apply Update For " + schema);
+    if (outcome.state != CompanyState::Skipped)
+        outcome.state = outcome.failedStatements > 0 || outcome.failedScripts > 0
+                            ? CompanyState::Failed
+                            : CompanyState::Updated;
+}
+
+bool TfrmAutoUpdate::ReopenIfLost(std::string& reason) {
+    // A session built without a connection has nothing to check; its runner reports.
+    if (!MyLibs) return true;
+    if (MyLibs->Connected()) {
+        // A download longer than the server's idle time-out, or a restart of the server,
+        // leaves a session that answers every statement with "gone away".
+        try {
+            MyLibs->run("DO 0");
+            return true;
+        } catch (const std::exception&) {
+            MyLibs->Close();
+        }
+    }
+    try {
+        MyLibs->Open();
+        return true;
+    } catch (const std::exception& e) {
+        reason = e.what();
+        return false;
+    }
 }
 
 bool TfrmAutoUpdate::LaunchScript(const std::string& pSchema, const std::string& pScriptFile) {
-    bool result = true;
-    try {
-        if (!dbScriptUpdater) throw std::runtime_error("no script runner");
-        dbScriptUpdater->SQL.Clear();
-        dbScriptUpdater->SQL.LoadFromFile(pScriptFile);
-        dbScriptUpdater->MacroByName("DatabaseName").Value = pSchema;
-        m_view.setScriptBarMax(static_cast<int>(dbScriptUpdater->Statements().size()));
-        dbScriptUpdater->Execute();
-    } catch (...) {
-        result = false;
-    }
-    m_view.setScriptBarPosition(0);
-    m_view.setScriptBarMin(0);
-    return result;
+    const LogLine addLog = [this](std::string_view l) { AddLog(l); };
+    const ScriptBar bar{[this](int max) { m_view.setScriptBarMax(max); },
+                        [this] {
+                            m_view.setScriptBarPosition(0);
+                            m_view.setScriptBarMin(0);
+                        }};
+    if (dbScriptUpdater)
+        return LaunchUpdateScript(*dbScriptUpdater, pSchema, pScriptFile, bar, addLog);
+    LogScriptFailure(addLog, "no script runner", pScriptFile);
+    bar.reset();
+    return false;
 }
 
 void TfrmAutoUpdate::dbScriptUpdaterAfterExecute(const std::string& /*SQL*/) {
@@ -93,19 +186,15 @@ void TfrmAutoUpdate::dbScriptUpdaterAfterExecute(const std::string& /*SQL*/) {
 void TfrmAutoUpdate::dbScriptUpdaterError(const std::exception& E, const std::string& SQL,
                                           db::TErrorAction& Action) {
     ++Outcome.failedStatements;
-    AddLog(kErrorStars);
-    AddLog(E.what());
-    AddLog("Errore su: ");
-    AddLog(SQL);
-    AddLog(kErrorStars);
-    Action = db::TErrorAction::eaContinue;
+    if (m_companyFailures) ++*m_companyFailures;
+    OnUpdateScriptError([this](std::string_view l) { AddLog(l); }, E, SQL, Action);
 }
 
 void TfrmAutoUpdate::MyLibsBeforeConnect(db::TMyConnection& Sender) {
     Sender.Server = DbSettings.Server;
     Sender.Username = "root";
     Sender.Password = DbSettings.RootPass;
-    Sender.Database = "ostrellib";
+    Sender.Database = kLibraryDatabase;
 }
 
 }  // namespace app

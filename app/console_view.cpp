@@ -1,12 +1,14 @@
 #include "app/console_view.h"
 
 #include "app/company_table.h"
+#include "app/frm_auto_update.h"
 #include "app/run_log.h"
 #include "core/text.h"
 
 namespace app {
 
-ConsoleView::ConsoleView(std::FILE* out, std::FILE* in, bool yes) : m_out(out), m_in(in), m_yes(yes) {}
+ConsoleView::ConsoleView(std::FILE* out, std::FILE* in, bool yes)
+    : m_out(out), m_in(in), m_yes(yes) {}
 
 void ConsoleView::setTabVisible(Page page, Visibility v) {
     if (v != Visibility::Shown) return;
@@ -24,10 +26,18 @@ void ConsoleView::setCaption(Label label, const std::string& text) {
     }
     if (text.empty()) return;
     switch (label) {
-        case Label::LabelPercorso: std::fprintf(m_out, "Percorso: %s\n", text.c_str()); break;
-        case Label::LabelStatus: std::fprintf(m_out, "Stato: %s\n", text.c_str()); break;
-        case Label::LabelDownload: std::fprintf(m_out, "%s\n", text.c_str()); break;
-        case Label::LabelInstall: std::fprintf(m_out, "%s\n", text.c_str()); break;
+        case Label::LabelPercorso:
+            std::fprintf(m_out, "Percorso: %s\n", text.c_str());
+            break;
+        case Label::LabelStatus:
+            std::fprintf(m_out, "Stato: %s\n", text.c_str());
+            break;
+        case Label::LabelDownload:
+            std::fprintf(m_out, "%s\n", text.c_str());
+            break;
+        case Label::LabelInstall:
+            std::fprintf(m_out, "%s\n", text.c_str());
+            break;
     }
     std::fflush(m_out);
 }
@@ -59,7 +69,8 @@ void ConsoleView::companiesChanged(const CompanyTable& table, const std::string&
         std::fflush(m_out);
         return;
     }
-    std::fprintf(m_out, "%-40s %-10s %-20s %-6s %s\n", "Ditta", "Versione", "VID", "Stato", "Trigger");
+    std::fprintf(m_out, "%-40s %-10s %-20s %-6s %s\n", "Ditta", "Versione", "VID", "Stato",
+                 "Trigger");
     for (const CompanyRecord& r : table.Rows()) {
         const char* mark = core::VersionBefore(r.DTVID, latestVid) ? "ALERT" : "OK";
         std::string badge;
@@ -71,9 +82,77 @@ void ConsoleView::companiesChanged(const CompanyTable& table, const std::string&
     std::fflush(m_out);
 }
 
-void ConsoleView::printSkipped(const std::vector<std::string>& reasons) {
-    for (const std::string& r : reasons) std::fprintf(m_out, "Ditta saltata: %s\n", r.c_str());
+namespace {
+
+// A server message on one console line: line breaks and other control characters become
+// blanks, runs of them one blank ("\r\n#42000Unknown database" reads " #42000Unknown ...").
+std::string oneLine(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        const bool blank = static_cast<unsigned char>(c) <= 0x20;
+        if (!blank)
+            out += c;
+        else if (!out.empty() && out.back() != ' ')
+            out += ' ';
+    }
+    if (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+}  // namespace
+
+void ConsoleView::printSurvey(const RunOutcome& outcome) {
+    for (const CompanyOutcome& c : outcome.companies)
+        if (c.state == CompanyState::Skipped)
+            std::fprintf(m_out, "Ditta saltata: %s: %s\n", c.schema.c_str(),
+                         oneLine(c.reason).c_str());
+    if (!outcome.surveyEnded.empty())
+        std::fprintf(m_out, "Elenco ditte interrotto: %s\n", oneLine(outcome.surveyEnded).c_str());
     std::fflush(m_out);
+}
+
+void ConsoleView::printSummary(const RunOutcome& outcome) {
+    for (const std::string& e : outcome.failedEntries)
+        std::fprintf(m_out, "Voce non estratta: %s\n", e.c_str());
+    if (!outcome.fase03Complete && !outcome.fase03Failed) {
+        std::fflush(m_out);
+        return;
+    }
+    std::fprintf(m_out, "Riepilogo ditte:\n");
+    for (const std::string& line : SummaryLines(outcome))
+        std::fprintf(m_out, "  %s\n", line.c_str());
+    std::fflush(m_out);
+}
+
+std::vector<std::string> SummaryLines(const RunOutcome& outcome) {
+    std::vector<std::string> lines;
+    for (const CompanyOutcome& c : outcome.companies) {
+        std::string what;
+        switch (c.state) {
+            case CompanyState::Listed:
+                what = "non raggiunta";
+                break;
+            case CompanyState::Updated:
+                what = "aggiornata";
+                break;
+            case CompanyState::Duplicate:
+                what = "già aggiornata con una riga precedente";
+                break;
+            case CompanyState::Skipped:
+                what = "saltata (" + oneLine(c.reason) + ")";
+                break;
+            case CompanyState::Failed:
+                what = std::to_string(c.failedStatements) + " istruzioni fallite, " +
+                       std::to_string(c.failedScripts) + " script non avviati";
+                break;
+        }
+        lines.push_back(c.schema + (c.name.empty() ? "" : " (" + c.name + ")") + ": " + what);
+    }
+    if (!outcome.surveyEnded.empty())
+        lines.push_back("elenco ditte interrotto, le ditte seguenti non sono state lette (" +
+                        oneLine(outcome.surveyEnded) + ")");
+    if (outcome.companies.empty() && outcome.surveyEnded.empty()) lines.push_back("nessuna ditta");
+    return lines;
 }
 
 bool ConsoleView::ask(const std::string& question) {

@@ -10,6 +10,10 @@
 #include "app/view.h"
 
 namespace app {
+struct RunOutcome;
+}
+
+namespace app {
 
 class ConsoleView : public View {
   public:
@@ -43,8 +47,11 @@ class ConsoleView : public View {
 
     // Asks whether to go on to the download ("Avanti").
     bool askAvanti();
-    // Lists the companies the survey skipped and why.
-    void printSkipped(const std::vector<std::string>& reasons);
+    // After phase 1: the companies the survey skipped and why, and where the survey stopped.
+    void printSurvey(const RunOutcome& outcome);
+    // At the end of a run: the package entries that failed, then per company what happened
+    // (updated, failed statements, scripts not launched, skipped and why).
+    void printSummary(const RunOutcome& outcome);
     bool terminated() const { return m_terminated; }
     const std::string& logFileName() const { return m_logFile; }
 
@@ -62,5 +69,8 @@ class ConsoleView : public View {
     std::string m_lastDownloadText;
     std::chrono::steady_clock::time_point m_lastDownloadPrint{};
 };
+
+// The closing summary's lines, one per company row of the survey, then why the survey stopped.
+std::vector<std::string> SummaryLines(const RunOutcome& outcome);
 
 }  // namespace app

@@ -1,12 +1,13 @@
 // Phase 1: the installation check. The configuration must be there; the version check and the
 // company survey follow only when the step before them worked.
 #include "app/frm_auto_update.h"
+#include "app/texts.h"
+#include "app/version_id.h"
+#include "core/text.h"
 #include "db/errors.h"
 #include "db/my_connection.h"
 #include "db/my_query.h"
-#include "app/texts.h"
 #include "host/config.h"
-#include "core/text.h"
 #include "host/install_path.h"
 #include "net/id_http.h"
 #include "net/stream.h"
@@ -79,8 +80,11 @@ bool TfrmAutoUpdate::CheckUpdate() {
             // and fails the check instead of filling memory.
             net::MemoryStream body(kVersionFileLimit, net::Overflow::Fail);
             IdDownHTTP->Get(UpdateServer->versionFileUrl(), body);
-            if (auto vid = ParseVersionFile(body.text())) LatestVID = *vid;
-            result = true;
+            // An identifier that is not one plain file name fails the check like a version file
+            // that cannot be read: it names the package, its folder and the run log file.
+            const std::optional<std::string> vid = ParseVersionFile(body.text());
+            result = !vid || IsSafeVersionId(*vid);
+            if (vid && result) LatestVID = *vid;
         } catch (...) {
             result = false;
         }
@@ -112,56 +116,73 @@ bool sessionLost(const db::TMyConnection& connection) {
 void TfrmAutoUpdate::LoadCompanies() {
     TabMem.Close();
     TabMem.Open();
-    Outcome.skippedCompanies.clear();
-    if (MyLibs && qryDitte && qryVersione && qryTriggersServer && qryTriggersClient) {
+    Outcome.companies.clear();
+    Outcome.surveyEnded.clear();
+    m_outcomeOfRow.clear();
+    if (!MyLibs || !qryDitte || !qryVersione || !qryTriggersServer || !qryTriggersClient) {
+        Outcome.surveyEnded = "no database connection";
+    } else {
         try {
             MyLibs->Open();
             qryDitte->Close();
             qryDitte->Open();
             Closing closeDitte(*qryDitte);
-            for (; !qryDitte->Eof(); qryDitte->Next()) {
-                const std::string schema = "OSF" + qryDitte->FieldByName("Studio").AsString() +
-                                           qryDitte->FieldByName("Ditta").AsString();
-                // Closed in this order whichever way the company's step ends.
-                Closing closeClient(*qryTriggersClient);
-                Closing closeServer(*qryTriggersServer);
-                Closing closeVersione(*qryVersione);
-                try {
-                    qryTriggersServer->MacroByName("database").Value = schema;
-                    qryTriggersServer->Open();
-                    qryTriggersClient->MacroByName("database").Value = schema;
-                    qryTriggersClient->Open();
-                    qryVersione->MacroByName("database").Value = schema + "._versione";
-                    qryVersione->Open();
-                    if (qryVersione->IsEmpty()) {
-                        Outcome.skippedCompanies.push_back(schema + ": _versione has no row");
-                        continue;
-                    }
-                    CompanyRecord r;
-                    r.DTNAME = qryDitte->FieldByName("nome").AsString();
-                    r.DTDATA = schema;
-                    r.DTVERS = qryVersione->FieldByName("versione").AsString();
-                    // A record is stored only once its version identifier was read.
-                    r.DTVID = qryVersione->FieldByName("VID").AsString();
-                    r.DTTRIG = qryTriggersServer->RecordCount() > 0;
-                    r.DTTRIN = qryTriggersClient->RecordCount() > 0;
-                    TabMem.Append(std::move(r));
-                } catch (const db::EMyError& e) {
-                    // One broken company does not hide the ones after it. A lost connection
-                    // does end the survey.
-                    Outcome.skippedCompanies.push_back(schema + ": " + e.what());
-                    if (sessionLost(*MyLibs)) break;
-                } catch (const db::EDatabaseError& e) {
-                    Outcome.skippedCompanies.push_back(schema + ": " + e.what());
-                }
-            }
+            for (; !qryDitte->Eof(); qryDitte->Next())
+                if (!SurveyCompany()) break;
             if (TabMem.RecordCount() == 0) TabMem.Close();
         } catch (const std::exception& e) {
             // The connection or qryDitte failed: the survey ends silently with what it has.
-            Outcome.skippedCompanies.push_back(std::string("survey ended: ") + e.what());
+            Outcome.surveyEnded = e.what();
         }
     }
     m_view.companiesChanged(TabMem, LatestVID);
+}
+
+bool TfrmAutoUpdate::SurveyCompany() {
+    const std::string schema = "OSF" + qryDitte->FieldByName("Studio").AsString() +
+                               qryDitte->FieldByName("Ditta").AsString();
+    Outcome.companies.push_back({schema, {}, CompanyState::Skipped, 0, 0, {}});
+    const std::size_t index = Outcome.companies.size() - 1;
+    const auto skip = [&](const std::string& reason) { Outcome.companies[index].reason = reason; };
+    // Closed in this order whichever way the company's step ends.
+    Closing closeClient(*qryTriggersClient);
+    Closing closeServer(*qryTriggersServer);
+    Closing closeVersione(*qryVersione);
+    try {
+        Outcome.companies[index].name = qryDitte->FieldByName("nome").AsString();
+        qryTriggersServer->MacroByName("database").Value = schema;
+        qryTriggersServer->Open();
+        qryTriggersClient->MacroByName("database").Value = schema;
+        qryTriggersClient->Open();
+        qryVersione->MacroByName("database").Value = schema + "._versione";
+        qryVersione->Open();
+        if (qryVersione->IsEmpty()) {
+            skip("_versione has no row");
+            return true;
+        }
+        CompanyRecord r;
+        r.DTNAME = Outcome.companies[index].name;
+        r.DTDATA = schema;
+        r.DTVERS = qryVersione->FieldByName("versione").AsString();
+        // A record is stored only once its version identifier was read.
+        r.DTVID = qryVersione->FieldByName("VID").AsString();
+        r.DTTRIG = qryTriggersServer->RecordCount() > 0;
+        r.DTTRIN = qryTriggersClient->RecordCount() > 0;
+        TabMem.Append(std::move(r));
+        m_outcomeOfRow.push_back(index);
+        Outcome.companies[index].state = CompanyState::Listed;
+    } catch (const db::EMyError& e) {
+        // One broken company does not hide the ones after it. A lost connection does end the
+        // survey.
+        skip(e.what());
+        if (sessionLost(*MyLibs)) {
+            Outcome.surveyEnded = e.what();
+            return false;
+        }
+    } catch (const db::EDatabaseError& e) {
+        skip(e.what());
+    }
+    return true;
 }
 
 }  // namespace app

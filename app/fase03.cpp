@@ -1,14 +1,14 @@
 // Phase 3: stop the product, copy the unpacked tree over the installation, run the scripts
 // for every company, start the product again, save the run log and clean up.
-#include <ctime>
+#include <cstdio>
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 
 #include "app/frm_auto_update.h"
 #include "app/texts.h"
 #include "core/text.h"
 #include "host/paths.h"
+#include "host/platform/files.h"
 #include "host/services.h"
 #include "host/tree_ops.h"
 
@@ -18,18 +18,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every occurrence of `what` removed, letter case exact.
-std::string removeAll(std::string s, std::string_view what) {
-    for (std::size_t p; (p = s.find(what)) != std::string::npos;) s.erase(p, what.size());
-    return s;
-}
-
+// The run log file's time stamp: local year, month, day, hour and minute, "yyyymmddhhnn".
 std::string stampNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y%m%d%H%M", &tm);
+    const host::LocalDateTime t = host::localNow();
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour,
+                  t.minute);
     return buf;
 }
 
@@ -46,38 +40,10 @@ void TfrmAutoUpdate::fase03() {
         ShowInstallFailure();
         return;
     }
-    bool stepsOk = true;
-    bool copyOk = true;
-    try {
-        const std::string parent = removeAll(InstallPath, "Ostrel/");
-        m_running = {};
-        host::StopServices([this](const std::string& line) { AddLog(line); }, m_running);
-        AddLog("Copy update dirercory in " + parent);
-        std::string errorText;
-        copyOk = host::CopyTree(FL, host::ExcludeTrailingPathDelimiter(parent), errorText);
-        if (!errorText.empty()) AddLog("Errore Copia Cartella: " + errorText);
-        LoadScripts();
-        if (TabMem.Active())
-            for (const CompanyRecord& row : TabMem.Rows()) ApplyCompanyUpdate(row);
-        // A failed copy leaves the installation as it was: the run is not reported as done.
-        if (copyOk) {
-            m_view.setCaption(Label::LabelInstall, std::string(kTextInstallOk));
-            m_view.processMessages();
-            m_view.setButtonEnabled(Button::btnFine, Enablement::Enabled);
-        }
-    } catch (...) {
-        stepsOk = false;
-    }
-    bool closingOk = true;
-    try {
-        ScriptList.clear();
-        host::RestartServices([this](const std::string& line) { AddLog(line); }, m_running);
-        const std::string logFile = InstallPath + LatestVID + "." + stampNow() + ".uplog";
-        if (!m_view.saveLogToFile(logFile)) throw std::runtime_error("run log not saved");
-        DeleteTmpDir();
-    } catch (...) {
-        closingOk = false;
-    }
+    bool copyOk = false;
+    const bool stepsOk = InstallAndMigrate(copyOk);
+    const bool closingOk = ClosingSteps();
+    // A failed copy leaves the installation as it was: the run is not reported as done.
     if (!stepsOk || !closingOk || !copyOk) {
         Outcome.fase03Failed = true;
         ShowInstallFailure();
@@ -85,6 +51,44 @@ void TfrmAutoUpdate::fase03() {
     }
     Outcome.fase03Complete = true;
     if (m_view.askOkCancel(std::string(kTextInstallOkQuestion))) m_view.terminate();
+}
+
+bool TfrmAutoUpdate::InstallAndMigrate(bool& copyOk) {
+    try {
+        m_running = {};
+        host::StopServices([this](const std::string& line) { AddLog(line); }, m_running);
+        // The package's tree goes into the installation folder itself, whatever its name and
+        // however often "Ostrel" occurs in its path.
+        AddLog("Copy update dirercory in " + InstallPath);
+        std::string errorText;
+        copyOk = host::MergeTree(FL, InstallPath, errorText);
+        if (!errorText.empty()) AddLog("Errore Copia Cartella: " + errorText);
+        LoadScripts();
+        ApplyCompanies();
+        if (copyOk) {
+            m_view.setCaption(Label::LabelInstall, std::string(kTextInstallOk));
+            m_view.processMessages();
+            m_view.setButtonEnabled(Button::btnFine, Enablement::Enabled);
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TfrmAutoUpdate::ClosingSteps() {
+    try {
+        ScriptList.clear();
+        host::RestartServices([this](const std::string& line) { AddLog(line); }, m_running);
+        const std::string logFile =
+            host::JoinUnder(InstallPath, LatestVID + "." + stampNow() + ".uplog");
+        // The temporary folder stays when the run log could not be saved.
+        if (logFile.empty() || !m_view.saveLogToFile(logFile)) return false;
+        DeleteTmpDir();
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 void TfrmAutoUpdate::ShowInstallFailure() {
@@ -98,6 +102,11 @@ void TfrmAutoUpdate::ShowInstallFailure() {
 void TfrmAutoUpdate::LoadScripts() {
     AddLog("Load Script Update");
     ScriptFolder = InstallPath + "Update/";
+    // On a case-sensitive file system 2014d.dbql and 2014D.DBQL are two files and both stay.
+    const auto sameFile = [this](const std::string& a, const std::string& b) {
+        std::error_code ec;
+        return a == b || fs::equivalent(ScriptFolder + a, ScriptFolder + b, ec);
+    };
     for (std::string_view ext : {".dbql", ".trgql", ".trcql"}) {
         std::error_code ec;
         for (fs::directory_iterator it(ScriptFolder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -106,8 +115,9 @@ void TfrmAutoUpdate::LoadScripts() {
             const std::string name = it->path().filename().string();
             // "*.dbql" as the Windows search matches it: the name ends so, in any letter case.
             if (name.size() >= ext.size() &&
-                core::equalsNoCaseAscii(std::string_view(name).substr(name.size() - ext.size()), ext))
-                AddScriptName(ScriptList, name);
+                core::equalsNoCaseAscii(std::string_view(name).substr(name.size() - ext.size()),
+                                        ext))
+                AddScriptName(ScriptList, name, sameFile);
         }
     }
 }

@@ -4,16 +4,16 @@
 #include <system_error>
 #include <utility>
 
-#include "db/my_connection.h"
-#include "db/my_query.h"
 #include "app/texts.h"
 #include "archive/unzipper.h"
+#include "db/my_connection.h"
+#include "db/my_query.h"
 #include "db/script.h"
-#include "net/id_http.h"
-#include "net/update_server.h"
 #include "host/install_path.h"
 #include "host/paths.h"
 #include "host/tree_ops.h"
+#include "net/id_http.h"
+#include "net/update_server.h"
 
 namespace app {
 
@@ -62,6 +62,13 @@ void TfrmAutoUpdate::DeleteTmpDir() {
     std::error_code ec;
     if (DR.empty() || !std::filesystem::is_directory(DR, ec)) return;
     (void)host::DeleteTree(host::ExcludeTrailingPathDelimiter(DR));
+}
+
+bool RunOutcome::everyCompanyUpdated() const {
+    if (!surveyEnded.empty()) return false;
+    for (const CompanyOutcome& c : companies)
+        if (c.state != CompanyState::Updated && c.state != CompanyState::Duplicate) return false;
+    return true;
 }
 
 }  // namespace app

@@ -2,7 +2,9 @@
 // the phases share and their handlers, and shows everything through a View.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,15 +39,41 @@ namespace app {
 //   MyLibs (MySQL connection) and the queries: LoadCompanies; FormDestroy closes MyLibs.
 //   UnZipper: fase02. dbScriptUpdater: fase03 and LaunchScript.
 // btnAvantiClick (runs fase02), fase02 and fase03 arrive with them.
-// How far a run came, for the program's exit status.
+// What became of one company row of librerie in this run.
+enum class CompanyState {
+    Listed,     // in TabMem; phase 3 has not reached it (yet)
+    Skipped,    // the survey could not read it, or phase 3 could not open its connection
+    Updated,    // every script it needed was launched and every statement ran
+    Failed,     // a statement failed or a script could not be launched
+    Duplicate,  // an earlier row names the same schema, which was updated through that row
+};
+
+struct CompanyOutcome {
+    std::string schema;  // "OSF" + Studio + Ditta
+    std::string name;    // librerie.nome, when it could be read
+    CompanyState state = CompanyState::Listed;
+    int failedStatements = 0;
+    int failedScripts = 0;  // scripts that could not be launched
+    std::string reason;     // why it was skipped
+};
+
+// How far a run came, for the program's exit status and the console's closing summary.
 struct RunOutcome {
     bool fase01Ok = false;
     bool fase02Failed = false;
     bool fase03Failed = false;
     bool fase03Complete = false;
     int failedStatements = 0;
-    // Companies the survey skipped, each with the reason ("OSF0101: message").
-    std::vector<std::string> skippedCompanies;
+    // Every row of librerie the survey reached, in its order.
+    std::vector<CompanyOutcome> companies;
+    // Why the survey stopped before the end of librerie; "" when it read every row.
+    std::string surveyEnded;
+    // Package entries that could not be extracted ("name: message").
+    std::vector<std::string> failedEntries;
+
+    // True when the survey read every row and every company reached the latest version's
+    // scripts with every statement run (a duplicate row counts through the row before it).
+    bool everyCompanyUpdated() const;
 };
 
 class TfrmAutoUpdate {
@@ -91,7 +119,9 @@ class TfrmAutoUpdate {
     void fase02();
     void fase03();
     void LoadScripts();
-    void ApplyCompanyUpdate(const CompanyRecord& row);
+    // Runs the chosen scripts of the list for one company row; its failures are counted in
+    // `outcome`.
+    void ApplyCompanyUpdate(const CompanyRecord& row, CompanyOutcome& outcome);
     bool LaunchScript(const std::string& pSchema, const std::string& pScriptFile);
     void dbScriptUpdaterAfterExecute(const std::string& SQL);
     void dbScriptUpdaterError(const std::exception& E, const std::string& SQL,
@@ -126,17 +156,42 @@ class TfrmAutoUpdate {
     const host::HostSettings& hostSettings() const { return m_host; }
 
   private:
+    // One company row of qryDitte into TabMem; false when the connection was lost, which ends
+    // the survey.
+    bool SurveyCompany();
+    // Phase 2's download and extraction; false on any failure (the caller cleans up).
+    bool DownloadAndUnpack(std::string& packageFile);
+    bool DownloadPackage(const std::string& packageFile);
+    bool UnpackPackage(const std::string& packageFile);
+    // Phase 3's steps up to the success text; false when one of them failed. `copyOk` tells
+    // whether the package reached the installation.
+    bool InstallAndMigrate(bool& copyOk);
+    void ApplyCompanies();
+    // The closing steps; false when one failed (the later ones are then skipped).
+    bool ClosingSteps();
+    // Before a company's first script: opens the connection again, once, when it was lost.
+    bool ReopenIfLost(std::string& reason);
+    CompanyOutcome& outcomeOfRow(std::size_t row, const CompanyRecord& record);
+
     View& m_view;
     host::HostSettings m_host;
     // Phase 1 pumps messages while it runs; a click that would start it again is ignored.
     bool m_inFase01 = false;
     host::RunningSnapshot m_running{};
+    // For each TabMem row, its entry in Outcome.companies.
+    std::vector<std::size_t> m_outcomeOfRow;
+    // The failure count of the company whose scripts run now (null outside phase 3).
+    int* m_companyFailures = nullptr;
 };
 
-// Inserts `name` into the sorted script list unless an equal name (ignoring ASCII case) is
-// there; the order puts "." before digits before letters, letters without regard to case.
-void AddScriptName(std::vector<std::string>& list, const std::string& name);
+// The order of the script list: "." before digits before letters, letters without regard to
+// case (0 for names that differ only in letter case).
 int CompareScriptNames(std::string_view a, std::string_view b);
+// Inserts `name` into the sorted script list. Names that differ only in letter case keep the
+// order of their bytes among themselves; one is left out only when `sameFile` says it is a file
+// already listed (a case-insensitive file system shows one file under one name only).
+void AddScriptName(std::vector<std::string>& list, const std::string& name,
+                   const std::function<bool(const std::string&, const std::string&)>& sameFile);
 // Parses a version file body: gives the value of the last "VE" line, or nullopt when none.
 std::optional<std::string> ParseVersionFile(std::string_view body);
 

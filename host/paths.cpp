@@ -31,4 +31,12 @@ std::string DriveOf(std::string_view path) {
     return {};
 }
 
+std::string JoinUnder(std::string_view base, std::string_view name) {
+    // A separator of either system, a drive or stream (":") and NUL (which ends an operating
+    // system path early) could all make the joined text name a place outside base.
+    if (name.find_first_of(std::string_view("/\\:\0", 4)) != std::string_view::npos) return {};
+    if (name == "." || name == "..") return {};
+    return std::string(base) + std::string(name);
+}
+
 }  // namespace host

@@ -18,4 +18,9 @@ std::string ExcludeTrailingPathDelimiter(std::string_view path);
 // letter, "\\server\share" for a network path, "/" for an absolute POSIX path, else "".
 std::string DriveOf(std::string_view path);
 
+// `base` (a folder path with its trailing separator) followed by `name`, provided the result
+// cannot leave base: `name` is empty (base itself) or one path component of every system we
+// run on (no "/", "\\", ":" or NUL, not "." or ".."). "" when it could leave base.
+std::string JoinUnder(std::string_view base, std::string_view name);
+
 }  // namespace host

@@ -15,12 +15,12 @@ bool IsProcessRunning(std::string_view imageName) {
     return imageListed(processSnapshot(), imageName);
 }
 
-// A substring test, not equality: "qlmain.exe" also finds "oldqlmain.exe" when that process
-// comes first. A process that cannot be read is seen as "unknown", as the idle entry is.
+// The whole name, as the running-state test compares it: a name that only contains it
+// ("OldQLMain.exe") is another program, which the termination must never reach. A process
+// that cannot be read is seen as "unknown", as the idle entry is.
 ProcessId FindProcessByModule(std::string_view name) {
-    const std::string wanted = core::asciiLower(name);
     for (const ProcessInfo& p : processSnapshot())
-        if (core::asciiLower(moduleBaseName(p.id)).find(wanted) != std::string::npos) return p.id;
+        if (core::equalsNoCaseAscii(moduleBaseName(p.id), name)) return p.id;
     return 0;
 }
 

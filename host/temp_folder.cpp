@@ -22,7 +22,9 @@ std::string GetTmpDir(std::string_view latestVid, const HostSettings& settings) 
 }
 
 std::string GetPackageFileName(std::string_view latestVid, const HostSettings& settings) {
-    return GetTmpDir(latestVid, settings) + std::string(latestVid) + ".qlzip";
+    // The identifier is checked when it is read; the join refuses it again should a separator
+    // have come through, so the package file is always inside the temporary folder.
+    return JoinUnder(GetTmpDir(latestVid, settings), std::string(latestVid) + ".qlzip");
 }
 
 }  // namespace host

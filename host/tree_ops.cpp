@@ -1,7 +1,6 @@
 #include "host/tree_ops.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -16,7 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 int codeFor(const std::error_code& ec, IoSide side) {
-    return ShellCodeForFailure({ec.value() ? ec.value() : EIO, side});
+    return ShellCodeForFailure({ec ? ec : std::make_error_code(std::errc::io_error), side});
 }
 
 // True when `inner` is `outer` or lies below it, comparing whole path components (so "/a/bc"
@@ -68,7 +67,10 @@ class TreeCopier {
         fs::path canon = fs::canonical(src, ec);
         if (ec) return codeFor(ec, IoSide::Source);
         for (const fs::path& open : m_chain)
-            if (open == canon) return ShellCodeForFailure({ELOOP, IoSide::Source});
+            if (open == canon)
+                return ShellCodeForFailure(
+                    {std::make_error_code(std::errc::too_many_symbolic_link_levels),
+                     IoSide::Source});
         fs::file_status ts = fs::status(target, ec);
         if (ec && ec != std::errc::no_such_file_or_directory)
             return codeFor(ec, IoSide::Destination);
@@ -107,57 +109,85 @@ class TreeCopier {
 }  // namespace
 
 int ShellCodeForFailure(IoFailure f) {
-    switch (f.error) {
-        case 0:
+    switch (classifyIoError(f.error)) {
+        case IoError::None:
             return 0;
-        case ENAMETOOLONG:
+        case IoError::NameTooLong:
             return kDePathTooDeep;
-        case ELOOP:
+        case IoError::LinkLoop:
             return kDeErrorMaxPath;
-        case ENOENT:
-        case ENOTDIR:
+        case IoError::NotFound:
             return kDeInvalidFiles;
-        case ENOSPC:
-        case EFBIG:
-        case EDQUOT:
+        case IoError::NoSpace:
             return kDeFileTooLarge;
-        case EACCES:
-        case EPERM:
-        case EROFS:
+        case IoError::AccessDenied:
             return f.side == IoSide::Source ? kDeAccessDeniedSrc : kErrorOnDest;
-        default:
+        case IoError::Other:
             return f.side == IoSide::Source ? kDeUnknownError : kErrorOnDest;
     }
+    return kDeUnknownError;
 }
 
-int CopyTreeCode(std::string_view source, std::string_view dest) {
-    if (source.empty() || dest.empty()) return kDeInvalidFiles;
-    fs::path src(ExcludeTrailingPathDelimiter(source));
-    fs::path dst(ExcludeTrailingPathDelimiter(dest));
+namespace {
+
+// Copies `src` to `target`, which is either missing or the folder the source's tree merges into.
+int copyTo(const fs::path& src, const fs::path& target) {
     std::error_code ec;
-    fs::file_status ss = fs::status(src, ec);
-    if (!fs::exists(ss))
-        return ec && ec != std::errc::no_such_file_or_directory ? codeFor(ec, IoSide::Source)
-                                                                : kDeInvalidFiles;
-    fs::file_status ds = fs::status(dst, ec);
-    if (fs::exists(ds) && !fs::is_directory(ds)) return kDeFlDestIsDir;
-    fs::path target = fs::exists(ds) ? dst / src.filename() : dst;
     fs::path canonSrc = fs::weakly_canonical(src, ec);
     fs::path canonTarget = fs::weakly_canonical(target, ec);
     if (ec) return codeFor(ec, IoSide::Destination);
     if (canonTarget == canonSrc) return kDeSameFile;
     if (isWithin(canonTarget, canonSrc)) return kDeDestSubtree;
-    if (!fs::exists(ds) && dst.has_parent_path()) {
+    if (!fs::exists(target, ec) && target.has_parent_path()) {
         // The shell creates a missing destination with the folders above it.
-        fs::create_directories(dst.parent_path(), ec);
+        fs::create_directories(target.parent_path(), ec);
         if (ec) return codeFor(ec, IoSide::Destination);
     }
-    return TreeCopier().run(src, target, fs::exists(ds) ? dst : target);
+    return TreeCopier().run(src, target, target);
+}
+
+// The source's status; kDeInvalidFiles when it is not there.
+int sourceCode(const fs::path& src) {
+    std::error_code ec;
+    fs::file_status ss = fs::status(src, ec);
+    if (fs::exists(ss)) return 0;
+    return ec && ec != std::errc::no_such_file_or_directory ? codeFor(ec, IoSide::Source)
+                                                            : kDeInvalidFiles;
+}
+
+}  // namespace
+
+int CopyTreeCode(std::string_view source, std::string_view dest) {
+    if (source.empty() || dest.empty()) return kDeInvalidFiles;
+    fs::path src(ExcludeTrailingPathDelimiter(source));
+    fs::path dst(ExcludeTrailingPathDelimiter(dest));
+    if (int code = sourceCode(src)) return code;
+    std::error_code ec;
+    fs::file_status ds = fs::status(dst, ec);
+    if (fs::exists(ds) && !fs::is_directory(ds)) return kDeFlDestIsDir;
+    return copyTo(src, fs::exists(ds) ? dst / src.filename() : dst);
+}
+
+int MergeTreeCode(std::string_view source, std::string_view dest) {
+    if (source.empty() || dest.empty()) return kDeInvalidFiles;
+    fs::path src(ExcludeTrailingPathDelimiter(source));
+    fs::path dst(ExcludeTrailingPathDelimiter(dest));
+    if (int code = sourceCode(src)) return code;
+    std::error_code ec;
+    if (!fs::is_directory(src, ec)) return kDeInvalidFiles;  // only a folder has contents
+    fs::file_status ds = fs::status(dst, ec);
+    if (fs::exists(ds) && !fs::is_directory(ds)) return kDeFlDestIsDir;
+    return copyTo(src, dst);
 }
 
 bool CopyTree(std::string_view source, std::string_view dest, std::string& errorText) {
-    errorText.clear();
-    int code = CopyTreeCode(source, dest);
+    const int code = CopyTreeCode(source, dest);
+    errorText = ShellErrorText(code);
+    return code == 0;
+}
+
+bool MergeTree(std::string_view source, std::string_view dest, std::string& errorText) {
+    const int code = MergeTreeCode(source, dest);
     errorText = ShellErrorText(code);
     return code == 0;
 }

@@ -24,7 +24,13 @@ bool CopyTree(std::string_view source, std::string_view dest, std::string& error
 // The shell result code for the same copy (0 on success), for callers that log the code.
 int CopyTreeCode(std::string_view source, std::string_view dest);
 
-// The shell result code that stands for an errno-style failure on one side of a copy.
+// Copies what the folder `source` holds into the folder `dest` itself (created with the folders
+// above it when missing), whatever the two folders are called; merging, replacing and failing
+// as CopyTree does. The installation takes the package's tree this way.
+bool MergeTree(std::string_view source, std::string_view dest, std::string& errorText);
+int MergeTreeCode(std::string_view source, std::string_view dest);
+
+// The shell result code that stands for a failure on one side of a copy.
 int ShellCodeForFailure(IoFailure failure);
 
 }  // namespace host

@@ -19,7 +19,7 @@ namespace {
 
 // Exit statuses of a console run.
 constexpr int kExitComplete = 0;
-constexpr int kExitStatementsFailed = 1;
+constexpr int kExitNotEveryCompany = 1;
 constexpr int kExitFase01Failed = 2;
 constexpr int kExitFase02Failed = 3;
 constexpr int kExitFase03Failed = 4;
@@ -42,8 +42,10 @@ void printHelp() {
         "  --version          show the version and exit\n"
         "\n"
         "Exit status (console mode):\n"
-        "  0  the update is complete and every statement was executed\n"
-        "  1  the update is complete but some statements failed (see the run log)\n"
+        "  0  the update is complete: every listed company got every script it needed and\n"
+        "     every statement was executed\n"
+        "  1  the update is complete but not for every company (failed statements, scripts\n"
+        "     that could not be launched, companies skipped; see the summary and the run log)\n"
         "  2  phase 1 failed (installation folder, configuration or version check)\n"
         "  3  phase 2 failed (download or extraction of the package)\n"
         "  4  phase 3 failed (copy, scripts' run or saving the run log)\n"
@@ -105,7 +107,7 @@ int runConsole(const app::UpdaterOptions& options) {
     auto session = app::createUpdater(view, options);
     session->FormCreate();
     const app::RunOutcome& out = session->Outcome;
-    view.printSkipped(out.skippedCompanies);
+    view.printSurvey(out);
     int rc = kExitComplete;
     if (!out.fase01Ok) {
         rc = kExitFase01Failed;
@@ -117,8 +119,9 @@ int runConsole(const app::UpdaterOptions& options) {
             rc = kExitFase02Failed;
         else if (out.fase03Failed || !out.fase03Complete)
             rc = kExitFase03Failed;
-        else if (out.failedStatements > 0)
-            rc = kExitStatementsFailed;
+        else if (!out.everyCompanyUpdated())
+            rc = kExitNotEveryCompany;
+        view.printSummary(out);
     }
     session->FormDestroy();
     return rc;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace host {
 
@@ -14,14 +15,22 @@ std::string programFilePath();
 // Which end of a copy an error belongs to, so that it can be reported as the shell would.
 enum class IoSide { Source, Destination };
 struct IoFailure {
-    int error = 0;  // errno-style code; 0 on success
+    std::error_code error;  // the system's own code; empty on success
     IoSide side = IoSide::Source;
-    explicit operator bool() const { return error != 0; }
+    explicit operator bool() const { return static_cast<bool>(error); }
 };
 
-// Copies the regular file `from` (bytes, permission bits, modification time) to a new file in
-// the folder of `to`, named so that it cannot clash, and gives that file's path in `staged`.
-// Nothing is left behind on failure; `to` itself is not touched.
+// What a failed file-system call means, the same on every system; the shell's result codes are
+// chosen from it. The system's own codes (those of IoFailure and of std::filesystem) are
+// classified here, below the platform boundary.
+enum class IoError { None, NotFound, AccessDenied, NoSpace, NameTooLong, LinkLoop, Other };
+IoError classifyIoError(const std::error_code& error);
+
+// Copies the regular file `from` (bytes, modification time) to a new file in the folder of
+// `to`, named so that it cannot clash, and gives that file's path in `staged`. The new file
+// takes the owner, group and permission bits of `to` when that is a regular file (failing when
+// the owner cannot be kept), else the permission bits of `from`. Nothing is left behind on
+// failure; `to` itself is not touched.
 IoFailure stageFileBeside(const std::string& from, const std::string& to, std::string& staged);
 // Flushes everything written to the file system that holds `path` to stable storage.
 IoFailure flushFileSystemOf(const std::string& path);
@@ -43,6 +52,9 @@ struct LocalDateTime {
     int minute = 0;
     int second = 0;
 };
+
+// The local clock's date and time now.
+LocalDateTime localNow();
 
 // Sets the file's last-write time (and its access time, which POSIX sets together) from a
 // local time; false when the time does not exist or the file refuses it.

@@ -38,8 +38,8 @@ bool IsProcessRunning(std::string_view imageName);
 // The same rule over a given list (the first entry skipped).
 bool imageListed(std::span<const ProcessInfo> processes, std::string_view imageName);
 
-// The id of the first process, in snapshot order, whose lower-cased module base name contains
-// the lower-cased `name`; 0 when none does.
+// The id of the first process, in snapshot order, whose module base name equals `name` with
+// ASCII letters folded; 0 when none does.
 ProcessId FindProcessByModule(std::string_view name);
 
 // Terminates the process at once (SIGKILL). False for the id 0, an id the system cannot name,

@@ -71,6 +71,31 @@ TEST(TempFolder, PackageFileNameCreatesTheFolder) {
     EXPECT_EQ(host::GetPackageFileName("", s), host::TmpDirPath("", s) + ".qlzip");
 }
 
+// Every name built from the version identifier stays inside its folder, even if an identifier
+// the version check refuses were to arrive here.
+TEST(JoinUnder, RefusesAnythingButOneComponent) {
+    struct Case {
+        const char* name;
+        const char* joined;  // "" refused
+    };
+    const Case cases[] = {
+        {"2014c.qlzip", "/b/2014c.qlzip"},
+        {"", "/b/"},
+        {"..x", "/b/..x"},
+        {"..", ""},
+        {".", ""},
+        {"../../victim", ""},
+        {"a/b", ""},
+        {"a\\b", ""},
+        {"C:evil", ""},
+        {"/abs", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(host::JoinUnder("/b/", c.name), c.joined) << c.name;
+    EXPECT_EQ(host::JoinUnder("/b/", std::string("x\0.exe", 6)), "");
+    TempDir dir;
+    EXPECT_EQ(host::GetPackageFileName("../../victim", rootedAt(dir)), "");
+}
+
 TEST(TempFolder, UncreatableFolderIsNotReported) {
     TempDir dir;
     host::HostSettings s;

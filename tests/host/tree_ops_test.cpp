@@ -1,6 +1,7 @@
 #include "host/tree_ops.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -77,6 +78,93 @@ TEST(CopyTree, KeepsPermissionBitsAndModificationTime) {
     auto copy = t.path() / "dst/src/run.sh";
     EXPECT_EQ(fs::status(copy).permissions(), fs::perms::owner_all | fs::perms::group_read);
     EXPECT_EQ(fs::last_write_time(copy), when);
+}
+
+// A replaced file keeps the owner, group and permission bits of the file it replaces; a new file
+// takes the source's bits. Another name (hard link) of the old file keeps the old bytes.
+TEST(CopyTree, ReplacedFileKeepsOwnerGroupAndMode) {
+    TempDir t;
+    auto src = t.write("pkg/Ostrel/a.txt", "new a");
+    t.write("pkg/Ostrel/b.txt", "new b");
+    fs::permissions(src, fs::perms::owner_all | fs::perms::group_all | fs::perms::others_all);
+    fs::permissions(t.path() / "pkg/Ostrel/b.txt", fs::perms::owner_read | fs::perms::owner_write);
+    auto old = t.write("inst/Ostrel/a.txt", "old a");
+    fs::permissions(old, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const bool root = ::geteuid() == 0;
+    // As root the old file can belong to someone else; otherwise it is our own.
+    const uid_t uid = root ? 65534 : ::geteuid();
+    const gid_t gid = root ? 65534 : ::getegid();
+    ASSERT_EQ(::chown(old.c_str(), uid, gid), 0);
+    fs::create_hard_link(old, t.path() / "inst/other-name.txt");
+
+    std::string err;
+    ASSERT_TRUE(host::MergeTree(t.str() + "pkg", t.str() + "inst", err)) << err;
+    struct stat st {};
+    ASSERT_EQ(::stat((t.path() / "inst/Ostrel/a.txt").c_str(), &st), 0);
+    EXPECT_EQ(readFile(t.path() / "inst/Ostrel/a.txt"), "new a");
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, uid);
+    EXPECT_EQ(st.st_gid, gid);
+    EXPECT_EQ(fs::status(t.path() / "inst/Ostrel/b.txt").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(readFile(t.path() / "inst/other-name.txt"), "old a");
+}
+
+// Links in the destination: a folder link that was there before the update is followed (an
+// administrator's choice); a link where a file goes is replaced by the file and what it named
+// stays as it was; a dangling link where a folder goes fails the copy and nothing is written
+// through it.
+TEST(MergeTree, LinksInTheDestination) {
+    struct Case {
+        const char* name;
+        const char* link;    // below inst/, pointing at outside/<target>
+        const char* target;  // "" for a dangling link
+        bool ok;
+        const char* written;  // below outside/: what the copy wrote there ("" nothing)
+    };
+    const Case cases[] = {
+        {"folder link followed", "Data", "data", true, "data/x.txt"},
+        {"file link replaced", "a.txt", "a.txt", true, ""},
+        {"dangling link where a file goes", "a.txt", "", true, ""},
+        {"dangling link where a folder goes", "Data", "", false, ""},
+    };
+    for (const Case& c : cases) {
+        TempDir t;
+        t.write("pkg/a.txt", "new a");
+        t.write("pkg/Data/x.txt", "new x");
+        t.write("inst/keep.txt", "k");
+        t.write("outside/a.txt", "outside a");
+        fs::create_directories(t.path() / "outside/data");
+        const fs::path target = t.path() / "outside" / (*c.target ? c.target : "missing");
+        fs::create_symlink(target, t.path() / "inst" / c.link);
+        std::string err;
+        EXPECT_EQ(host::MergeTree(t.str() + "pkg/", t.str() + "inst/", err), c.ok) << c.name << err;
+        std::vector<std::string> outside = filesBelow(t.path() / "outside");
+        std::vector<std::string> expected = {"a.txt", "data"};
+        if (*c.written) expected.push_back(c.written);
+        EXPECT_EQ(outside, expected) << c.name;
+        EXPECT_EQ(readFile(t.path() / "outside/a.txt"), "outside a") << c.name;
+        if (c.ok) {
+            EXPECT_EQ(readFile(t.path() / "inst/a.txt"), "new a") << c.name;
+            EXPECT_FALSE(fs::is_symlink(t.path() / "inst/a.txt")) << c.name;
+        }
+    }
+}
+
+TEST(MergeTree, ContentsGoIntoTheFolderItselfWhateverItsName) {
+    TempDir t;
+    t.write("tmp/Ostrel/a.txt", "new a");
+    t.write("tmp/Ostrel/Update/2014c.dbql", "s");
+    t.write("Quillora/a.txt", "old a");
+    std::string err;
+    ASSERT_TRUE(host::MergeTree(t.str() + "tmp/Ostrel", t.str() + "Quillora/", err)) << err;
+    EXPECT_EQ(filesBelow(t.path() / "Quillora"),
+              (std::vector<std::string>{"Update", "Update/2014c.dbql", "a.txt"}));
+    EXPECT_EQ(readFile(t.path() / "Quillora/a.txt"), "new a");
+    // The same checks as the copy's: a file is no folder to merge, nor is the source itself.
+    EXPECT_FALSE(host::MergeTree(t.str() + "tmp/Ostrel/a.txt", t.str() + "Quillora", err));
+    EXPECT_FALSE(host::MergeTree(t.str() + "tmp/Ostrel", t.str() + "tmp/Ostrel", err));
+    EXPECT_EQ(err, "I file di origine e di destinazione sono lo stesso file");
 }
 
 TEST(CopyTree, FailureTexts) {
@@ -181,17 +269,31 @@ TEST(ShellErrors, CodesAndTexts) {
         host::IoFailure failure;
         int code;
     } mapped[] = {
-        {{EACCES, host::IoSide::Source}, host::kDeAccessDeniedSrc},
-        {{EACCES, host::IoSide::Destination}, host::kErrorOnDest},
-        {{EROFS, host::IoSide::Destination}, host::kErrorOnDest},
-        {{ENOSPC, host::IoSide::Destination}, host::kDeFileTooLarge},
-        {{ENAMETOOLONG, host::IoSide::Destination}, host::kDePathTooDeep},
-        {{ENOENT, host::IoSide::Source}, host::kDeInvalidFiles},
-        {{EIO, host::IoSide::Source}, host::kDeUnknownError},
-        {{EIO, host::IoSide::Destination}, host::kErrorOnDest},
+        {{std::make_error_code(std::errc::permission_denied), host::IoSide::Source},
+         host::kDeAccessDeniedSrc},
+        {{std::make_error_code(std::errc::permission_denied), host::IoSide::Destination},
+         host::kErrorOnDest},
+        {{std::make_error_code(std::errc::read_only_file_system), host::IoSide::Destination},
+         host::kErrorOnDest},
+        {{std::make_error_code(std::errc::no_space_on_device), host::IoSide::Destination},
+         host::kDeFileTooLarge},
+        {{std::make_error_code(std::errc::filename_too_long), host::IoSide::Destination},
+         host::kDePathTooDeep},
+        {{std::make_error_code(std::errc::no_such_file_or_directory), host::IoSide::Source},
+         host::kDeInvalidFiles},
+        {{std::make_error_code(std::errc::io_error), host::IoSide::Source}, host::kDeUnknownError},
+        {{std::make_error_code(std::errc::io_error), host::IoSide::Destination},
+         host::kErrorOnDest},
+        // The system's own codes, as the platform layer reports them.
+        {{std::error_code(EACCES, std::system_category()), host::IoSide::Source},
+         host::kDeAccessDeniedSrc},
+#ifdef EDQUOT
+        {{std::error_code(EDQUOT, std::system_category()), host::IoSide::Destination},
+         host::kDeFileTooLarge},
+#endif
     };
     for (const auto& m : mapped)
-        EXPECT_EQ(host::ShellCodeForFailure(m.failure), m.code) << m.failure.error;
+        EXPECT_EQ(host::ShellCodeForFailure(m.failure), m.code) << m.failure.error.message();
 
     EXPECT_EQ(host::ShellErrorText(0), "");
     for (int code : {119, 123, 127, 2, 5, 0x10001})

@@ -21,6 +21,7 @@ printf '%s\n' "$*" >> "$dir/net.log"
 name=$2
 case "$1" in
 stop)
+  [ ! -x "$dir/on-net-stop" ] || "$dir/on-net-stop"
   [ -f "$dir/run/$name.pid" ] || exit 2
   pid=$(cat "$dir/run/$name.pid"); rm -f "$dir/run/$name.pid"
   kill -KILL "$pid" 2>/dev/null

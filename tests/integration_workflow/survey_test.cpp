@@ -24,8 +24,9 @@ class Survey : public ::testing::Test {
     void SetUp() override {
         db = &QL_REQUIRE_SANDBOX();
         ASSERT_EQ(runSql(*db, kDropAll).exitCode, 0);
-        ASSERT_EQ(runSql(*db, "CREATE DATABASE ostrellib; CREATE TABLE ostrellib.librerie "
-                              "(Studio VARCHAR(2), Ditta VARCHAR(2), nome VARCHAR(40))")
+        ASSERT_EQ(runSql(*db,
+                         "CREATE DATABASE ostrellib; CREATE TABLE ostrellib.librerie "
+                         "(Studio VARCHAR(2), Ditta VARCHAR(2), nome VARCHAR(40))")
                       .exitCode,
                   0);
     }
@@ -34,12 +35,15 @@ class Survey : public ::testing::Test {
     void company(const std::string& ditta, const std::string& nome, const std::string& versione,
                  const std::string& extra = "") {
         const std::string s = "OSF01" + ditta;
-        const auto r = runSql(
-            *db, "INSERT INTO ostrellib.librerie VALUES ('01', '" + ditta + "', '" + nome +
-                     "'); CREATE DATABASE " + s + "; CREATE TABLE " + s +
-                     "._versione (versione VARCHAR(10), VID VARCHAR(20)); CREATE TABLE " + s +
-                     ".TADIMA00 (id INT);" + (versione.empty() ? "" : "INSERT INTO " + s +
-                     "._versione VALUES ('" + versione + "', '" + versione + "x');") + extra);
+        const auto r =
+            runSql(*db, "INSERT INTO ostrellib.librerie VALUES ('01', '" + ditta + "', '" + nome +
+                            "'); CREATE DATABASE " + s + "; CREATE TABLE " + s +
+                            "._versione (versione VARCHAR(10), VID VARCHAR(20)); CREATE TABLE " +
+                            s + ".TADIMA00 (id INT);" +
+                            (versione.empty() ? ""
+                                              : "INSERT INTO " + s + "._versione VALUES ('" +
+                                                    versione + "', '" + versione + "x');") +
+                            extra);
         ASSERT_EQ(r.exitCode, 0) << r.output;
     }
 
@@ -67,8 +71,7 @@ TEST_F(Survey, ListsReadableCompaniesInNameOrderAndGoesOnPastBrokenOnes) {
             "SET NEW.id = NEW.id; CREATE TRIGGER OSF0103.tci_TADIMA00 AFTER INSERT ON "
             "OSF0103.TADIMA00 FOR EACH ROW SET @x = 1;");
     // A _versione without the column VID: its version identifier cannot be read.
-    company("04", "Beta", "2014.1",
-            "ALTER TABLE OSF0104._versione DROP COLUMN VID;");
+    company("04", "Beta", "2014.1", "ALTER TABLE OSF0104._versione DROP COLUMN VID;");
     // A listed company whose schema does not exist, before the others in name order.
     ASSERT_EQ(runSql(*db, "INSERT INTO ostrellib.librerie VALUES ('01', '05', 'Aaa')").exitCode, 0);
 
@@ -88,14 +91,25 @@ TEST_F(Survey, ListsReadableCompaniesInNameOrderAndGoesOnPastBrokenOnes) {
     EXPECT_TRUE(rows[1].DTTRIG);
     EXPECT_TRUE(rows[1].DTTRIN);
 
-    // Every company that got no record is named with its reason, in the survey's order.
-    const auto& skipped = s->Outcome.skippedCompanies;
-    ASSERT_EQ(skipped.size(), 3u);
-    EXPECT_EQ(skipped[0].rfind("OSF0105: ", 0), 0u) << skipped[0];
-    EXPECT_NE(skipped[0].find("OSF0105"), std::string::npos);
-    EXPECT_EQ(skipped[1], "OSF0102: _versione has no row");
-    EXPECT_EQ(skipped[2].rfind("OSF0104: ", 0), 0u) << skipped[2];
-    EXPECT_NE(skipped[2].find("VID"), std::string::npos) << skipped[2];
+    // Every row is accounted for in the survey's order; those without a record say why.
+    const auto& companies = s->Outcome.companies;
+    ASSERT_EQ(companies.size(), 5u);
+    EXPECT_TRUE(s->Outcome.surveyEnded.empty());
+    const std::vector<std::pair<std::string, app::CompanyState>> states = {
+        {"OSF0105", app::CompanyState::Skipped},
+        {"OSF0102", app::CompanyState::Skipped},
+        {"OSF0104", app::CompanyState::Skipped},
+        {"OSF0101", app::CompanyState::Listed},
+        {"OSF0103", app::CompanyState::Listed}};
+    for (std::size_t i = 0; i < states.size(); ++i) {
+        EXPECT_EQ(companies[i].schema, states[i].first) << i;
+        EXPECT_EQ(companies[i].state, states[i].second) << i;
+    }
+    EXPECT_NE(companies[0].reason.find("Unknown database 'osf0105'"), std::string::npos)
+        << companies[0].reason;
+    EXPECT_EQ(companies[1].reason, "_versione has no row");
+    EXPECT_EQ(companies[1].name, "Alfa");
+    EXPECT_NE(companies[2].reason.find("VID"), std::string::npos) << companies[2].reason;
 
     // The queries are closed again and the connection stays open for phase 3.
     EXPECT_FALSE(s->qryVersione->Active());
@@ -109,7 +123,9 @@ TEST_F(Survey, NoCompanyClosesTheTableAndNoServerLeavesItOpenAndEmpty) {
         auto s = session();
         s->LoadCompanies();
         EXPECT_FALSE(s->TabMem.Active());
-        EXPECT_TRUE(s->Outcome.skippedCompanies.empty());
+        EXPECT_TRUE(s->Outcome.companies.empty());
+        EXPECT_TRUE(s->Outcome.surveyEnded.empty());
+        EXPECT_TRUE(s->Outcome.everyCompanyUpdated()) << "no company is listed";
     }
     {
         company("01", "Delta", "2014.1");
@@ -118,8 +134,9 @@ TEST_F(Survey, NoCompanyClosesTheTableAndNoServerLeavesItOpenAndEmpty) {
         s->LoadCompanies();
         EXPECT_TRUE(s->TabMem.Active());
         EXPECT_EQ(s->TabMem.RecordCount(), 0u);
-        ASSERT_EQ(s->Outcome.skippedCompanies.size(), 1u);
-        EXPECT_EQ(s->Outcome.skippedCompanies[0].rfind("survey ended: ", 0), 0u);
+        EXPECT_TRUE(s->Outcome.companies.empty());
+        EXPECT_FALSE(s->Outcome.surveyEnded.empty());
+        EXPECT_FALSE(s->Outcome.everyCompanyUpdated()) << "the companies were never read";
     }
 }
 
@@ -129,9 +146,7 @@ TEST_F(Survey, MissingCompanyTableEndsTheSurveyWithTheTableOpen) {
     s->LoadCompanies();
     EXPECT_TRUE(s->TabMem.Active());
     EXPECT_EQ(s->TabMem.RecordCount(), 0u);
-    ASSERT_EQ(s->Outcome.skippedCompanies.size(), 1u);
-    EXPECT_NE(s->Outcome.skippedCompanies[0].find("librerie"), std::string::npos)
-        << s->Outcome.skippedCompanies[0];
+    EXPECT_NE(s->Outcome.surveyEnded.find("librerie"), std::string::npos) << s->Outcome.surveyEnded;
 }
 
 }  // namespace

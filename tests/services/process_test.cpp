@@ -125,15 +125,16 @@ TEST_F(ProcessTest, AWindowsProgramRunByWineIsNamedByItsWindowsPath) {
     EXPECT_EQ(host::moduleBaseName(other.id()), "OsBalancerSrv.exe");
 }
 
-TEST_F(ProcessTest, FindProcessByModuleGivesTheFirstIdWhoseNameContainsTheName) {
+TEST_F(ProcessTest, FindProcessByModuleMatchesTheWholeNameWithoutCase) {
+    // Names that merely contain the image name are other programs, whatever their ids.
+    ChildProcess& old = procs.start("OldQLMain.exe");
+    procs.start("QLMain.exe.bak");
     EXPECT_EQ(host::FindProcessByModule("QLMain.exe"), 0u);
     ChildProcess& ql = procs.start("QLMain.exe");
     EXPECT_EQ(host::FindProcessByModule("QLMain.exe"), ql.id());
     EXPECT_EQ(host::FindProcessByModule("qlmain.EXE"), ql.id());
-    // A module name that merely contains the name matches too; the lower id is listed first.
-    ChildProcess& old = procs.start("OldQLMain.exe");
-    EXPECT_EQ(host::FindProcessByModule("QLMain.exe"), std::min(ql.id(), old.id()));
     EXPECT_EQ(host::FindProcessByModule("OldQLMain.exe"), old.id());
+    EXPECT_EQ(host::FindProcessByModule("Main.exe"), 0u);
     EXPECT_EQ(host::FindProcessByModule("CounterSale.exe"), 0u);
 }
 
@@ -151,8 +152,7 @@ TEST(ProcessSnapshot, AProcessWeMayNotInspectIsNamedByArgvZeroAndItsModuleIsUnkn
     // A child that gives up root looks at its parent, a root process whose executable link it
     // may no longer read; the exit code says which check failed.
     const auto parent = static_cast<host::ProcessId>(::getpid());
-    const std::string expected =
-        std::filesystem::path(host::programFilePath()).filename().string();
+    const std::string expected = std::filesystem::path(host::programFilePath()).filename().string();
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {

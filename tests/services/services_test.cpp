@@ -17,7 +17,7 @@ using Lines = std::vector<std::string>;
 
 // A stop or restart run against the fake "net", with pauses that take no time but are counted.
 class ServicesTest : public servicetest::ProductTest {
-protected:
+  protected:
     host::ServiceLog addLog() {
         return [this](const std::string& line) { log.push_back(line); };
     }
@@ -139,16 +139,14 @@ TEST_F(ServicesTest, ProgramsAreTerminatedAndNeverStartedAgain) {
     EXPECT_FALSE(host::IsProcessRunning("CounterSale.exe"));
 }
 
-TEST_F(ServicesTest, TheProgramLookupTakesTheFirstProcessWhoseNameContainsIt) {
-    ChildProcess& first = procs.start("OldQLMain.exe");
-    ChildProcess& second = procs.start("QLMain.exe");
-    ChildProcess& earlier = first.id() < second.id() ? first : second;
-    ChildProcess& later = first.id() < second.id() ? second : first;
+TEST_F(ServicesTest, OnlyTheProgramOfTheExactImageNameIsTerminated) {
+    // Started first, so (unless the ids wrapped) it is listed before QLMain.exe.
+    ChildProcess& other = procs.start("OldQLMain.exe");
+    ChildProcess& main = procs.start("QLMain.exe");
     stop();
-    // Only one termination: the lower id, which may be the old copy rather than QLMain.exe.
-    expectKilled(earlier, "the process listed first");
-    EXPECT_NE(servicetest::processState(later.id()), 'Z');
-    EXPECT_NE(servicetest::processState(later.id()), 0);
+    expectKilled(main, "QLMain.exe");
+    EXPECT_NE(servicetest::processState(other.id()), 'Z');
+    EXPECT_NE(servicetest::processState(other.id()), 0);
     EXPECT_EQ(pausedMs, 1000u);
 }
 
