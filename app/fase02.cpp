@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/exit_status.h"
 #include "app/frm_auto_update.h"
 #include "app/texts.h"
 #include "archive/unzipper.h"
@@ -22,6 +23,7 @@ void TfrmAutoUpdate::btnAvantiClick() {
 }
 
 void TfrmAutoUpdate::fase02() {
+    Outcome.times.download = SecondsSinceStart();
     std::string packageFile;
     bool ok = false;
     try {
@@ -35,6 +37,7 @@ void TfrmAutoUpdate::fase02() {
         DeleteTmpDir();
         m_view.setCaption(Label::LabelDownload, std::string(kTextDownloadFailed));
         Outcome.fase02Failed = true;
+        EndRun(ExitStatusOf(Outcome));
         return;
     }
     fase03();
@@ -101,10 +104,12 @@ bool TfrmAutoUpdate::UnpackPackage(const std::string& packageFile) {
 }
 
 void TfrmAutoUpdate::IdDownHTTPWorkBegin(std::int64_t AWorkCountMax) {
+    m_view.downloadStarted(AWorkCountMax);
     m_view.setDownloadBarMax(static_cast<std::int32_t>(static_cast<std::uint32_t>(AWorkCountMax)));
 }
 
 void TfrmAutoUpdate::IdDownHTTPWork(std::int64_t AWorkCount) {
+    m_view.downloadProgress(AWorkCount);
     m_view.setDownloadBarPosition(
         static_cast<std::int32_t>(static_cast<std::uint32_t>(AWorkCount)));
     // N in 64-bit arithmetic shown as a signed 32-bit number; M in 32-bit arithmetic.

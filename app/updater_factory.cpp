@@ -16,6 +16,7 @@ std::unique_ptr<TfrmAutoUpdate> createUpdater(View& view, const UpdaterOptions& 
     auto s = std::make_unique<TfrmAutoUpdate>(view, host);
     TfrmAutoUpdate* self = s.get();
     s->StartInstallPath = options.installPath;
+    s->Jobs = options.jobs;
 
     s->IdDownHTTP = std::make_unique<net::TIdHTTP>();
     net::applyUpdaterSettings(*s->IdDownHTTP);

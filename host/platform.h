@@ -7,4 +7,5 @@
 #include "host/platform/paths.h"
 #include "host/platform/process.h"
 #include "host/platform/socket.h"
+#include "host/platform/terminal.h"
 #include "host/platform/data_file.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/console_view.h"
+#include "app/console_run.h"
+#include "app/exit_status.h"
 #include "app/options.h"
-#include "app/updater_factory.h"
 #include "app/version.h"
 
 #if defined(QL_HAVE_UI)
@@ -16,15 +16,6 @@
 #endif
 
 namespace {
-
-// Exit statuses of a console run.
-constexpr int kExitComplete = 0;
-constexpr int kExitNotEveryCompany = 1;
-constexpr int kExitFase01Failed = 2;
-constexpr int kExitFase02Failed = 3;
-constexpr int kExitFase03Failed = 4;
-constexpr int kExitDeclined = 5;
-constexpr int kExitUsage = 64;
 
 void printHelp() {
     std::printf(
@@ -38,6 +29,14 @@ void printHelp() {
         "  --server URL       the update server (default http://update.quillora.it)\n"
         "  --temp-root DIR    base of the temporary folder (default /)\n"
         "  --mysql-port N     the MySQL server's port (default 3306)\n"
+        "  --plan             download and unpack the package, then show what the update would\n"
+        "                     do (companies and their scripts, files, services) without doing it\n"
+        "  --json             with --plan: the plan as JSON on standard output\n"
+        "  --only-failed      run again the scripts of the companies the last run report left\n"
+        "                     unfinished (no download, no copy, no service stopped)\n"
+        "  --quiet            print only the closing summary\n"
+        "  --jobs N           update up to N companies at once, each on its own connection\n"
+        "                     (1-64, default 1)\n"
         "  --help             show this text and exit\n"
         "  --version          show the version and exit\n"
         "\n"
@@ -50,6 +49,10 @@ void printHelp() {
         "  3  phase 2 failed (download or extraction of the package)\n"
         "  4  phase 3 failed (copy, scripts' run or saving the run log)\n"
         "  5  \"Avanti\" was declined\n"
+        "  With --plan: 0 the plan was made, 2 and 3 as above.\n"
+        "  With --only-failed: 0 every company rerun is complete (or none was left), 1 not\n"
+        "  every one, 2 no installation or no run report to rerun, 4 the run log could not\n"
+        "  be saved.\n"
         " 64  wrong options\n",
         app::kProductName);
 }
@@ -70,61 +73,67 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
         }
         if (a == "--console") {
             o.console = true;
+        } else if (a == "--plan") {
+            o.plan = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--only-failed") {
+            o.onlyFailed = true;
+        } else if (a == "--quiet") {
+            o.quiet = true;
         } else if (a == "--yes") {
             o.yes = true;
         } else if (a == "--install-path" || a == "--server" || a == "--temp-root" ||
-                   a == "--mysql-port") {
+                   a == "--mysql-port" || a == "--jobs") {
             const char* v = value();
             if (!v || !*v) {
                 std::fprintf(stderr, "qlupdate: %s needs a value (try --help)\n", argv[i]);
-                exitNow = kExitUsage;
+                exitNow = app::kExitUsage;
                 return false;
             }
             if (a == "--install-path") o.installPath = v;
             if (a == "--server") o.serverUrl = v;
             if (a == "--temp-root") o.tempRoot = v;
+            if (a == "--jobs") {
+                char* end = nullptr;
+                const long jobs = std::strtol(v, &end, 10);
+                if (*end != '\0' || jobs < 1 || jobs > app::kMaxJobs) {
+                    std::fprintf(stderr, "qlupdate: bad number of jobs '%s' (1-%d)\n", v,
+                                 app::kMaxJobs);
+                    exitNow = app::kExitUsage;
+                    return false;
+                }
+                o.jobs = static_cast<int>(jobs);
+            }
             if (a == "--mysql-port") {
                 char* end = nullptr;
                 const long port = std::strtol(v, &end, 10);
                 if (*end != '\0' || port <= 0 || port > 65535) {
                     std::fprintf(stderr, "qlupdate: bad port '%s'\n", v);
-                    exitNow = kExitUsage;
+                    exitNow = app::kExitUsage;
                     return false;
                 }
                 o.mysqlPort = static_cast<int>(port);
             }
         } else {
             std::fprintf(stderr, "qlupdate: unknown option '%s' (try --help)\n", argv[i]);
-            exitNow = kExitUsage;
+            exitNow = app::kExitUsage;
             return false;
         }
     }
-    return true;
-}
-
-int runConsole(const app::UpdaterOptions& options) {
-    app::ConsoleView view(stdout, stdin, options.yes);
-    auto session = app::createUpdater(view, options);
-    session->FormCreate();
-    const app::RunOutcome& out = session->Outcome;
-    view.printSurvey(out);
-    int rc = kExitComplete;
-    if (!out.fase01Ok) {
-        rc = kExitFase01Failed;
-    } else if (!view.askAvanti()) {
-        rc = kExitDeclined;
-    } else {
-        session->btnAvantiClick();
-        if (out.fase02Failed)
-            rc = kExitFase02Failed;
-        else if (out.fase03Failed || !out.fase03Complete)
-            rc = kExitFase03Failed;
-        else if (!out.everyCompanyUpdated())
-            rc = kExitNotEveryCompany;
-        view.printSummary(out);
+    if (o.plan && o.onlyFailed) {
+        std::fprintf(stderr, "qlupdate: --plan and --only-failed do not go together\n");
+        exitNow = app::kExitUsage;
+        return false;
     }
-    session->FormDestroy();
-    return rc;
+    if (o.json && !o.plan) {
+        std::fprintf(stderr, "qlupdate: --json goes with --plan\n");
+        exitNow = app::kExitUsage;
+        return false;
+    }
+    // The plan and the rerun are console runs.
+    if (o.plan || o.onlyFailed) o.console = true;
+    return true;
 }
 
 bool haveDisplay() {
@@ -144,5 +153,5 @@ int main(int argc, char** argv) {
 #else
     (void)haveDisplay;
 #endif
-    return runConsole(options);
+    return app::RunConsole(options);
 }
