@@ -25,8 +25,7 @@ inline constexpr std::string_view kTextDownloadFailed = "Problemi nel download d
 inline constexpr std::string_view kTextInstallOk = "Aggiornamento effetuato con successo";
 inline constexpr std::string_view kTextInstallOkQuestion =
     "Aggiornamento effetuato con successo,chiudere il programma di aggiornamento?";
-inline constexpr std::string_view kTextInstallFailed =
-    "Problemi nell'installazione dell'aggiornamento";
+inline constexpr std::string_view kTextInstallFailed = "Problemi nell'installazione dell'aggiornamento";
 inline constexpr std::string_view kTextInstallFailedNotice =
     "Problemi nell'installazione dell'aggiornamento!";
 inline constexpr std::string_view kErrorStars = "*********************************************";
