@@ -165,19 +165,6 @@ void ConsoleView::companiesChanged(const CompanyTable& table, const std::string&
     }
 }
 
-std::string OneLine(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        const bool blank = static_cast<unsigned char>(c) <= 0x20;
-        if (!blank)
-            out += c;
-        else if (!out.empty() && out.back() != ' ')
-            out += ' ';
-    }
-    if (!out.empty() && out.back() == ' ') out.pop_back();
-    return out;
-}
-
 void ConsoleView::printSurvey(const RunOutcome& outcome) {
     for (const CompanyOutcome& c : outcome.companies)
         if (c.state == CompanyState::Skipped)
@@ -193,25 +180,6 @@ void ConsoleView::printSummary(const RunOutcome& outcome) {
     if (!outcome.fase03Complete && !outcome.fase03Failed) return;
     line("Riepilogo ditte:");
     for (const std::string& l : SummaryLines(outcome)) line("  " + l);
-}
-
-std::string StateText(const CompanyOutcome& c) {
-    switch (c.state) {
-        case CompanyState::Listed:
-            return "non raggiunta";
-        case CompanyState::Running:
-            return "in corso";
-        case CompanyState::Updated:
-            return "aggiornata";
-        case CompanyState::Duplicate:
-            return "già aggiornata con una riga precedente";
-        case CompanyState::Skipped:
-            return "saltata (" + OneLine(c.reason) + ")";
-        case CompanyState::Failed:
-            return std::to_string(c.failedStatements) + " istruzioni fallite, " +
-                   std::to_string(c.failedScripts) + " script non avviati";
-    }
-    return {};
 }
 
 std::vector<std::string> SummaryLines(const RunOutcome& outcome) {

@@ -102,10 +102,4 @@ class ConsoleView : public View {
 
 // The closing summary's lines, one per company row of the survey, then why the survey stopped.
 std::vector<std::string> SummaryLines(const RunOutcome& outcome);
-// What became of a company, in the summary's words ("aggiornata", "saltata (motivo)").
-std::string StateText(const CompanyOutcome& company);
-// A message on one line: line breaks and other control characters become blanks, runs of them
-// one blank ("\r\n#42000Unknown database" reads "#42000Unknown database").
-std::string OneLine(std::string_view text);
-
 }  // namespace app

@@ -1,5 +1,7 @@
 #include "app/run_outcome.h"
 
+#include <string>
+
 namespace app {
 
 bool RunOutcome::everyCompanyUpdated() const {
@@ -25,6 +27,38 @@ const char* toString(CompanyState s) {
             return "duplicate";
     }
     return "";
+}
+
+std::string OneLine(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        const bool blank = static_cast<unsigned char>(c) <= 0x20;
+        if (!blank)
+            out += c;
+        else if (!out.empty() && out.back() != ' ')
+            out += ' ';
+    }
+    if (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+std::string StateText(const CompanyOutcome& c) {
+    switch (c.state) {
+        case CompanyState::Listed:
+            return "non raggiunta";
+        case CompanyState::Running:
+            return "in corso";
+        case CompanyState::Updated:
+            return "aggiornata";
+        case CompanyState::Duplicate:
+            return "già aggiornata con una riga precedente";
+        case CompanyState::Skipped:
+            return "saltata (" + OneLine(c.reason) + ")";
+        case CompanyState::Failed:
+            return std::to_string(c.failedStatements) + " istruzioni fallite, " +
+                   std::to_string(c.failedScripts) + " script non avviati";
+    }
+    return {};
 }
 
 }  // namespace app

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/tree_survey.h"
@@ -101,5 +102,11 @@ struct RunOutcome {
 
 // "listed", "running", "skipped", "updated", "failed", "duplicate": the report's words.
 const char* toString(CompanyState s);
+// What became of a company, in the words the console and the window show ("aggiornata",
+// "saltata (motivo)").
+std::string StateText(const CompanyOutcome& company);
+// A message on one line: line breaks and other control characters become blanks, runs of them
+// one blank ("\r\n#42000Unknown database" reads "#42000Unknown database").
+std::string OneLine(std::string_view text);
 
 }  // namespace app

@@ -34,7 +34,8 @@ Value timesJson(const RunTimes& t) {
     Value v = Value::object();
     const double end = t.end;
     v.set("total", seconds(0, end));
-    v.set("check", seconds(0, t.download >= 0 ? t.download : end));
+    // The check lasts until the first later step (a rerun has no download).
+    v.set("check", seconds(0, t.download >= 0 ? t.download : t.install >= 0 ? t.install : end));
     v.set("download", seconds(t.download, t.install >= 0 ? t.install : end));
     v.set("install", seconds(t.install, end));
     v.set("scripts", seconds(t.scripts, t.scriptsEnd));
