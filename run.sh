@@ -8,10 +8,10 @@ src=$(pwd -P)
 
 . tools/install-deps.sh
 
-install_missing
+install_missing deps/*.txt
 cmake --preset ci >/dev/null
 cmake --build --preset ci --target qlupdate
-qlupdate=$src/build-ci/app/main/qlupdate
+qlupdate=$src/build-ci/program/qlupdate
 
 world=$(mktemp -d /tmp/ql-demo.XXXXXX)
 info=$world/mariadb.info

@@ -1,21 +1,41 @@
 #!/usr/bin/env bash
-# Builds qlupdate and runs every test. On a fresh Debian 12 machine, run as root: it installs
+# Builds qlupdate and runs its tests. On a fresh Debian 12 machine, run as root: it installs
 # the Debian packages listed in deps/*.txt that are missing.
-#   ./test.sh          optimised build with -Werror, all tests
-#   ./test.sh --asan   the same under AddressSanitizer + UndefinedBehaviorSanitizer
+#   ./test.sh            optimised build with -Werror, every test
+#   ./test.sh --asan     the same under AddressSanitizer + UndefinedBehaviorSanitizer
+#   ./test.sh --noqt     built without Qt: every test but the window's
+#   ./test.sh --tsan     the database client under ThreadSanitizer (its resolver thread)
+#   ./test.sh --fuzz     the fuzz targets (clang), replayed over their seeds and kept inputs
 set -euo pipefail
 cd "$(dirname "$0")"
 
 preset=ci
 case "${1:-}" in
   --asan) preset=asan ;;
+  --noqt) preset=noqt ;;
+  --tsan) preset=tsan ;;
+  --fuzz) preset=fuzz ;;
   "") ;;
-  *) echo "usage: $0 [--asan]" >&2; exit 64 ;;
+  *) echo "usage: $0 [--asan|--noqt|--tsan|--fuzz]" >&2; exit 64 ;;
 esac
 
 . tools/install-deps.sh
 
-install_missing
+install_missing deps/*.txt
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset"
-ctest --test-dir "build-${preset}" --output-on-failure -j2 --timeout 900
+case "$preset" in
+  fuzz)
+    cmake --build --preset fuzz
+    fuzz/replay.sh build-fuzz
+    ;;
+  tsan)
+    # The resolver thread of the MySQL connect: the database unit tests, whose sessions talk
+    # to fake servers on 127.0.0.1 through it.
+    cmake --build --preset tsan --target test_db
+    ctest --test-dir build-tsan --output-on-failure -j2 --timeout 900 -R '^(TcpConnect|SessionFakeServer)[.]'
+    ;;
+  *)
+    cmake --build --preset "$preset"
+    ctest --test-dir "build-${preset}" --output-on-failure -j2 --timeout 900
+    ;;
+esac

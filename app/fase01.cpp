@@ -12,6 +12,7 @@
 #include "net/id_http.h"
 #include "net/stream.h"
 #include "net/update_server.h"
+#include "trust/version_file.h"
 
 namespace app {
 namespace {
@@ -60,36 +61,32 @@ void TfrmAutoUpdate::fase01() {
 }
 
 std::optional<std::string> ParseVersionFile(std::string_view body) {
-    std::optional<std::string> vid;
-    if (body.empty()) return vid;
-    for (const std::string& raw : core::splitLines(core::decodeText(body))) {
-        std::string value = core::Trim(raw);
-        if (value.empty()) continue;
-        // The key keeps a blank before "|": "VE |x" is not the version line.
-        const std::string key = core::SplitAt(value, '|');
-        if (key == "VE") vid = core::Trim(value);
-    }
-    return vid;
+    return trust::latestVersionId(body);
 }
 
 bool TfrmAutoUpdate::CheckUpdate() {
     bool result = false;
+    std::string refusal;
     if (IdDownHTTP && UpdateServer) {
         try {
             // The version file is a few lines; a body beyond this bound is not a version file
             // and fails the check instead of filling memory.
             net::MemoryStream body(kVersionFileLimit, net::Overflow::Fail);
             IdDownHTTP->Get(UpdateServer->versionFileUrl(), body);
+            // With a key, no line of the body is believed before its signature held.
+            std::optional<std::string> vid;
+            result = AcceptVersionFile(body.text(), vid, refusal);
             // An identifier that is not one plain file name fails the check like a version file
             // that cannot be read: it names the package, its folder and the run log file.
-            const std::optional<std::string> vid = ParseVersionFile(body.text());
-            result = !vid || IsSafeVersionId(*vid);
+            result = result && (!vid || IsSafeVersionId(*vid));
             if (vid && result) LatestVID = *vid;
         } catch (...) {
             result = false;
         }
     }
-    if (!result) m_view.setCaption(Label::LabelStatus, std::string(kTextCheckUpdateFailed));
+    if (!result)
+        m_view.setCaption(Label::LabelStatus,
+                          refusal.empty() ? std::string(kTextCheckUpdateFailed) : refusal);
     return result;
 }
 

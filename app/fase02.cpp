@@ -1,8 +1,10 @@
 // Phase 2: fetch the package of the latest version into a fresh temporary folder, unpack it
 // there, give its top folder the installation folder's name, then hand over to phase 3.
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
+#include "app/bounded_stream.h"
 #include "app/exit_status.h"
 #include "app/frm_auto_update.h"
 #include "app/texts.h"
@@ -26,6 +28,7 @@ void TfrmAutoUpdate::fase02() {
     Outcome.times.download = SecondsSinceStart();
     std::string packageFile;
     bool ok = false;
+    m_fase02Refusal.clear();
     try {
         ok = DownloadAndUnpack(packageFile);
     } catch (...) {
@@ -35,7 +38,10 @@ void TfrmAutoUpdate::fase02() {
         std::error_code ec;
         if (!packageFile.empty()) fs::remove(packageFile, ec);
         DeleteTmpDir();
-        m_view.setCaption(Label::LabelDownload, std::string(kTextDownloadFailed));
+        // A package that is not the signed one says so; the phase's own failures keep its text.
+        m_view.setCaption(Label::LabelDownload, m_fase02Refusal.empty()
+                                                    ? std::string(kTextDownloadFailed)
+                                                    : m_fase02Refusal);
         Outcome.fase02Failed = true;
         EndRun(ExitStatusOf(Outcome));
         return;
@@ -55,6 +61,8 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
     if (FL.empty() || packageFile.empty()) return false;
     if (!IdDownHTTP || !UpdateServer || !UnZipper) return false;
     if (!DownloadPackage(packageFile)) return false;
+    // Nothing of a package that is not the signed one is extracted.
+    if (!CheckDownloadedPackage(packageFile)) return false;
     m_view.setCaption(Label::LabelDownload, std::string(kTextExtracting));
     m_view.processMessages();
     if (!UnpackPackage(packageFile)) return false;
@@ -71,10 +79,15 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
 bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
     try {
         net::FileStream file(packageFile);
+        // A signed release's package is refused as soon as it outgrows its signed size.
+        std::optional<BoundedStream> bounded;
+        if (Release) bounded.emplace(file, static_cast<std::int64_t>(Release->size));
         try {
-            IdDownHTTP->Get(UpdateServer->packageUrl(LatestVID), file);
+            IdDownHTTP->Get(UpdateServer->packageUrl(LatestVID),
+                            bounded ? static_cast<net::Stream&>(*bounded) : file);
         } catch (...) {
             file.Close();
+            if (bounded && bounded->exceeded()) NotePackageTooLarge();
             return false;
         }
         file.Close();

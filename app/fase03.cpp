@@ -34,6 +34,8 @@ void TfrmAutoUpdate::fase03() {
     Outcome.times.install = SecondsSinceStart();
     try {
         AddLog(std::string_view("\0", 1));
+        // The log's first line says whether the update was verified.
+        if (!TrustLogLine.empty()) AddLog(TrustLogLine);
         m_view.setTabVisible(Page::TabSheetFase02, Visibility::Hidden);
         m_view.setTabVisible(Page::TabSheetFase03, Visibility::Shown);
         ScriptList.clear();

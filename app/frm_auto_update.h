@@ -20,6 +20,7 @@
 #include "host/config.h"
 #include "host/host_settings.h"
 #include "host/services.h"
+#include "trust/release_check.h"
 
 namespace net {
 class TIdHTTP;
@@ -83,6 +84,11 @@ class TfrmAutoUpdate {
     // Gives true when the version file was fetched and read; on failure sets the status text.
     // Until an HTTP client is attached the check cannot be made and fails.
     virtual bool CheckUpdate();
+    // With a public key (config.ini [Update] PublicKey, or built in): the signed release phase 1
+    // accepted, which phase 2 checks the package against. Empty without a key.
+    std::optional<trust::VerifiedRelease> Release;
+    // The run log's first line in phase 3: whether the update was verified.
+    std::string TrustLogLine;
     // Fills TabMem with the companies; failures end it silently. Until a database connection is
     // attached the survey ends where it would open the connection, with TabMem open and empty.
     virtual void LoadCompanies();
@@ -162,6 +168,15 @@ class TfrmAutoUpdate {
     // Phase 2's download and extraction; false on any failure (the caller cleans up).
     bool DownloadAndUnpack(std::string& packageFile);
     bool DownloadPackage(const std::string& packageFile);
+    // The signature and release checks of the version file's body (app/update_trust.cpp): gives
+    // the version id to take, or the refusal's text in `refusal`.
+    bool AcceptVersionFile(std::string_view body, std::optional<std::string>& vid,
+                           std::string& refusal);
+    // The downloaded package against the signed size and SHA-256; sets m_fase02Refusal.
+    bool CheckDownloadedPackage(const std::string& packageFile);
+    void NotePackageTooLarge();
+    // Why phase 2 refused the package; empty for a failure of its own steps.
+    std::string m_fase02Refusal;
     bool UnpackPackage(const std::string& packageFile);
     // Phase 3's steps up to the success text; false when one of them failed. `copyOk` tells
     // whether the package reached the installation.

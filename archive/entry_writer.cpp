@@ -22,7 +22,7 @@ constexpr std::size_t kChunk = 256 * 1024;
 }
 
 [[noreturn]] void raiseIo(const host::FileError& e) {
-    throw EInOutError(e.text, e.code);
+    throw EInOutError(e.text, e.code.value());
 }
 
 // Clears the entry's place: nothing at all may stand where its new file is created.

@@ -23,7 +23,7 @@ TAbZipArchive::TAbZipArchive(const std::string& fileName, const std::string& bas
     if (!fs::is_regular_file(fileName, ec)) raise(ZipFailure::FileNotFound);
     if (fs::file_size(fileName, ec) == 0 || ec) raise(ZipFailure::BadStream);
     if (auto opened = m_file.open(fileName); !opened)
-        throw EInOutError(opened.error().text, opened.error().code);
+        throw EInOutError(opened.error().text, opened.error().code.value());
     SetBaseDirectory(baseDirectory);
 
     m_kind = detectArchiveKind(fileName, probe());

@@ -82,11 +82,3 @@ core::Result<TMySqlFieldInfo, MySqlError> readColumnDefinition(Payload p, bool p
 core::Result<void, MySqlError> readRow(Payload p, std::size_t columns, RowValues& out);
 
 }  // namespace db
-
-namespace db {
-
-// One-shot entry for fuzzers and regression replays: the first byte chooses the reader and the
-// protocol flags, the rest is the payload; the values read are checked for consistency.
-void readServerPacketForFuzzing(std::span<const std::byte> data);
-
-}  // namespace db

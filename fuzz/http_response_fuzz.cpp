@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "net/response_fuzz_body.h"
+#include "fuzz/http_response_body.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    net::fuzzHttpResponse({reinterpret_cast<const std::byte*>(data), size});
+    fuzzing::fuzzHttpResponse({reinterpret_cast<const std::byte*>(data), size});
     return 0;
 }

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <span>
 
-#include "db/packet_readers.h"
+#include "fuzz/mysql_packets_body.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    db::readServerPacketForFuzzing(std::as_bytes(std::span(data, size)));
+    fuzzing::readServerPacket(std::as_bytes(std::span(data, size)));
     return 0;
 }

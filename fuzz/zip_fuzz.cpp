@@ -3,12 +3,12 @@
 #include <random>
 #include <string>
 
-#include "archive/fuzz_entry.h"
+#include "fuzz/zip_body.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string work = (std::filesystem::temp_directory_path() /
                                      ("zip_fuzz." + std::to_string(std::random_device{}())))
                                         .string();
-    archive::extractBytesForFuzzing(data, size, work);
+    fuzzing::extractBytesForFuzzing(data, size, work);
     return 0;
 }

@@ -1,5 +1,6 @@
 // RFC 6265 5.1.1: a cookie date is read token by token, the first time, day of month, month
 // and year found deciding; anything else in it is ignored.
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <ctime>
@@ -93,7 +94,9 @@ std::optional<CookieClock::time_point> parseCookieDate(std::string_view text) {
     if (year >= 0 && year <= 69) year += 2000;
     if (day < 1 || day > 31 || year < 1601 || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;
-    if (year > 2200) year = 2200;  // the clock's range ends in 2262
+    // The clock counts nanoseconds in 64 bits, from 1678 to 2262: years outside are held
+    // inside (a date before 1970 is in the past either way).
+    year = std::clamp(year, 1700, 2200);
     long long secs = daysFromCivil(year, month, day) * 86400LL + hour * 3600 + minute * 60 + second;
     return CookieClock::time_point(std::chrono::seconds(secs));
 }

@@ -1,8 +1,9 @@
-# Sourced by test.sh and run.sh: installs the Debian packages listed in deps/*.txt that are
-# missing (as root; otherwise it names them and stops).
+# Sourced by test.sh and run.sh: install_missing FILE... installs the Debian packages listed in
+# the given deps files (one package a line, # comments) that are missing (as root; otherwise it
+# names them and stops).
 install_missing() {
   local wanted missing=()
-  wanted=$(sed -e 's/#.*//' deps/*.txt | xargs -n1 | sort -u)
+  wanted=$(sed -e 's/#.*//' "$@" | xargs -n1 | sort -u)
   for p in $wanted; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done

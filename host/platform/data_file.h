@@ -1,20 +1,23 @@
 // A file read or written at positions, for downloads, archives and extraction: open it, set its
-// size (so a known length is claimed once), read or write, and cut back. Failures carry the
-// system's error number and its text.
+// size (so a known length is claimed once), read or write, and cut back. Offsets are 64-bit on
+// every system. Failures carry the system's error as a std::error_code and its text.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <system_error>
 
 #include "core/result.h"
+#include "host/platform/native_handle.h"
 
 namespace host {
 
 struct FileError {
-    int code = 0;
-    std::string text;
+    // The system's error (errno on POSIX, GetLastError on Windows); compare it with std::errc.
+    std::error_code code;
+    std::string text;  // the system's text for it
 };
 
 enum class FileMode {
@@ -36,7 +39,7 @@ class DataFile {
 
     static core::Result<DataFile, FileError> open(const std::string& path, FileMode mode);
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_handle != kNoHandle; }
     core::Result<std::int64_t, FileError> size() const;
     core::Result<void, FileError> resize(std::int64_t size);
     // Reads up to buf.size() bytes at `offset`; fewer only at the end of the file.
@@ -47,8 +50,8 @@ class DataFile {
     void close();
 
   private:
-    explicit DataFile(int fd) : m_fd(fd) {}
-    int m_fd = -1;
+    explicit DataFile(NativeHandle handle) : m_handle(handle) {}
+    NativeHandle m_handle = kNoHandle;
 };
 
 }  // namespace host

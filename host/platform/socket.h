@@ -1,6 +1,6 @@
 // Blocking stream sockets: IPv4 TCP (IPv6 for bracketed literals), name resolution, waiting
 // for data with a time-out, send, receive, shutdown, close. Every failure carries the system's
-// error number and its text.
+// socket error number and its text.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/result.h"
+#include "host/platform/native_handle.h"
 
 namespace host {
 
@@ -18,7 +19,10 @@ enum class SocketOp { Resolve, Create, Connect, Send, Receive, Wait, Option };
 
 struct SocketError {
     SocketOp op = SocketOp::Connect;
-    int code = 0;      // errno (or the resolver's EAI_* code for SocketOp::Resolve)
+    // The system's socket error number, as the messages above print it: errno on POSIX (the
+    // resolver's EAI_* code for SocketOp::Resolve), WSAGetLastError on Windows. Only shown,
+    // never compared with a system's constants above the platform layer.
+    int code = 0;
     std::string text;  // the system's text for `code`
 };
 
@@ -48,7 +52,7 @@ class Socket {
     // Creates a TCP socket and connects it, blocking, with the operating system's own time-out.
     static core::Result<Socket, SocketError> connect(const SocketAddress& address);
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_handle != kNoHandle; }
 
     // Sends all of `data` (looping over partial writes); fails on the first error.
     core::Result<void, SocketError> sendAll(std::span<const std::byte> data);
@@ -70,8 +74,8 @@ class Socket {
 
   private:
     friend class Listener;
-    explicit Socket(int fd) : m_fd(fd) {}
-    int m_fd = -1;
+    explicit Socket(NativeHandle handle) : m_handle(handle) {}
+    NativeHandle m_handle = kNoHandle;
 };
 
 // A listening TCP socket, for the servers of tests and tools (loopback peers).
@@ -94,11 +98,11 @@ class Listener {
     void close();
 
   private:
-    int m_fd = -1;
+    NativeHandle m_handle = kNoHandle;
     std::uint16_t m_port = 0;
 };
 
-// The system's text for an error number ("Connection refused").
+// The system's text for a socket error number ("Connection refused").
 std::string systemErrorText(int code);
 
 }  // namespace host

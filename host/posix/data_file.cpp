@@ -3,36 +3,44 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
 namespace host {
 
 namespace {
+
 FileError lastError() {
-    int e = errno;
-    return FileError{e, std::strerror(e)};
+    const int e = errno;
+    return FileError{std::error_code(e, std::system_category()), std::strerror(e)};
 }
+
+int fd(NativeHandle h) {
+    return static_cast<int>(h);
+}
+
 }  // namespace
 
 DataFile::~DataFile() {
     close();
 }
 
-DataFile::DataFile(DataFile&& other) noexcept : m_fd(other.m_fd) {
-    other.m_fd = -1;
+DataFile::DataFile(DataFile&& other) noexcept : m_handle(other.m_handle) {
+    other.m_handle = kNoHandle;
 }
 
 DataFile& DataFile::operator=(DataFile&& other) noexcept {
     if (this != &other) {
         close();
-        m_fd = other.m_fd;
-        other.m_fd = -1;
+        m_handle = other.m_handle;
+        other.m_handle = kNoHandle;
     }
     return *this;
 }
 
 namespace {
+
 int openFlags(FileMode mode) {
     switch (mode) {
         case FileMode::CreateTruncate:
@@ -47,45 +55,31 @@ int openFlags(FileMode mode) {
     }
     return O_RDONLY;
 }
+
 }  // namespace
 
 core::Result<DataFile, FileError> DataFile::open(const std::string& path, FileMode mode) {
-    int fd = ::open(path.c_str(), openFlags(mode) | O_CLOEXEC, 0666);
-    if (fd < 0) return core::fail(lastError());
-    return DataFile(fd);
+    const int f = ::open(path.c_str(), openFlags(mode) | O_CLOEXEC, 0666);
+    if (f < 0) return core::fail(lastError());
+    return DataFile(f);
 }
 
 core::Result<std::int64_t, FileError> DataFile::size() const {
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0) return core::fail(lastError());
+    if (::fstat(fd(m_handle), &st) != 0) return core::fail(lastError());
     return static_cast<std::int64_t>(st.st_size);
 }
 
 core::Result<void, FileError> DataFile::resize(std::int64_t size) {
-    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) return core::fail(lastError());
+    if (::ftruncate(fd(m_handle), static_cast<off_t>(size)) != 0) return core::fail(lastError());
     return core::Ok{};
-}
-
-core::Result<std::size_t, FileError> DataFile::readAt(std::int64_t offset,
-                                                      std::span<std::byte> buf) const {
-    std::size_t done = 0;
-    while (done < buf.size()) {
-        ssize_t n = ::pread(m_fd, buf.data() + done, buf.size() - done,
-                            static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return core::fail(lastError());
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
 }
 
 core::Result<void, FileError> DataFile::writeAt(std::int64_t offset,
                                                 std::span<const std::byte> data) {
     while (!data.empty()) {
-        ssize_t n = ::pwrite(m_fd, data.data(), data.size(), static_cast<off_t>(offset));
+        const ssize_t n =
+            ::pwrite(fd(m_handle), data.data(), data.size(), static_cast<off_t>(offset));
         if (n < 0) {
             if (errno == EINTR) continue;
             return core::fail(lastError());
@@ -96,10 +90,26 @@ core::Result<void, FileError> DataFile::writeAt(std::int64_t offset,
     return core::Ok{};
 }
 
+core::Result<std::size_t, FileError> DataFile::readAt(std::int64_t offset,
+                                                      std::span<std::byte> data) const {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::pread(fd(m_handle), data.data() + done, data.size() - done,
+                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return core::fail(lastError());
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
 void DataFile::close() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
+    if (m_handle != kNoHandle) {
+        ::close(fd(m_handle));
+        m_handle = kNoHandle;
     }
 }
 

@@ -20,8 +20,12 @@ SocketError lastError(SocketOp op) {
     return SocketError{op, e, systemErrorText(e)};
 }
 
-core::Result<void, SocketError> setOpt(int fd, int level, int name, int value) {
-    if (::setsockopt(fd, level, name, &value, sizeof value) != 0)
+int fd(NativeHandle h) {
+    return static_cast<int>(h);
+}
+
+core::Result<void, SocketError> setOpt(NativeHandle h, int level, int name, int value) {
+    if (::setsockopt(fd(h), level, name, &value, sizeof value) != 0)
         return core::fail(lastError(SocketOp::Option));
     return core::Ok{};
 }
@@ -66,15 +70,15 @@ Socket::~Socket() {
     close();
 }
 
-Socket::Socket(Socket&& other) noexcept : m_fd(other.m_fd) {
-    other.m_fd = -1;
+Socket::Socket(Socket&& other) noexcept : m_handle(other.m_handle) {
+    other.m_handle = kNoHandle;
 }
 
 Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         close();
-        m_fd = other.m_fd;
-        other.m_fd = -1;
+        m_handle = other.m_handle;
+        other.m_handle = kNoHandle;
     }
     return *this;
 }
@@ -97,12 +101,12 @@ core::Result<Socket, SocketError> Socket::connect(const SocketAddress& address) 
             return core::fail(SocketError{SocketOp::Connect, EINVAL, systemErrorText(EINVAL)});
         len = sizeof(sockaddr_in);
     }
-    int fd = ::socket(ss.ss_family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (fd < 0) return core::fail(lastError(SocketOp::Create));
-    Socket s(fd);
+    const int sock = ::socket(ss.ss_family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (sock < 0) return core::fail(lastError(SocketOp::Create));
+    Socket s(sock);
     int rc;
     do {
-        rc = ::connect(fd, reinterpret_cast<sockaddr*>(&ss), len);
+        rc = ::connect(sock, reinterpret_cast<sockaddr*>(&ss), len);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) return core::fail(lastError(SocketOp::Connect));
     return s;
@@ -110,7 +114,7 @@ core::Result<Socket, SocketError> Socket::connect(const SocketAddress& address) 
 
 core::Result<void, SocketError> Socket::sendAll(std::span<const std::byte> data) {
     while (!data.empty()) {
-        ssize_t n = ::send(m_fd, data.data(), data.size(), MSG_NOSIGNAL);
+        ssize_t n = ::send(fd(m_handle), data.data(), data.size(), MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR) continue;
             return core::fail(lastError(SocketOp::Send));
@@ -122,7 +126,7 @@ core::Result<void, SocketError> Socket::sendAll(std::span<const std::byte> data)
 
 core::Result<std::size_t, SocketError> Socket::receive(std::span<std::byte> data) {
     for (;;) {
-        ssize_t n = ::recv(m_fd, data.data(), data.size(), 0);
+        ssize_t n = ::recv(fd(m_handle), data.data(), data.size(), 0);
         if (n >= 0) return static_cast<std::size_t>(n);
         if (errno == EINTR) continue;
         return core::fail(lastError(SocketOp::Receive));
@@ -130,7 +134,7 @@ core::Result<std::size_t, SocketError> Socket::receive(std::span<std::byte> data
 }
 
 core::Result<bool, SocketError> Socket::waitReadable(int timeoutMs) {
-    pollfd p{m_fd, POLLIN, 0};
+    pollfd p{fd(m_handle), POLLIN, 0};
     for (;;) {
         int rc = ::poll(&p, 1, timeoutMs < 0 ? -1 : timeoutMs);
         if (rc >= 0) return rc > 0;
@@ -140,32 +144,32 @@ core::Result<bool, SocketError> Socket::waitReadable(int timeoutMs) {
 }
 
 core::Result<void, SocketError> Socket::setNoDelay(bool on) {
-    return setOpt(m_fd, IPPROTO_TCP, TCP_NODELAY, on ? 1 : 0);
+    return setOpt(m_handle, IPPROTO_TCP, TCP_NODELAY, on ? 1 : 0);
 }
 
 core::Result<void, SocketError> Socket::setKeepAlive(bool on) {
-    return setOpt(m_fd, SOL_SOCKET, SO_KEEPALIVE, on ? 1 : 0);
+    return setOpt(m_handle, SOL_SOCKET, SO_KEEPALIVE, on ? 1 : 0);
 }
 
 core::Result<void, SocketError> Socket::setReceiveTimeout(int milliseconds) {
     timeval tv{milliseconds / 1000, (milliseconds % 1000) * 1000};
-    if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
+    if (::setsockopt(fd(m_handle), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
         return core::fail(lastError(SocketOp::Option));
     return core::Ok{};
 }
 
 void Socket::shutdownBoth() {
-    if (m_fd >= 0) ::shutdown(m_fd, SHUT_RDWR);
+    if (m_handle != kNoHandle) ::shutdown(fd(m_handle), SHUT_RDWR);
 }
 
 void Socket::shutdownSend() {
-    if (m_fd >= 0) ::shutdown(m_fd, SHUT_WR);
+    if (m_handle != kNoHandle) ::shutdown(fd(m_handle), SHUT_WR);
 }
 
 void Socket::close() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
+    if (m_handle != kNoHandle) {
+        ::close(fd(m_handle));
+        m_handle = kNoHandle;
     }
 }
 
@@ -173,16 +177,16 @@ Listener::~Listener() {
     close();
 }
 
-Listener::Listener(Listener&& other) noexcept : m_fd(other.m_fd), m_port(other.m_port) {
-    other.m_fd = -1;
+Listener::Listener(Listener&& other) noexcept : m_handle(other.m_handle), m_port(other.m_port) {
+    other.m_handle = kNoHandle;
 }
 
 Listener& Listener::operator=(Listener&& other) noexcept {
     if (this != &other) {
         close();
-        m_fd = other.m_fd;
+        m_handle = other.m_handle;
         m_port = other.m_port;
-        other.m_fd = -1;
+        other.m_handle = kNoHandle;
     }
     return *this;
 }
@@ -194,13 +198,15 @@ core::Result<Listener, SocketError> Listener::open(const SocketAddress& address)
     if (::inet_pton(AF_INET, address.numeric.c_str(), &a.sin_addr) != 1)
         return core::fail(SocketError{SocketOp::Create, EINVAL, systemErrorText(EINVAL)});
     Listener l;
-    l.m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (l.m_fd < 0) return core::fail(lastError(SocketOp::Create));
-    if (auto r = setOpt(l.m_fd, SOL_SOCKET, SO_REUSEADDR, 1); !r) return core::fail(r.error());
-    if (::bind(l.m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(l.m_fd, 16) != 0)
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (s < 0) return core::fail(lastError(SocketOp::Create));
+    l.m_handle = s;
+    if (auto r = setOpt(l.m_handle, SOL_SOCKET, SO_REUSEADDR, 1); !r) return core::fail(r.error());
+    if (::bind(fd(l.m_handle), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::listen(fd(l.m_handle), 16) != 0)
         return core::fail(lastError(SocketOp::Create));
     socklen_t len = sizeof a;
-    if (::getsockname(l.m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+    if (::getsockname(fd(l.m_handle), reinterpret_cast<sockaddr*>(&a), &len) != 0)
         return core::fail(lastError(SocketOp::Create));
     l.m_port = ntohs(a.sin_port);
     return l;
@@ -208,21 +214,21 @@ core::Result<Listener, SocketError> Listener::open(const SocketAddress& address)
 
 core::Result<Socket, SocketError> Listener::accept() {
     for (;;) {
-        int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) return Socket(fd);
+        const int s = ::accept4(fd(m_handle), nullptr, nullptr, SOCK_CLOEXEC);
+        if (s >= 0) return Socket(s);
         if (errno == EINTR) continue;
         return core::fail(lastError(SocketOp::Connect));
     }
 }
 
 void Listener::shutdown() {
-    if (m_fd >= 0) ::shutdown(m_fd, SHUT_RDWR);
+    if (m_handle != kNoHandle) ::shutdown(fd(m_handle), SHUT_RDWR);
 }
 
 void Listener::close() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
+    if (m_handle != kNoHandle) {
+        ::close(fd(m_handle));
+        m_handle = kNoHandle;
     }
 }
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <map>
 
-#include "archive/fuzz_entry.h"
+#include "fuzz/zip_body.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -30,7 +30,7 @@ TEST(ZipFuzzRegressions, EveryKeptInputIsHandled) {
         const std::string bytes = testsupport::readFile(entry.path());
         testsupport::TempDir work;
         const int failed =
-            archive::extractBytesForFuzzing(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+            fuzzing::extractBytesForFuzzing(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                             bytes.size(), work.path().string());
         EXPECT_GE(failed, -1);
         if (auto known = kFailedEntries.find(entry.path().filename().string());

@@ -2,36 +2,25 @@
 // "EMyError #CODE: message" line with exit code 1.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "tests/support/mariadb_sandbox.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/tools.h"
 
 namespace {
 
-struct ToolRun {
-    int exitCode;
-    std::string out, err;
-};
+using testsupport::ToolRun;
 
 ToolRun qltool(const testsupport::MariaDbSandbox& sb, const std::string& password,
                const std::string& sql) {
-    testsupport::TempDir tmp;
-    const auto sqlFile = tmp.write("sql.txt", sql);
-    const std::string out = (tmp.path() / "out").string(), err = (tmp.path() / "err").string();
-    const std::string cmd = testsupport::binaryDir() + "/tools/qltool/qltool query --host " +
-                            sb.host + " --port " + std::to_string(sb.port) +
-                            " --user root --password '" + password + "' \"$(cat " +
-                            sqlFile.string() + ")\" >" + out + " 2>" + err;
-    const int rc = std::system(cmd.c_str());
-    return {(rc >> 8) & 0xFF, testsupport::readFile(out), testsupport::readFile(err)};
+    return testsupport::runTool({testsupport::qltoolPath(), "query", "--host", sb.host, "--port",
+                                 std::to_string(sb.port), "--user", "root", "--password", password,
+                                 sql});
 }
 
 TEST(QltoolQuery, PrintsEveryResultSet) {
     const auto& sb = QL_REQUIRE_SANDBOX();
     ToolRun r = qltool(sb, sb.rootPassword,
                        "SELECT 1, NULL, 'a b'; DO 0; SELECT 'caf\xc3\xa9' UNION SELECT ''");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "1\t\\N\ta b\ncaf\xc3\xa9\n\n");
     EXPECT_EQ(r.err, "");
 }
@@ -39,11 +28,11 @@ TEST(QltoolQuery, PrintsEveryResultSet) {
 TEST(QltoolQuery, ErrorsAsEMyErrorLines) {
     const auto& sb = QL_REQUIRE_SANDBOX();
     ToolRun refused = qltool(sb, "wrong", "SELECT 1");
-    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(refused.err.starts_with("EMyError #1045: \r\n#28000Access denied")) << refused.err;
 
     ToolRun second = qltool(sb, sb.rootPassword, "SELECT 7; SELECT * FROM mysql.no_such_table");
-    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_EQ(second.status, 1);
     EXPECT_EQ(second.out, "7\n");
     EXPECT_TRUE(second.err.starts_with("EMyError #1146: \r\n#42S02")) << second.err;
 }

@@ -11,6 +11,7 @@
 #include "db/updater_script_handlers.h"
 #include "tests/integration_dbconn/dbconn_helpers.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tools.h"
 
 namespace {
 
@@ -132,15 +133,14 @@ TEST_F(ScriptRun, QltoolRunScriptLogsAsTheUpdater) {
     const auto file = tmp.write("s.sql",
                                 "CREATE TABLE t (a INT);\r\nINSERT INTO nope VALUES (1);\r\n"
                                 "INSERT INTO t VALUES (2);\r\n");
-    const std::string out = (tmp.path() / "out").string();
-    const std::string cmd = testsupport::binaryDir() + "/tools/qltool/qltool run-script --host " +
-                            sb->host + " --port " + std::to_string(sb->port) +
-                            " --user root --password '" + sb->rootPassword + "' --schema " +
-                            schema + " " + file.string() + " >" + out + " 2>&1";
-    const int rc = std::system(cmd.c_str());
-    EXPECT_EQ((rc >> 8) & 0xFF, 0);
+    const testsupport::ToolRun r =
+        testsupport::runTool({testsupport::qltoolPath(), "run-script", "--host", sb->host, "--port",
+                              std::to_string(sb->port), "--user", "root", "--password",
+                              sb->rootPassword, "--schema", schema, file.string()},
+                             testsupport::Stderr::WithStdout);
+    EXPECT_EQ(r.status, 0);
     const std::string rule(45, '*');
-    EXPECT_EQ(testsupport::readFile(out),
+    EXPECT_EQ(r.out,
               ">> " + rule + "\n>> \r\n#42S02Table '" + schema +
                   ".nope' doesn't exist\n>> Errore su: \n>> INSERT INTO nope VALUES (1)\n>> " +
                   rule + "\nexecuted 3, failed 1\n");
@@ -303,15 +303,13 @@ namespace {
 TEST_F(ScriptRun, QltoolQueryWithMacro) {
     dbconn::must(*sb, "CREATE TABLE " + schema + "._versione (versione VARCHAR(9), VID INT);" +
                           "INSERT INTO " + schema + "._versione VALUES ('3.1', NULL)");
-    testsupport::TempDir tmp;
-    const std::string out = (tmp.path() / "out").string();
     auto run = [&](const std::string& macro) {
-        const std::string cmd = testsupport::binaryDir() + "/tools/qltool/qltool query --host " +
-                                sb->host + " --port " + std::to_string(sb->port) +
-                                " --user root --password '" + sb->rootPassword + "' --macro '" +
-                                macro + "' 'SELECT * FROM &database  ' >" + out + " 2>&1";
-        const int rc = std::system(cmd.c_str());
-        return std::to_string((rc >> 8) & 0xFF) + ":" + testsupport::readFile(out);
+        const testsupport::ToolRun r =
+            testsupport::runTool({testsupport::qltoolPath(), "query", "--host", sb->host, "--port",
+                                  std::to_string(sb->port), "--user", "root", "--password",
+                                  sb->rootPassword, "--macro", macro, "SELECT * FROM &database  "},
+                                 testsupport::Stderr::WithStdout);
+        return std::to_string(r.status) + ":" + r.out;
     };
     EXPECT_EQ(run("database=" + schema + "._versione"), "0:3.1\t\\N\n");
     EXPECT_EQ(run("other=x"), "1:EDatabaseError: qltool: Macro other not found\n");

@@ -2,7 +2,6 @@
 // http.server (HTTP/1.0, closes after each response), each serving a 100 MB file.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "net/id_exceptions.h"
@@ -10,6 +9,7 @@
 #include "net/update_server.h"
 #include "tests/support/http_servers.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tools.h"
 
 namespace net {
 namespace {
@@ -118,20 +118,16 @@ TEST(RealServers, QltoolGet) {
     Site site;
     NginxServer nginx(site.root, site.work);
     if (!nginx.running()) GTEST_SKIP() << nginx.why();
-    const std::string qltool = binaryDir() + "/tools/qltool/qltool";
     const fs::path out = site.dir.path() / "q.zip";
-    const fs::path err = site.dir.path() / "err.txt";
-    int rc = std::system((qltool + " get " + nginx.url("/public/qlupdate/big.zip") + " " +
-                          out.string() + " 2>" + err.string())
-                             .c_str());
-    EXPECT_EQ(rc, 0);
+    testsupport::ToolRun r = testsupport::runTool(
+        {testsupport::qltoolPath(), "get", nginx.url("/public/qlupdate/big.zip"), out.string()});
+    EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sameFileContents(out, site.big));
 
-    rc = std::system((qltool + " get " + nginx.url("/public/qlupdate/none.zip") + " " +
-                      out.string() + " 2>" + err.string())
-                         .c_str());
-    EXPECT_NE(rc, 0);
-    const std::string text = readFile(err);
+    r = testsupport::runTool(
+        {testsupport::qltoolPath(), "get", nginx.url("/public/qlupdate/none.zip"), out.string()});
+    EXPECT_NE(r.status, 0);
+    const std::string& text = r.err;
     // The failure is a line of its own, whatever progress came before it.
     EXPECT_NE(text.find("\nEIdHTTPProtocolException: HTTP/1.1 404 Not Found\n"), std::string::npos)
         << text;

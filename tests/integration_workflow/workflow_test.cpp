@@ -32,6 +32,8 @@ TEST(Workflow, CompleteRunUpdatesEveryCompanyAndRestartsTheService) {
 
     const std::vector<std::string> lines = logLines(r.output);
     const std::vector<std::string> expected = {
+        // No PublicKey in the world's config.ini: the update is not verified, and says so.
+        ">> Aggiornamento NON verificato: nessuna chiave pubblica configurata",
         ">> Stop QL Services",
         ">> Stop Replicator...",
         ">> Copy update dirercory in " + w.install() + "/",

@@ -54,8 +54,9 @@ class World {
     RunResult run(const std::string& extra = "--yes") {
         RunResult r;
         r.exitCode = testsupport::runShell(
-            "PATH=" + shellQuote(m_dir.str() + "tools") + ":$PATH " + shellQuote(QL_QLUPDATE) +
-                " --console " + extra + " --install-path " + shellQuote(install()) +
+            "PATH=" + shellQuote(m_dir.str() + "tools") + ":$PATH " +
+                shellQuote(testsupport::qlupdatePath()) + " --console " + extra +
+                " --install-path " + shellQuote(install()) +
                 " --server http://127.0.0.1:" + std::to_string(m_http->port()) + " --temp-root " +
                 shellQuote(m_dir.str() + "tmp") + " --mysql-port " +
                 std::to_string(mysqlPort ? mysqlPort : m_db->port) + " </dev/null 2>&1",

@@ -1,6 +1,6 @@
 // Replays the inputs kept for the HTTP response fuzz target (tests/regressions/http_response/)
 // through the fuzz body, so a once-found fault stays found in every build.
-#include "net/response_fuzz_body.h"
+#include "fuzz/http_response_body.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ TEST(HttpResponseFuzz, ReplaysKeptInputs) {
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         SCOPED_TRACE(entry.path().string());
         const std::string bytes = testsupport::readFile(entry.path());
-        fuzzHttpResponse({reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()});
+        fuzzing::fuzzHttpResponse({reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()});
         ++replayed;
     }
     EXPECT_GE(replayed, 2);

@@ -1,33 +1,21 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "core/md5.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tools.h"
 
 namespace {
 
 using testsupport::TempDir;
+using testsupport::ToolRun;
 
-struct ToolRun {
-    int status;
-    std::string out;  // standard output and standard error together
-};
-
-ToolRun qltool(const std::string& args) {
-    std::string cmd = std::string(QLTOOL_PATH) + " " + args + " 2>&1";
-    ToolRun r{-1, {}};
-    std::FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+// Standard output and standard error together, as a terminal shows them.
+ToolRun qltool(std::vector<std::string> args) {
+    args.insert(args.begin(), testsupport::qltoolPath());
+    return testsupport::runTool(args, testsupport::Stderr::WithStdout);
 }
 
 TEST(QltoolConfig, PrintsServerAndPasswordStateNeverThePassword) {
@@ -37,14 +25,17 @@ TEST(QltoolConfig, PrintsServerAndPasswordStateNeverThePassword) {
         std::string ini;
         std::string expected;
     } cases[] = {
-        {"stored scrambled", "[MySQL]\r\nSERVER=db9\r\nRootPass=\xFF" "qqpswb\r\n",
+        {"stored scrambled",
+         "[MySQL]\r\nSERVER=db9\r\nRootPass=\xFF"
+         "qqpswb\r\n",
          "server: db9\nroot password: set\n"},
         {"defaults", "[MySQL]\r\n", "server: localhost\nroot password: set (built-in default)\n"},
-        {"empty", "[MySQL]\r\nRootPass=\r\n", "server: localhost\nroot password: not set (empty)\n"},
+        {"empty", "[MySQL]\r\nRootPass=\r\n",
+         "server: localhost\nroot password: not set (empty)\n"},
     };
     for (const auto& c : cases) {
         dir.write("config.ini", c.ini);
-        ToolRun r = qltool("config '" + dir.path().string() + "'");
+        ToolRun r = qltool({"config", dir.path().string()});
         EXPECT_EQ(r.status, 0) << c.name;
         EXPECT_EQ(r.out, c.expected) << c.name;
         // "psswrd" scrambled: the plain text must not appear.
@@ -54,13 +45,13 @@ TEST(QltoolConfig, PrintsServerAndPasswordStateNeverThePassword) {
 
 TEST(QltoolConfig, MissingFileIsAnError) {
     TempDir dir;
-    ToolRun r = qltool("config '" + dir.path().string() + "'");
+    ToolRun r = qltool({"config", dir.path().string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "qltool config: no configuration file " + dir.str() + "config.ini\n");
 }
 
 TEST(QltoolTmpdir, PrintsTheFolderWithoutCreatingIt) {
-    ToolRun r = qltool("tmpdir qltool-test-version");
+    ToolRun r = qltool({"tmpdir", "qltool-test-version"});
     std::string expected = "/" + core::Md5Hex("qltool-test-version") + "/";
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, expected + "\n");

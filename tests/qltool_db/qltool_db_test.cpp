@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "json_text.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tools.h"
 
 namespace {
 
@@ -13,11 +13,10 @@ struct Outcome {
     std::string out, err;
 };
 
-Outcome qltool(const testsupport::TempDir& dir, const std::string& args) {
-    const std::string exe = testsupport::binaryDir() + "/tools/qltool/qltool";
-    const std::string out = dir.str() + "out.txt", err = dir.str() + "err.txt";
-    const int status = std::system((exe + " " + args + " >" + out + " 2>" + err).c_str());
-    return {(status >> 8) & 0xFF, testsupport::readFile(out), testsupport::readFile(err)};
+Outcome qltool(std::vector<std::string> args) {
+    args.insert(args.begin(), testsupport::qltoolPath());
+    testsupport::ToolRun r = testsupport::runTool(args);
+    return {r.status, r.out, r.err};
 }
 
 TEST(QltoolJson, Escaping) {
@@ -31,7 +30,7 @@ TEST(QltoolLex, LexemesAsJsonLines) {
     testsupport::TempDir dir;
     // No BOM: the file is Windows-1252, so 0xE8 becomes U+00E8 in the output.
     const std::string file = dir.write("a.sql", "SELECT 'caff\xE8',1.5;-- x\r\n").string();
-    Outcome r = qltool(dir, "lex " + file);
+    Outcome r = qltool({"lex", file});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
               "{\"kind\": \"keyword\", \"text\": \"SELECT\"}\n"
@@ -46,7 +45,7 @@ TEST(QltoolLex, LexemesAsJsonLines) {
 
 TEST(QltoolLex, UnknownSymbolExitsOne) {
     testsupport::TempDir dir;
-    Outcome r = qltool(dir, "lex " + dir.write("f.sql", "a\fb").string());
+    Outcome r = qltool({"lex", dir.write("f.sql", "a\fb").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Parser: The unknown symbol '\f'  $000C\n");
     EXPECT_EQ(r.out, "{\"kind\": \"identifier\", \"text\": \"a\"}\n");
@@ -59,7 +58,7 @@ TEST(QltoolSplit, StatementsAsJsonLines) {
                   "DELIMITER $$\nCREATE PROCEDURE p() BEGIN SELECT 1; END$$\nDELIMITER ;\n"
                   "  SELECT \"a\";\n\n")
             .string();
-    Outcome r = qltool(dir, "split " + file);
+    Outcome r = qltool({"split", file});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
               "{\"n\":1,\"omit\":true,\"kind\":\"delimiter\",\"start\":[1,1],\"end\":[1,12],"
@@ -74,14 +73,13 @@ TEST(QltoolSplit, StatementsAsJsonLines) {
 
 TEST(QltoolSplit, RoutineKindAndFailures) {
     testsupport::TempDir dir;
-    Outcome ok =
-        qltool(dir, "split " + dir.write("r.sql", "create trigger t a; b\r\n/\r\n").string());
+    Outcome ok = qltool({"split", dir.write("r.sql", "create trigger t a; b\r\n/\r\n").string()});
     EXPECT_EQ(ok.exitCode, 0);
     EXPECT_NE(ok.out.find("\"kind\":\"routine\""), std::string::npos) << ok.out;
-    Outcome bad = qltool(dir, "split " + dir.write("f.sql", "SELECT 1;\f").string() + "x");
+    Outcome bad = qltool({"split", dir.write("f.sql", "SELECT 1;\f").string() + "x"});
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_EQ(bad.out, "");
-    Outcome lexFail = qltool(dir, "split " + dir.write("g.sql", "SELECT 1;\fx").string());
+    Outcome lexFail = qltool({"split", dir.write("g.sql", "SELECT 1;\fx").string()});
     EXPECT_EQ(lexFail.exitCode, 1);
     EXPECT_EQ(lexFail.err, "Parser: The unknown symbol '\f'  $000C\n");
     EXPECT_EQ(lexFail.out, "");
@@ -91,13 +89,18 @@ TEST(QltoolSplit, RoutineKindAndFailures) {
 TEST(QltoolConnectionOptions, BadPortOrMissingValueIsAUsageError) {
     testsupport::TempDir dir;
     const std::string file = dir.write("s.sql", "SELECT 1;").string();
-    for (const std::string& args :
-         {"run-script --port abc --schema s " + file, "run-script --port 0 --schema s " + file,
-          "run-script --port 70000 --schema s " + file, "run-script --schema s " + file + " --host",
-          std::string("query --port 33x SELECT 1"), std::string("query --user")}) {
-        Outcome o = qltool(dir, args);
-        EXPECT_EQ(o.exitCode, 64) << args;
-        EXPECT_EQ(o.err.rfind("usage: qltool ", 0), 0u) << args << ": " << o.err;
+    const std::vector<std::string> cases[] = {
+        {"run-script", "--port", "abc", "--schema", "s", file},
+        {"run-script", "--port", "0", "--schema", "s", file},
+        {"run-script", "--port", "70000", "--schema", "s", file},
+        {"run-script", "--schema", "s", file, "--host"},
+        {"query", "--port", "33x", "SELECT 1"},
+        {"query", "--user"}};
+    for (const auto& args : cases) {
+        Outcome o = qltool(args);
+        EXPECT_EQ(o.exitCode, 64) << args[0] << " " << args[1];
+        EXPECT_EQ(o.err.rfind("usage: qltool ", 0), 0u)
+            << args[0] << " " << args[1] << ": " << o.err;
     }
 }
 

@@ -9,6 +9,81 @@
 
 namespace testsupport {
 
+namespace {
+
+// std::system hands the line to sh -c on POSIX and to cmd /c on Windows; each word is quoted
+// for the one that reads it.
+#if defined(_WIN32)
+// The C runtime's rules for one argument: inside double quotes, backslashes count only before
+// a quote, so those are doubled, and a quote is escaped with a backslash.
+std::string quoteWord(std::string_view word) {
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (char c : word) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') backslashes = backslashes * 2 + 1;
+        out.append(backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, '\\');
+    return out + "\"";
+}
+// cmd /c drops the first and the last quote of a line that starts with one.
+std::string shellLine(const std::string& line) {
+    return "\"" + line + "\"";
+}
+#else
+std::string quoteWord(std::string_view word) {
+    return shellQuote(word);
+}
+std::string shellLine(const std::string& line) {
+    return line;
+}
+#endif
+
+int exitCodeOf(int rc) {
+#if defined(_WIN32)
+    return rc;
+#else
+    return rc == -1 ? -1 : (rc >> 8) & 0xFF;
+#endif
+}
+
+std::string nativePath(std::filesystem::path p) {
+    return p.make_preferred().string();
+}
+
+}  // namespace
+
+std::string qltoolPath() {
+    return QL_QLTOOL;
+}
+
+std::string qlupdatePath() {
+    return QL_QLUPDATE;
+}
+
+ToolRun runTool(const std::vector<std::string>& argv, Stderr stderrMode, std::string_view input) {
+    ToolRun run;
+    if (argv.empty()) return run;
+    TempDir tmp;
+    const std::string in = nativePath(tmp.write("in", input));
+    const std::string out = nativePath(tmp.path() / "out");
+    const std::string err = nativePath(tmp.path() / "err");
+    std::string line;
+    for (const std::string& word : argv) line += quoteWord(word) + " ";
+    line += "<" + quoteWord(in) + " >" + quoteWord(out) + " 2>";
+    line += stderrMode == Stderr::WithStdout ? std::string("&1") : quoteWord(err);
+    run.status = exitCodeOf(std::system(shellLine(line).c_str()));
+    run.out = readFile(out);
+    if (stderrMode == Stderr::Apart) run.err = readFile(err);
+    return run;
+}
+
 std::string shellQuote(std::string_view text) {
     std::string out = "'";
     for (char c : text) {
@@ -23,20 +98,14 @@ std::string shellQuote(std::string_view text) {
 int runShell(const std::string& command, std::string* output) {
     if (output == nullptr) {
         const int rc = std::system(("(" + command + ") >/dev/null 2>&1").c_str());
-        return rc == -1 ? -1 : (rc >> 8) & 0xFF;
+        return exitCodeOf(rc);
     }
     TempDir tmp;
     const std::string file = (tmp.path() / "out").string();
     const int rc = std::system(("(" + command + ") >" + shellQuote(file) + " 2>&1").c_str());
     std::ifstream in(file, std::ios::binary);
     output->assign(std::istreambuf_iterator<char>(in), {});
-    return rc == -1 ? -1 : (rc >> 8) & 0xFF;
-}
-
-int runTool(const std::vector<std::string>& argv) {
-    std::string command;
-    for (const auto& a : argv) command += shellQuote(a) + " ";
-    return runShell(command);
+    return exitCodeOf(rc);
 }
 
 bool haveTool(std::string_view name) {

@@ -1,5 +1,6 @@
-// Running the archivers other people use (Info-ZIP zip, 7z) from tests: a command line through
-// the shell, its exit code, and whether a tool is installed at all.
+// Running programs from tests: our own (qltool, qlupdate) and the archivers other people use
+// (Info-ZIP zip, 7z). runTool passes each word as one argument, so no test builds a command
+// line for a shell; runShell is for the few that want one.
 #pragma once
 
 #include <string>
@@ -8,11 +9,25 @@
 
 namespace testsupport {
 
+// Where the build put our programs.
+std::string qltoolPath();
+std::string qlupdatePath();
+
+struct ToolRun {
+    int status = -1;  // the exit code; -1 when the program could not be run
+    std::string out;  // standard output (with standard error when merged)
+    std::string err;  // standard error, when kept apart
+};
+
+enum class Stderr { Apart, WithStdout };
+
+// Runs argv[0] (through PATH unless it names a folder) with the other words as its arguments,
+// `input` on its standard input, and collects what it writes.
+ToolRun runTool(const std::vector<std::string>& argv, Stderr stderrMode = Stderr::Apart,
+                std::string_view input = {});
+
 // Runs `command` with sh -c; its output goes to `output` when given, else is discarded.
 int runShell(const std::string& command, std::string* output = nullptr);
-// Runs a program with these arguments, each passed as it is (quoted for the shell); output
-// discarded. Its exit code, or -1 when it could not run.
-int runTool(const std::vector<std::string>& argv);
 bool haveTool(std::string_view name);
 // 'text' quoted for sh.
 std::string shellQuote(std::string_view text);

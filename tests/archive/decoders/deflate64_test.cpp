@@ -24,7 +24,9 @@ TEST(Deflate64, EntriesWrittenBy7zMatchTheOriginal) {
         SCOPED_TRACE(level);
         const std::string zip = dir.str() + "out" + level + ".zip";
         ASSERT_EQ(
-            runTool({"7z", "a", "-tzip", "-mm=Deflate64", level, zip, dir.str() + "mixed.bin"}), 0);
+            runTool({"7z", "a", "-tzip", "-mm=Deflate64", level, zip, dir.str() + "mixed.bin"})
+                .status,
+            0);
         auto entries = readRawZipEntries(readFile(zip));
         ASSERT_TRUE(entries && entries->size() == 1);
         ASSERT_EQ(entries->front().method, 9);

@@ -35,7 +35,7 @@ TEST(Ppmd, EntriesWrittenBy7zMatchTheOriginal) {
         SCOPED_TRACE(c.method);
         const std::string zip = dir.str() + "out.zip";
         std::filesystem::remove(zip);
-        ASSERT_EQ(runTool({"7z", "a", "-tzip", c.method, zip, dir.str() + "mixed.bin"}), 0);
+        ASSERT_EQ(runTool({"7z", "a", "-tzip", c.method, zip, dir.str() + "mixed.bin"}).status, 0);
         auto entries = readRawZipEntries(readFile(zip));
         ASSERT_TRUE(entries && entries->size() == 1);
         const auto& e = entries->front();

@@ -71,7 +71,8 @@ TEST(WavPack, FilesCompressedByTheWavpackToolComeBackWhole) {
         dir.write("in.wav", wav);
         std::filesystem::remove(dir.str() + "out.wv");
         ASSERT_EQ(runTool({"wavpack", "-q", "-y", c.options, dir.str() + "in.wav", "-o",
-                           dir.str() + "out.wv"}),
+                           dir.str() + "out.wv"})
+                      .status,
                   0);
         RawZipEntry entry;
         entry.method = 97;
