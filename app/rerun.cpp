@@ -175,7 +175,9 @@ bool TfrmAutoUpdate::RerunUnfinished(std::string& why) {
     m_outcomeOfRow.clear();
     Outcome.fase03Complete = true;
 
-    RunLogFile = host::JoinUnder(InstallPath, LatestVID + "." + RunLogStamp() + ".uplog");
+    // Beside the run it reruns (often of the same minute), never over it.
+    const std::string base = FreeRunFileBase(InstallPath, LatestVID + "." + RunLogStamp());
+    RunLogFile = base.empty() ? base : base + ".uplog";
     RunLogSaved = !RunLogFile.empty() && m_view.saveLogToFile(RunLogFile);
     if (!RunLogSaved) {
         Outcome.fase03Failed = true;

@@ -17,13 +17,15 @@ void TfrmAutoUpdate::EndRun(int exitStatus) {
     ExitStatus = exitStatus;
     Outcome.times.end = SecondsSinceStart();
     std::string file;
-    if (!RunLogFile.empty())
+    if (!RunLogFile.empty()) {
         file = ReportFileFor(RunLogFile);
-    else if (host::ConfigFileExists(InstallPath))
+    } else if (host::ConfigFileExists(InstallPath)) {
         // A run that ended before phase 3 saved no run log; its report stands where the log
-        // would have.
-        file = host::JoinUnder(InstallPath, (LatestVID.empty() ? "qlupdate" : LatestVID) + "." +
-                                                RunLogStamp() + ".json");
+        // would have, beside and never over an earlier run's.
+        const std::string base = FreeRunFileBase(
+            InstallPath, (LatestVID.empty() ? "qlupdate" : LatestVID) + "." + RunLogStamp());
+        if (!base.empty()) file = base + ".json";
+    }
     if (file.empty()) return;
     ReportHeader h;
     h.kind = Kind;

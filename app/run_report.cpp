@@ -11,6 +11,7 @@
 
 #include "app/exit_status.h"
 #include "core/text.h"
+#include "host/paths.h"
 #include "host/services.h"
 
 namespace app {
@@ -185,6 +186,17 @@ std::string ReportFileFor(const std::string& runLogFile) {
     if (runLogFile.size() >= ext.size() && runLogFile.ends_with(ext))
         return runLogFile.substr(0, runLogFile.size() - ext.size()) + ".json";
     return runLogFile + ".json";
+}
+
+std::string FreeRunFileBase(const std::string& installPath, const std::string& stem) {
+    for (int n = 1; n < 1000; ++n) {
+        const std::string base =
+            host::JoinUnder(installPath, n == 1 ? stem : stem + "-" + std::to_string(n));
+        if (base.empty()) return base;
+        std::error_code ec;
+        if (!fs::exists(base + ".uplog", ec) && !fs::exists(base + ".json", ec)) return base;
+    }
+    return {};
 }
 
 bool WriteTextFileWhole(const std::string& file, const std::string& text) {

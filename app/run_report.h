@@ -41,6 +41,10 @@ core::json::Value ReportJson(const ReportHeader& header, const RunOutcome& outco
 
 // The report's file for a run log file: its name with ".json" in place of ".uplog".
 std::string ReportFileFor(const std::string& runLogFile);
+// A run's files in the installation folder that overwrite no earlier run's: the folder joined
+// with `stem`, or with `stem` and "-2", "-3"... when a run log or a report of that name is
+// there already (run logs are named to the minute). "" when `stem` is not a plain name.
+std::string FreeRunFileBase(const std::string& installPath, const std::string& stem);
 // Writes the text to a new file beside `file` and renames it over `file`, so a reader never
 // sees half a report; false when it could not be written.
 bool WriteTextFileWhole(const std::string& file, const std::string& text);

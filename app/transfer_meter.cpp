@@ -101,9 +101,11 @@ std::string ProgressBarLine(const TransferFigures& f, int columns) {
     if (percent < 0) return tail.substr(2);
     char pct[16];
     std::snprintf(pct, sizeof pct, "%4d%%", percent);
-    // "[", the bar, "]", the percentage, the tail; the bar between 10 and 40 cells.
-    const int room = columns - 2 - 5 - static_cast<int>(tail.size()) - 1;
-    const int width = std::clamp(room, 10, 40);
+    // "[", the bar, "]", the percentage, the tail. The bar's width depends on the terminal only,
+    // so it does not jump as the figures grow: the room left beside the widest usual tail
+    // ("  999 KiB di 999 KiB  999 KiB/s  mancano 9:59:59"), between 10 and 40 cells.
+    constexpr int kTailRoom = 48;
+    const int width = std::clamp(columns - 2 - 5 - kTailRoom - 1, 10, 40);
     const int filled = width * percent / 100;
     std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
                        std::string(static_cast<std::size_t>(width - filled), '-') + "]" + pct +

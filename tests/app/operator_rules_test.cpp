@@ -19,8 +19,12 @@ TEST(TransferMeter, TextsOfSizesAndDurations) {
     const struct {
         std::int64_t bytes;
         const char* text;
-    } sizes[] = {{0, "0 B"},           {1023, "1023 B"},          {1024, "1.00 KiB"},
-                 {12897485, "12.3 MiB"}, {1342177280, "1.25 GiB"}, {524288, "512 KiB"}};
+    } sizes[] = {{0, "0 B"},
+                 {1023, "1023 B"},
+                 {1024, "1.00 KiB"},
+                 {12897485, "12.3 MiB"},
+                 {1342177280, "1.25 GiB"},
+                 {524288, "512 KiB"}};
     for (const auto& c : sizes) EXPECT_EQ(app::FormatBytes(c.bytes), c.text) << c.bytes;
     const struct {
         double seconds;
@@ -55,9 +59,11 @@ TEST(TransferMeter, BarAndPlainLine) {
     app::TransferFigures f{450, 1000, 100, 5.5};
     EXPECT_EQ(app::ProgressPlainLine(f), "Scaricati 450 B di 1000 B (45%), 100 B/s, mancano 0:06");
     const std::string bar = app::ProgressBarLine(f, 80);
-    // 80 columns: the tail, " 45%", and a bar of the room that is left (between 10 and 40).
-    EXPECT_EQ(bar, "[##################----------------------]  45%  450 B di 1000 B  100 B/s  "
-                   "mancano 0:06");
+    // 80 columns: the bar takes what the widest tail leaves (24 cells), whatever this tail is.
+    EXPECT_EQ(bar, "[##########--------------]  45%  450 B di 1000 B  100 B/s  mancano 0:06");
+    EXPECT_EQ(app::ProgressBarLine({450, 1000, 0, {}}, 80).substr(0, 26), bar.substr(0, 26));
+    EXPECT_EQ(app::ProgressBarLine(f, 120).substr(0, 42),
+              "[##################----------------------]");
     EXPECT_LT(app::ProgressBarLine(f, 60).size(), 60u);
     EXPECT_EQ(app::ProgressBarLine(f, 60).substr(0, 12), "[####------]");
 }
@@ -104,7 +110,7 @@ TEST_F(ConsoleProgress, PlainLinesEveryFewSecondsAndAtTheEnd) {
     EXPECT_EQ(printed(),
               "== Download ==\n"
               "Scaricati 1000 B di 9.77 KiB (10%), 1000 B/s, mancano 0:09\n"
-              "Scaricati 6000 B di 9.77 KiB (60%), 1000 B/s, mancano 0:04\n"
+              "Scaricati 5.86 KiB di 9.77 KiB (60%), 1000 B/s, mancano 0:04\n"
               "Scaricati 9.77 KiB di 9.77 KiB (100%), 1000 B/s, mancano 0:00\n"
               "Estrazione aggiornamento in corso...\n");
 }
@@ -118,8 +124,8 @@ TEST_F(ConsoleProgress, BarRedrawnInPlaceOnATerminal) {
     for (std::size_t at = text.find("\r["); at != std::string::npos; at = text.find("\r[", at + 1))
         ++draws;
     EXPECT_EQ(draws, 10u) << text;
-    EXPECT_NE(text.find("\r[########################################] 100%  9.77 KiB di 9.77 "
-                        "KiB  1000 B/s  mancano 0:00\nEstrazione"),
+    EXPECT_NE(text.find("\r[########################] 100%  9.77 KiB di 9.77 KiB  1000 B/s  "
+                        "mancano 0:00\nEstrazione"),
               std::string::npos)
         << text;
 }
@@ -181,8 +187,9 @@ TEST(RunReport, RefusesWhatARunDoesNotWrite) {
         {"another format", R"({"format": "x"})", "not a qlupdate run report"},
         {"newer version", R"({"format": "qlupdate-report", "formatVersion": 2})",
          "report format version 2 (this qlupdate reads 1)"},
-        {"unknown kind", std::string(head).replace(head.find("update"), 6, "upgrade") +
-                             R"("companies": []})",
+        {"unknown kind",
+         std::string(head).replace(head.find("\"update\""), 8, "\"upgrade\"") +
+             R"("companies": []})",
          "bad field \"kind\""},
         {"companies not a list", head + R"("companies": {}})", "bad field \"companies\""},
         {"schema not text", head + R"("companies": [{"schema": 1, "result": "failed",
@@ -191,8 +198,10 @@ TEST(RunReport, RefusesWhatARunDoesNotWrite) {
         {"statement 0", head + R"("companies": [{"schema": "S", "result": "failed", "scripts":
              [{"name": "a.dbql", "launched": true, "failed": [{"statement": 0}]}]}]})",
          "bad field \"statement\""},
-        {"name too long", head + R"("companies": [{"schema": "S", "result": "failed", "scripts":
-             [{"name": ")" + std::string(256, 'a') + R"("}]}]})",
+        {"name too long",
+         head + R"("companies": [{"schema": "S", "result": "failed", "scripts":
+             [{"name": ")" +
+             std::string(256, 'a') + R"("}]}]})",
          "bad field \"name\""},
     };
     for (const auto& c : cases) {
@@ -204,17 +213,16 @@ TEST(RunReport, RefusesWhatARunDoesNotWrite) {
 
 // What a company the last report left unfinished gets again.
 TEST(RerunChoices, OnlyWhatDidNotFinish) {
-    const std::vector<std::string> list = {"2014b.dbql", "2014c.dbql", "2014c.trgql",
-                                           "2014d.dbql"};
+    const std::vector<std::string> list = {"2014b.dbql", "2014c.dbql", "2014c.trgql", "2014d.dbql"};
     app::PastCompany past;
     past.schema = "OSF0101";
     past.result = "failed";
     past.scripts = {
-        {"2014b.dbql", "m1", true, {}},          // finished: not again
-        {"2014c.dbql", "m2", true, {3, 6}},      // statements 3 and 6, after USE/SET before 6
-        {"2014c.trgql", "m3", false, {}},        // not launched: whole
-        {"2014d.dbql", "old", true, {1}},        // changed since: refused
-        {"../../etc/x.dbql", "m5", false, {}},   // not in the folder: refused, never opened
+        {"2014b.dbql", "m1", true, {}},         // finished: not again
+        {"2014c.dbql", "m2", true, {3, 6}},     // statements 3 and 6, after USE/SET before 6
+        {"2014c.trgql", "m3", false, {}},       // not launched: whole
+        {"2014d.dbql", "old", true, {1}},       // changed since: refused
+        {"../../etc/x.dbql", "m5", false, {}},  // not in the folder: refused, never opened
     };
     std::vector<std::string> read;
     const auto readNow = [&](const std::string& name) {
