@@ -243,7 +243,8 @@ TEST(Operator, JobsGiveTheSameDatabasesAndTheSameRunLog) {
         EXPECT_EQ(w.query("SELECT COUNT(*) FROM OSF0101.ordini"), "0") << jobs;
         EXPECT_EQ(w.query("SELECT nota FROM OSF0101.storico"), "2014c") << jobs;
         // The console says which company is being updated out of how many.
-        EXPECT_TRUE(has(r.output, "OSF0102")) << r.output;
+        EXPECT_TRUE(has(r.output, "Ditta 2 di 3: OSF0102 (Beta Servizi): in corso\n")) << r.output;
+        EXPECT_TRUE(has(r.output, "Ditta 3 di 3: OSF0103: aggiornata\n")) << r.output;
         EXPECT_TRUE(has(r.output,
                         "  OSF0101 (Alfa Costruzioni): 1 istruzioni fallite, 0 script "
                         "non avviati\n"))
