@@ -93,6 +93,7 @@ void work(const std::vector<CompanyWork>& work, std::atomic<std::size_t>& next,
     lane.runner = &runner;
     lane.versionQuery = &versionQuery;
     lane.addLog = [&lines](std::string_view l) { lines->emplace_back(l); };
+    lane.lockWaitSeconds = settings.lockWaitSeconds;
     runner.OnError = [&lane](db::TMyScript&, const std::exception& e, const std::string& sql,
                              db::TErrorAction& action) {
         OnUpdateScriptError(lane.addLog, e, sql, action);

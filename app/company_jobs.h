@@ -23,6 +23,7 @@ struct LaneSettings {
     std::string password;
     std::string database;
     int connectionTimeout = 15;
+    int lockWaitSeconds = 0;  // for a company's lock on the server
 };
 
 struct CompanyWork {

@@ -1,5 +1,9 @@
 #include "app/company_run.h"
 
+#include <optional>
+
+#include "app/safety_texts.h"
+#include "app/schema_lock.h"
 #include "core/text.h"
 #include "db/my_connection.h"
 #include "db/my_query.h"
@@ -81,10 +85,47 @@ void readVersionAfter(db::TMyQuery& query, const std::string& schema, CompanyOut
 
 }  // namespace
 
+namespace {
+
+// Takes the company's lock on the lane's connection and reads its version again into `vid`;
+// false (the company skipped, the reason logged) when another updater kept the lock for the
+// whole wait.
+bool lockCompany(CompanyLane& lane, const std::string& schema, std::string& vid,
+                 std::optional<SchemaLock>& lock, CompanyOutcome& outcome) {
+    lock.emplace(*lane.connection);
+    std::string error;
+    const SchemaLockResult r = lock->acquire(
+        schema, lane.lockWaitSeconds,
+        [&] { lane.addLog(std::string(kLogCompanyWaiting) + schema); }, lane.pump, error);
+    switch (r) {
+        case SchemaLockResult::Acquired:
+            break;
+        case SchemaLockResult::TimedOut:
+            LogScriptFailure(lane.addLog, kLogCompanyBusy, schema);
+            outcome.state = CompanyState::Skipped;
+            outcome.reason = "another updater kept the company's lock";
+            return false;
+        case SchemaLockResult::Unavailable:
+            // A server without user locks (a Galera cluster refuses them) still gets its
+            // updates, as before the lock existed; the log says they ran unguarded.
+            lane.addLog(std::string(kLogCompanyLockUnavailable) + error);
+            return true;
+    }
+    if (const auto now = ReadCompanyVid(*lane.connection, schema); now && *now != vid) {
+        vid = *now;
+        lane.addLog(std::string(kLogCompanyVidChanged) + vid);
+    }
+    return true;
+}
+
+}  // namespace
+
 void RunCompany(CompanyLane& lane, const CompanyJob& job, CompanyOutcome& outcome) {
     lane.addLog("Begin Apply Update For " + job.schema);
     lane.addLog("Current VID = " + job.vid);
     bool connectionChecked = false;
+    std::string vid = job.vid;       // read again under the company's lock
+    std::optional<SchemaLock> lock;  // held on the server while this company's scripts run
     for (const ScriptChoice& choice : job.scripts) {
         if (!connectionChecked && lane.connection) {
             connectionChecked = true;
@@ -96,7 +137,11 @@ void RunCompany(CompanyLane& lane, const CompanyJob& job, CompanyOutcome& outcom
                 outcome.reason = "no connection: " + reason;
                 break;
             }
+            // Another updater may have run this company's scripts since phase 1 read its
+            // version.
+            if (!lockCompany(lane, job.schema, vid, lock, outcome)) break;
         }
+        if (vid != job.vid && !core::VersionBefore(vid, choice.version)) continue;
         lane.addLog(choice.logLine + choice.name());
         ScriptOutcome& record = outcome.scripts.emplace_back();
         record.name = choice.name();

@@ -4,6 +4,7 @@
 // --only-failed runs a chosen part of a company's scripts the same way.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,12 @@ struct CompanyLane {
     db::TMyQuery* versionQuery = nullptr;  // the survey's _versione query on `connection`
     LogLine addLog;
     ScriptBar bar;
+    // Before its first script a company's lock is taken on the server (app/schema_lock.h), so
+    // that two updaters never run one company's scripts at once: how long to wait for another
+    // updater, and what runs between tries (the view's messages on the main thread; nothing on
+    // a worker).
+    int lockWaitSeconds = 0;
+    std::function<void()> pump;
 };
 
 struct CompanyJob {
@@ -67,7 +74,9 @@ CompanyJob PhaseThreeJob(const std::string& dtdata, const std::string& dtvid, bo
 // Runs a job: "Begin Apply Update For ", "Current VID = ", per script its launch line and the
 // script, "Last Update VID = ", "End Apply Update For ". Before the first script the
 // connection is checked and opened again when lost; when that fails nothing of the company
-// runs (Skipped). `outcome` gets every script with its statements and failures, the counts and
+// runs (Skipped). Then the company's lock is taken and its version read again: when another
+// updater kept the lock nothing runs (Skipped); when the version moved on, the scripts it
+// has passed are left out. `outcome` gets every script with its statements and failures, the counts and
 // the state; after the scripts the company's version is read again.
 void RunCompany(CompanyLane& lane, const CompanyJob& job, CompanyOutcome& outcome);
 

@@ -69,6 +69,8 @@ CompanyLane TfrmAutoUpdate::SessionLane() {
     lane.runner = dbScriptUpdater.get();
     lane.versionQuery = qryVersione.get();
     lane.addLog = [this](std::string_view l) { AddLog(l); };
+    lane.lockWaitSeconds = Safety.schemaLockWaitSeconds;
+    lane.pump = [this] { m_view.processMessages(); };
     lane.bar = {[this](int max) { m_view.setScriptBarMax(max); },
                 [this] {
                     m_view.setScriptBarPosition(0);

@@ -42,7 +42,7 @@ int runUpdate(ConsoleView& view, TfrmAutoUpdate& session) {
     view.printSurvey(out);
     int rc = kExitComplete;
     if (!out.fase01Ok) {
-        rc = kExitFase01Failed;
+        rc = ExitStatusOf(out);
     } else if (!view.askAvanti()) {
         out.declined = true;
         rc = kExitDeclined;
@@ -60,7 +60,7 @@ int runUpdate(ConsoleView& view, TfrmAutoUpdate& session) {
 int runPlan(ConsoleView& view, TfrmAutoUpdate& session, bool json) {
     session.FormCreate();
     view.printSurvey(session.Outcome);
-    if (!session.Outcome.fase01Ok) return kExitFase01Failed;
+    if (!session.Outcome.fase01Ok) return ExitStatusOf(session.Outcome);
     UpdatePlan plan;
     if (!session.MakePlan(plan)) return kExitFase02Failed;
     if (json) {
@@ -77,7 +77,7 @@ int runOnlyFailed(ConsoleView& view, TfrmAutoUpdate& session) {
     std::string why;
     if (!session.RerunUnfinished(why)) {
         view.note("Riesecuzione non possibile: " + why, true);
-        return kExitFase01Failed;
+        return session.Outcome.installLocked ? kExitInstallLocked : kExitFase01Failed;
     }
     RunOutcome& out = session.Outcome;
     if (!out.scriptsApplied) {
@@ -93,7 +93,8 @@ int runOnlyFailed(ConsoleView& view, TfrmAutoUpdate& session) {
 
 }  // namespace
 
-int RunConsole(const UpdaterOptions& options) {
+int RunConsole(UpdaterOptions options) {
+    options.console = true;  // also without --console when there is no display
     ConsoleView view(settingsFor(options));
     auto session = createUpdater(view, options);
     int rc = kExitComplete;

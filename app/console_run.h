@@ -7,6 +7,6 @@
 
 namespace app {
 
-int RunConsole(const UpdaterOptions& options);
+int RunConsole(UpdaterOptions options);
 
 }  // namespace app

@@ -3,7 +3,7 @@
 namespace app {
 
 int ExitStatusOf(const RunOutcome& o) {
-    if (!o.fase01Ok) return kExitFase01Failed;
+    if (!o.fase01Ok) return o.installLocked ? kExitInstallLocked : kExitFase01Failed;
     if (o.declined) return kExitDeclined;
     if (o.fase02Failed) return kExitFase02Failed;
     if (o.fase03Failed || !o.fase03Complete) return kExitFase03Failed;
@@ -25,6 +25,8 @@ const char* ExitStatusWord(int status) {
             return "install failed";
         case kExitDeclined:
             return "declined";
+        case kExitInstallLocked:
+            return "installation locked";
         case kExitUsage:
             return "usage";
         default:

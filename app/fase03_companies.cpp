@@ -35,7 +35,8 @@ void TfrmAutoUpdate::RunPlannedCompanies(std::vector<PlannedCompany>& planned) {
     MyLibsBeforeConnect(settingsOf);
     const LaneSettings settings{settingsOf.Server,   MyLibs->Port,
                                 settingsOf.Username, settingsOf.Password,
-                                settingsOf.Database, MyLibs->ConnectionTimeout};
+                                settingsOf.Database, MyLibs->ConnectionTimeout,
+                                Safety.schemaLockWaitSeconds};
     std::vector<CompanyWork> work;
     work.reserve(count);
     for (std::size_t k = 0; k < count; ++k) work.push_back({planned[k].job, outcomeOf(k)});

@@ -16,12 +16,16 @@
 #include "app/company_table.h"
 #include "app/run_outcome.h"
 #include "app/run_report.h"
+#include "app/safety_settings.h"
 #include "app/view.h"
 #include "host/config.h"
 #include "host/host_settings.h"
 #include "host/services.h"
 #include "trust/release_check.h"
 
+namespace host {
+class InstallLock;
+}
 namespace net {
 class TIdHTTP;
 class UpdateServer;
@@ -146,8 +150,8 @@ class TfrmAutoUpdate {
     int ExitStatus = -1;     // once the run ended
     void EndRun(int exitStatus);
     double SecondsSinceStart() const;
-    // Whether the update was verified as the publisher's; this build checks no signature.
-    bool ReleaseVerified() const { return false; }
+    // Whether phase 1 accepted a signed release (the package is checked against it).
+    bool ReleaseVerified() const { return Release.has_value(); }
 
     // --plan: phase 2's download and unpacking, then what phase 3 would do, without doing any
     // of it; the temporary folder is removed. False when the package could not be unpacked.
@@ -157,6 +161,14 @@ class TfrmAutoUpdate {
     bool RerunUnfinished(std::string& why);
     // The scripts of a folder into a sorted list, as phase 3 lists its script folder.
     static void ListScriptFolder(const std::string& folder, std::vector<std::string>& list);
+
+    // The installation lock, the staged install, its recovery and rollback, the package cache
+    // (app/installation_guard.cpp, app/staged_copy.cpp, app/package_download.cpp).
+    SafetySettings Safety;
+    // Locks InstallPath for the rest of the run (once per folder) and first puts back an
+    // install that an earlier run left unfinished; false (with the status text set) when
+    // another run holds the installation or it cannot be locked or restored.
+    bool ClaimInstallation();
 
     View& view() { return m_view; }
     const host::HostSettings& hostSettings() const { return m_host; }
@@ -201,6 +213,7 @@ class TfrmAutoUpdate {
     host::RunningSnapshot m_running{};
     // For each TabMem row, its entry in Outcome.companies.
     std::vector<std::size_t> m_outcomeOfRow;
+    std::unique_ptr<host::InstallLock> m_installLock;
 };
 
 // The order of the script list: "." before digits before letters, letters without regard to

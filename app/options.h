@@ -16,6 +16,10 @@ struct UpdaterOptions {
     std::optional<std::string> serverUrl;    // --server URL: the update server (both resources)
     std::optional<std::string> tempRoot;     // --temp-root DIR: base of the temporary folder
     std::optional<int> mysqlPort;            // --mysql-port N: instead of 3306
+    // The guards of an installation (app/safety_settings.h).
+    std::optional<int> idleTimeoutSeconds;  // --idle-timeout S: console downloads (0: none)
+    std::optional<int> lockWaitSeconds;     // --lock-wait S: wait for a company's lock
+    std::optional<long> faultAfterFileOps;  // QLUPDATE_FAULT_AFTER_FILE_OPS (tests only)
 
     bool plan = false;        // --plan: what an update would do, doing none of it
     bool json = false;        // --json: the plan as JSON on standard output

@@ -5,6 +5,7 @@
 
 #include "app/frm_auto_update.h"
 #include "app/run_log.h"
+#include "app/safety_texts.h"
 #include "app/texts.h"
 #include "core/md5.h"
 #include "core/text.h"
@@ -96,6 +97,11 @@ bool TfrmAutoUpdate::RerunUnfinished(std::string& why) {
         return false;
     }
     DbSettings = host::ReadConfig(InstallPath);
+    // The companies' databases change: one updater per installation, as for an update.
+    if (!ClaimInstallation()) {
+        why = std::string(Outcome.installLocked ? kTextInstallLocked : kTextLockFailed);
+        return false;
+    }
     const std::optional<PastRun> past = FindLastReport(InstallPath, why);
     if (!past) return false;
     RerunOf = past->runId;

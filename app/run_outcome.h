@@ -85,6 +85,8 @@ struct RunOutcome {
     std::string surveyEnded;
     // Package entries that could not be extracted ("name: message").
     std::vector<std::string> failedEntries;
+    // Another run holds the installation lock (phase 1 then fails with its own exit status).
+    bool installLocked = false;
     // The package's files as phase 3 found them before its copy, and whether the copy worked.
     std::vector<host::MergeEntry> packageFiles;
     bool filesCopied = false;

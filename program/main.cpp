@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,10 @@ void printHelp() {
         "  --quiet            print only the closing summary\n"
         "  --jobs N           update up to N companies at once, each on its own connection\n"
         "                     (1-64, default 1)\n"
+        "  --idle-timeout S   console: give up a download attempt after S seconds without a\n"
+        "                     byte (default 300; 0 waits for ever, as the window does)\n"
+        "  --lock-wait S      wait up to S seconds for another updater running a company's\n"
+        "                     scripts on the same database server (default 300)\n"
         "  --help             show this text and exit\n"
         "  --version          show the version and exit\n"
         "\n"
@@ -50,12 +55,21 @@ void printHelp() {
         "  3  phase 2 failed (download or extraction of the package)\n"
         "  4  phase 3 failed (copy, scripts' run or saving the run log)\n"
         "  5  \"Avanti\" was declined\n"
+        "  6  another qlupdate is updating this installation (the text says which process)\n"
         "  With --plan: 0 the plan was made, 2 and 3 as above.\n"
         "  With --only-failed: 0 every company rerun is complete (or none was left), 1 not\n"
         "  every one, 2 no installation or no run report to rerun, 4 the run log could not\n"
         "  be saved.\n"
         " 64  wrong options\n",
         app::kProductName);
+}
+
+// 0 to 86400 seconds.
+std::optional<int> parseSeconds(const char* text) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < 0 || v > 86400) return std::nullopt;
+    return static_cast<int>(v);
 }
 
 bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
@@ -84,6 +98,16 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
             o.quiet = true;
         } else if (a == "--yes") {
             o.yes = true;
+        } else if (a == "--idle-timeout" || a == "--lock-wait") {
+            const char* v = value();
+            const std::optional<int> seconds = v ? parseSeconds(v) : std::nullopt;
+            if (!seconds) {
+                std::fprintf(stderr, "qlupdate: %s needs a number of seconds (try --help)\n",
+                             a.data());
+                exitNow = app::kExitUsage;
+                return false;
+            }
+            (a == "--idle-timeout" ? o.idleTimeoutSeconds : o.lockWaitSeconds) = seconds;
         } else if (a == "--install-path" || a == "--server" || a == "--temp-root" ||
                    a == "--mysql-port" || a == "--jobs") {
             const char* v = value();
@@ -143,6 +167,9 @@ int main(int argc, char** argv) {
     app::UpdaterOptions options;
     int exitNow = 0;
     if (!parseOptions(argc, argv, options, exitNow)) return exitNow;
+    // The fault-injection hook of the staged install's tests.
+    if (const char* n = std::getenv("QLUPDATE_FAULT_AFTER_FILE_OPS"); n && *n)
+        options.faultAfterFileOps = std::strtol(n, nullptr, 10);
 #if defined(QL_HAVE_UI)
     if (!options.console && host::haveDesktop()) return ui::runWindow(argc, argv, options);
 #endif
