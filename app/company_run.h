@@ -76,8 +76,8 @@ CompanyJob PhaseThreeJob(const std::string& dtdata, const std::string& dtvid, bo
 // connection is checked and opened again when lost; when that fails nothing of the company
 // runs (Skipped). Then the company's lock is taken and its version read again: when another
 // updater kept the lock nothing runs (Skipped); when the version moved on, the scripts it
-// has passed are left out. `outcome` gets every script with its statements and failures, the counts and
-// the state; after the scripts the company's version is read again.
+// has passed are left out. `outcome` gets every script with its statements and failures, the counts
+// and the state; after the scripts the company's version is read again.
 void RunCompany(CompanyLane& lane, const CompanyJob& job, CompanyOutcome& outcome);
 
 // A connection that was lost (a download longer than the server's idle time-out, a restart of

@@ -33,9 +33,9 @@ void TfrmAutoUpdate::RunPlannedCompanies(std::vector<PlannedCompany>& planned) {
     // workers' connections get a copy of them, taken here.
     db::TMyConnection settingsOf("MyLibs");
     MyLibsBeforeConnect(settingsOf);
-    const LaneSettings settings{settingsOf.Server,   MyLibs->Port,
-                                settingsOf.Username, settingsOf.Password,
-                                settingsOf.Database, MyLibs->ConnectionTimeout,
+    const LaneSettings settings{settingsOf.Server,           MyLibs->Port,
+                                settingsOf.Username,         settingsOf.Password,
+                                settingsOf.Database,         MyLibs->ConnectionTimeout,
                                 Safety.schemaLockWaitSeconds};
     std::vector<CompanyWork> work;
     work.reserve(count);
