@@ -8,10 +8,11 @@
 #include <mutex>
 #include <thread>
 
+#include "app/updater_queries.h"
+#include "core/exception.h"
 #include "db/my_connection.h"
 #include "db/my_query.h"
 #include "db/script.h"
-#include "db/updater_queries.h"
 
 namespace app {
 
@@ -83,7 +84,7 @@ void work(const std::vector<CompanyWork>& work, std::atomic<std::size_t>& next,
     connection.Database = settings.database;
     connection.ConnectionTimeout = settings.connectionTimeout;
     db::TMyQuery versionQuery("qryVersione", &connection);
-    versionQuery.SQL.SetText(db::kSqlVersione);
+    versionQuery.SQL.SetText(kSqlVersione);
     db::TMyScript runner;
     runner.Connection = &connection;
 
@@ -109,7 +110,7 @@ void work(const std::vector<CompanyWork>& work, std::atomic<std::size_t>& next,
         } catch (const std::exception& e) {
             // RunCompany's steps catch their own failures; this is the last guard of a thread.
             result.outcome.state = CompanyState::Failed;
-            result.outcome.reason = e.what();
+            result.outcome.reason = core::messageOf(e);
         }
         lines = nullptr;
         board.done(i, std::move(result));

@@ -4,6 +4,7 @@
 
 #include "app/safety_texts.h"
 #include "app/schema_lock.h"
+#include "core/exception.h"
 #include "core/text.h"
 #include "db/my_connection.h"
 #include "db/my_query.h"
@@ -60,7 +61,7 @@ bool ReopenIfLost(db::TMyConnection& connection, std::string& reason) {
         connection.Open();
         return true;
     } catch (const std::exception& e) {
-        reason = e.what();
+        reason = core::messageOf(e);
         return false;
     }
 }

@@ -6,6 +6,7 @@
 #include "app/frm_auto_update.h"
 #include "app/script_launch.h"
 #include "app/texts.h"
+#include "core/exception.h"
 #include "core/text.h"
 #include "db/my_connection.h"
 #include "db/script.h"

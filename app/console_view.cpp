@@ -23,7 +23,9 @@ double ConsoleView::now() const {
 void ConsoleView::print(std::string_view line) {
     if (m_s.quiet) return;
     endProgress();
-    std::fprintf(m_s.out, "%.*s\n", static_cast<int>(line.size()), line.data());
+    // Written whole, never as a C string: a lexer message can hold a NUL character.
+    std::fwrite(line.data(), 1, line.size(), m_s.out);
+    std::fputc('\n', m_s.out);
     std::fflush(m_s.out);
 }
 

@@ -42,12 +42,13 @@ enum class TErrorAction;
 
 namespace app {
 
-// The components that later join the session (each a member created and destroyed with it):
+// The components (members created by createUpdater and destroyed with the session):
 //   IdDownHTTP (HTTP client): its Request.UserAgent takes kUserAgent in FormCreate; CheckUpdate
 //     fetches the version file; its OnWorkBegin/OnWork handlers move pBar; fase02 downloads.
-//   MyLibs (MySQL connection) and the queries: LoadCompanies; FormDestroy closes MyLibs.
+//   MyLibs (MySQL connection) and the queries: LoadCompanies, phase 3's scripts; FormDestroy
+//     closes MyLibs.
 //   UnZipper: fase02. dbScriptUpdater: fase03 and LaunchScript.
-// btnAvantiClick (runs fase02), fase02 and fase03 arrive with them.
+
 // A company row phase 3 (or a rerun) runs, with the job it gets.
 struct PlannedCompany {
     std::size_t row;  // in TabMem

@@ -7,6 +7,7 @@
 #include "app/run_log.h"
 #include "app/safety_texts.h"
 #include "app/texts.h"
+#include "core/exception.h"
 #include "core/md5.h"
 #include "core/text.h"
 #include "db/errors.h"
@@ -47,7 +48,7 @@ ScriptNow ReadScriptNow(const std::string& file) {
         for (const db::TDAStatement& st : parser.Statements())
             now.setsContext.push_back(!st.Omit && setsContext(st.SQL));
     } catch (const std::exception& e) {
-        now.failure = db::MessageText(e.what());
+        now.failure = db::MessageText(core::messageOf(e));
     }
     return now;
 }

@@ -5,6 +5,7 @@
 
 #include "app/run_outcome.h"
 #include "app/texts.h"
+#include "core/exception.h"
 #include "core/md5.h"
 #include "db/errors.h"
 #include "db/script.h"
@@ -21,7 +22,7 @@ void LogScriptFailure(const LogLine& addLog, std::string_view message, std::stri
 
 void OnUpdateScriptError(const LogLine& addLog, const std::exception& e, const std::string& sql,
                          db::TErrorAction& action) {
-    LogScriptFailure(addLog, e.what(), sql);
+    LogScriptFailure(addLog, core::messageOf(e), sql);
     action = db::TErrorAction::eaContinue;
 }
 
@@ -72,8 +73,8 @@ class Recording {
         if (m_index >= 1 && static_cast<std::size_t>(m_index) <= list.size())
             f.line = list[static_cast<std::size_t>(m_index) - 1].StartLine;
         if (const auto* my = dynamic_cast<const db::EMyError*>(&e)) f.errorNumber = my->ErrorCode();
-        f.sqlState = db::SqlStateOf(e.what());
-        f.message = db::MessageText(e.what());
+        f.sqlState = db::SqlStateOf(core::messageOf(e));
+        f.message = db::MessageText(core::messageOf(e));
         m_record.failed.push_back(std::move(f));
     }
 
@@ -108,8 +109,8 @@ bool LaunchUpdateScript(db::TMyScript& runner, const std::string& schema, const 
         }
     } catch (const std::exception& e) {
         launched = false;
-        LogScriptFailure(addLog, e.what(), file);
-        if (record) record->failure = db::MessageText(e.what());
+        LogScriptFailure(addLog, core::messageOf(e), file);
+        if (record) record->failure = db::MessageText(core::messageOf(e));
     }
     if (record) record->launched = launched;
     if (bar.reset) bar.reset();
