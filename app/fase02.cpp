@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/bounded_stream.h"
+#include "app/exit_status.h"
 #include "app/frm_auto_update.h"
 #include "app/texts.h"
 #include "archive/unzipper.h"
@@ -24,6 +25,7 @@ void TfrmAutoUpdate::btnAvantiClick() {
 }
 
 void TfrmAutoUpdate::fase02() {
+    Outcome.times.download = SecondsSinceStart();
     std::string packageFile;
     bool ok = false;
     m_fase02Refusal.clear();
@@ -41,6 +43,7 @@ void TfrmAutoUpdate::fase02() {
                                                     ? std::string(kTextDownloadFailed)
                                                     : m_fase02Refusal);
         Outcome.fase02Failed = true;
+        EndRun(ExitStatusOf(Outcome));
         return;
     }
     fase03();
@@ -114,10 +117,12 @@ bool TfrmAutoUpdate::UnpackPackage(const std::string& packageFile) {
 }
 
 void TfrmAutoUpdate::IdDownHTTPWorkBegin(std::int64_t AWorkCountMax) {
+    m_view.downloadStarted(AWorkCountMax);
     m_view.setDownloadBarMax(static_cast<std::int32_t>(static_cast<std::uint32_t>(AWorkCountMax)));
 }
 
 void TfrmAutoUpdate::IdDownHTTPWork(std::int64_t AWorkCount) {
+    m_view.downloadProgress(AWorkCount);
     m_view.setDownloadBarPosition(
         static_cast<std::int32_t>(static_cast<std::uint32_t>(AWorkCount)));
     // N in 64-bit arithmetic shown as a signed 32-bit number; M in 32-bit arithmetic.
