@@ -68,8 +68,8 @@ Result<Header, PngFailure> readHeader(std::span<const std::byte> body) {
         return failure(PngError::Unsupported, "bit depth " + std::to_string(depth) + " (only 8)");
     if (interlace != 0) return failure(PngError::Unsupported, "interlaced image");
     if (std::uint64_t{h.width} * h.height > kMaxPngPixels)
-        return failure(PngError::TooLarge, std::to_string(h.width) + " x " +
-                                               std::to_string(h.height) + " pixels");
+        return failure(PngError::TooLarge,
+                       std::to_string(h.width) + " x " + std::to_string(h.height) + " pixels");
     return h;
 }
 
@@ -127,7 +127,8 @@ std::uint8_t paeth(int a, int b, int c) {
 
 // PNG 9.2: each row starts with its filter type; bytes are reconstructed in place from the
 // byte bpp to the left (a), the byte above (b) and the one above and to the left (c).
-bool unfilter(const std::vector<std::uint8_t>& data, const Header& h, std::vector<std::uint8_t>& out) {
+bool unfilter(const std::vector<std::uint8_t>& data, const Header& h,
+              std::vector<std::uint8_t>& out) {
     const std::size_t bpp = h.channels;
     const std::size_t stride = std::size_t{h.width} * bpp;
     out.assign(stride * h.height, 0);
@@ -226,22 +227,22 @@ Result<PngImage, PngFailure> decodePng(std::span<const std::byte> data) {
     for (;;) {
         const std::size_t at = c.offset();
         const std::uint32_t length = c.u32be();
-        const std::span<const std::byte> typeAndBody =
-            c.ok() && length <= kMaxChunkLength && length <= c.remaining() &&
-                    c.remaining() - length >= 4
-                ? c.bytes(std::size_t{length} + 4)
-                : std::span<const std::byte>();
+        const std::span<const std::byte> typeAndBody = c.ok() && length <= kMaxChunkLength &&
+                                                               length <= c.remaining() &&
+                                                               c.remaining() - length >= 4
+                                                           ? c.bytes(std::size_t{length} + 4)
+                                                           : std::span<const std::byte>();
         const std::uint32_t crc = c.u32be();
         if (!c.ok() || typeAndBody.empty())
             return failure(PngError::Truncated, "chunk at offset " + std::to_string(at));
         const std::string_view type(reinterpret_cast<const char*>(typeAndBody.data()), 4);
         const std::span<const std::byte> body = typeAndBody.subspan(4);
-        const auto computed = static_cast<std::uint32_t>(
-            crc32(0, reinterpret_cast<const Bytef*>(typeAndBody.data()),
-                  static_cast<uInt>(typeAndBody.size())));
+        const auto computed =
+            static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(typeAndBody.data()),
+                                             static_cast<uInt>(typeAndBody.size())));
         if (computed != crc)
-            return failure(PngError::BadCrc, "chunk " + std::string(type) + " at offset " +
-                                                 std::to_string(at));
+            return failure(PngError::BadCrc,
+                           "chunk " + std::string(type) + " at offset " + std::to_string(at));
 
         if (!header) {
             if (type != "IHDR") return failure(PngError::BadHeader, "first chunk is not IHDR");

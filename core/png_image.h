@@ -24,7 +24,8 @@ enum class PngError {
     Truncated,    // the file ends inside a chunk or before IEND
     BadCrc,       // a chunk's CRC does not match its type and data
     BadHeader,    // IHDR missing, misplaced or with values outside the format
-    Unsupported,  // a valid file this reader does not decode (interlace, bit depth, a critical chunk)
+    Unsupported,  // a valid file this reader does not decode (interlace, bit depth, a critical
+                  // chunk)
     BadData,      // the image data do not inflate to exactly the image's filtered rows
     TooLarge,     // more pixels than kMaxPngPixels
 };

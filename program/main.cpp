@@ -1,5 +1,6 @@
-// qlupdate: the updater's program entry. With a display and the window built in it opens the
-// window; otherwise, or with --console, it runs the same session on the terminal.
+// qlupdate: the updater's program entry. With a display and the window built in (Qt, or the
+// Win32 window on Windows) it opens the window; otherwise, or with --console, it runs the same
+// session on the terminal.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,9 @@
 
 #if defined(QL_HAVE_UI)
 #include "ui/run_window.h"
+#endif
+#if defined(QL_HAVE_WIN32_UI)
+#include "ui/win32/run_window.h"
 #endif
 
 namespace {
@@ -136,6 +140,9 @@ int main(int argc, char** argv) {
     if (!parseOptions(argc, argv, options, exitNow)) return exitNow;
 #if defined(QL_HAVE_UI)
     if (!options.console && host::haveDesktop()) return ui::runWindow(argc, argv, options);
+#endif
+#if defined(QL_HAVE_WIN32_UI)
+    if (!options.console && host::haveDesktop()) return ui::win32::runWindow(options);
 #endif
     return runConsole(options);
 }

@@ -25,9 +25,8 @@ std::string chunk(const std::string& type, const std::string& body) {
     putU32(out, static_cast<std::uint32_t>(body.size()));
     const std::string typed = type + body;
     out += typed;
-    putU32(out, static_cast<std::uint32_t>(
-                    crc32(0, reinterpret_cast<const Bytef*>(typed.data()),
-                          static_cast<uInt>(typed.size()))));
+    putU32(out, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(typed.data()),
+                                                 static_cast<uInt>(typed.size()))));
     return out;
 }
 
@@ -46,7 +45,8 @@ std::string ihdr(std::uint32_t w, std::uint32_t h, int colourType, int depth = 8
 std::string deflated(const Bytes& raw) {
     uLongf size = compressBound(static_cast<uLong>(raw.size()));
     std::string out(size, '\0');
-    compress(reinterpret_cast<Bytef*>(out.data()), &size, raw.data(), static_cast<uLong>(raw.size()));
+    compress(reinterpret_cast<Bytef*>(out.data()), &size, raw.data(),
+             static_cast<uLong>(raw.size()));
     out.resize(size);
     return out;
 }
@@ -75,7 +75,8 @@ TEST(PngImage, RowFiltersAsTheFormatDefinesThem) {
         Bytes grey;  // the reconstructed samples
     };
     const Case cases[] = {
-        {"none, sub (wrapping), up, average", 3,
+        {"none, sub (wrapping), up, average",
+         3,
          {0, 10, 20, 30, 1, 5, 5, 250, 2, 1, 2, 3, 3, 10, 10, 10},
          {10, 20, 30, 5, 10, 4, 6, 12, 7, 13, 22, 24}},
         // Paeth picks b (pb = 0), then a (pa = 0), then c (pc = 0).
@@ -104,23 +105,40 @@ TEST(PngImage, ColourTypesAndTransparency) {
     };
     const Case cases[] = {
         {"grey", 0, "", {0, 9, 200}, {9, 9, 9, 255, 200, 200, 200, 255}},
-        {"grey with a key", 0, chunk("tRNS", text({0, 200})), {0, 9, 200},
+        {"grey with a key",
+         0,
+         chunk("tRNS", text({0, 200})),
+         {0, 9, 200},
          {9, 9, 9, 255, 200, 200, 200, 0}},
         {"rgb", 2, "", {0, 1, 2, 3, 4, 5, 6}, {1, 2, 3, 255, 4, 5, 6, 255}},
-        {"rgb with a key", 2, chunk("tRNS", text({0, 1, 0, 2, 0, 3})), {0, 1, 2, 3, 4, 5, 6},
+        {"rgb with a key",
+         2,
+         chunk("tRNS", text({0, 1, 0, 2, 0, 3})),
+         {0, 1, 2, 3, 4, 5, 6},
          {1, 2, 3, 0, 4, 5, 6, 255}},
         // A key of 16 bits that no 8-bit sample equals makes nothing transparent.
-        {"rgb with a key above 255", 2, chunk("tRNS", text({1, 1, 0, 2, 0, 3})),
-         {0, 1, 2, 3, 4, 5, 6}, {1, 2, 3, 255, 4, 5, 6, 255}},
-        {"palette", 3, chunk("PLTE", text({10, 20, 30, 40, 50, 60})), {0, 1, 0},
+        {"rgb with a key above 255",
+         2,
+         chunk("tRNS", text({1, 1, 0, 2, 0, 3})),
+         {0, 1, 2, 3, 4, 5, 6},
+         {1, 2, 3, 255, 4, 5, 6, 255}},
+        {"palette",
+         3,
+         chunk("PLTE", text({10, 20, 30, 40, 50, 60})),
+         {0, 1, 0},
          {40, 50, 60, 255, 10, 20, 30, 255}},
-        {"palette, tRNS shorter than it", 3,
-         chunk("PLTE", text({10, 20, 30, 40, 50, 60})) + chunk("tRNS", text({7})), {0, 1, 0},
+        {"palette, tRNS shorter than it",
+         3,
+         chunk("PLTE", text({10, 20, 30, 40, 50, 60})) + chunk("tRNS", text({7})),
+         {0, 1, 0},
          {40, 50, 60, 255, 10, 20, 30, 7}},
         {"grey and alpha", 4, "", {0, 9, 1, 200, 2}, {9, 9, 9, 1, 200, 200, 200, 2}},
         {"rgba", 6, "", {0, 1, 2, 3, 4, 5, 6, 7, 8}, {1, 2, 3, 4, 5, 6, 7, 8}},
-        {"an unknown ancillary chunk is skipped", 6, chunk("teXt", "anything"),
-         {0, 1, 2, 3, 4, 5, 6, 7, 8}, {1, 2, 3, 4, 5, 6, 7, 8}},
+        {"an unknown ancillary chunk is skipped",
+         6,
+         chunk("teXt", "anything"),
+         {0, 1, 2, 3, 4, 5, 6, 7, 8},
+         {1, 2, 3, 4, 5, 6, 7, 8}},
     };
     for (const Case& c : cases) {
         auto image = decode(png(ihdr(2, 1, c.colourType), c.before, c.row));
@@ -169,13 +187,14 @@ TEST(PngImage, MalformedFilesFailWithTheirReason) {
         {"rows missing", png(ihdr(1, 2, 6), "", row), PngError::BadData},
         {"more data than rows", png(ihdr(1, 1, 6), "", {0, 1, 2, 3, 4, 0, 1, 2, 3, 4}),
          PngError::BadData},
-        {"not a zlib stream", kSignature + ihdr(1, 1, 6) + chunk("IDAT", "garbage!") +
-                                  chunk("IEND", ""),
+        {"not a zlib stream",
+         kSignature + ihdr(1, 1, 6) + chunk("IDAT", "garbage!") + chunk("IEND", ""),
          PngError::BadData},
         {"filter type 5", png(ihdr(1, 1, 6), "", {5, 1, 2, 3, 4}), PngError::BadData},
         {"no IDAT", kSignature + ihdr(1, 1, 6) + chunk("IEND", ""), PngError::BadData},
-        {"IDAT chunks apart", kSignature + ihdr(1, 1, 6) + chunk("IDAT", deflated(row)) +
-                                  chunk("teXt", "x") + chunk("IDAT", "") + chunk("IEND", ""),
+        {"IDAT chunks apart",
+         kSignature + ihdr(1, 1, 6) + chunk("IDAT", deflated(row)) + chunk("teXt", "x") +
+             chunk("IDAT", "") + chunk("IEND", ""),
          PngError::BadData},
         {"palette image without PLTE", png(ihdr(2, 1, 3), "", {0, 0, 0}), PngError::BadHeader},
         {"palette index beyond PLTE", png(ihdr(2, 1, 3), chunk("PLTE", text({1, 2, 3})), {0, 0, 1}),
@@ -203,7 +222,8 @@ TEST(PngImage, MalformedFilesFailWithTheirReason) {
         const std::string cut = good.substr(0, n);
         auto image = core::decodePng(core::asBytes(cut));
         ASSERT_FALSE(image.ok()) << "cut at " << n;
-        const core::PngError expected = n < kSignature.size() ? PngError::NotPng : PngError::Truncated;
+        const core::PngError expected =
+            n < kSignature.size() ? PngError::NotPng : PngError::Truncated;
         EXPECT_EQ(image.error().kind, expected) << "cut at " << n;
     }
 }

@@ -61,13 +61,12 @@ CompanyGrid::CompanyGrid(HWND parent, int id, const RECT& bounds, Fonts& fonts, 
     : m_fonts(fonts), m_ok(ok), m_alert(alert) {
     // Read-only (no label editing), no border, column titles that do not sort, widths the user
     // may change, lines between columns and rows.
-    m_list = CreateWindowExW(0, WC_LISTVIEWW, L"Grid",
-                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
-                                 LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
-                             bounds.left, bounds.top, bounds.right - bounds.left,
-                             bounds.bottom - bounds.top, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             GetModuleHandleW(nullptr), nullptr);
+    m_list = CreateWindowExW(
+        0, WC_LISTVIEWW, L"Grid",
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+            LVS_NOSORTHEADER,
+        bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     const Font& font = m_fonts.tahoma(11, Weight::Regular);
     SendMessageW(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(font.handle), TRUE);
     SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER,
@@ -117,7 +116,8 @@ RECT CompanyGrid::cellRect(int row, int column) const {
     RECT r{};
     r.top = column;
     r.left = LVIR_BOUNDS;
-    SendMessageW(m_list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+    SendMessageW(m_list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&r));
     // For the first column the list gives the whole row.
     if (column == kColName)
         r.right = r.left + static_cast<int>(SendMessageW(m_list, LVM_GETCOLUMNWIDTH, 0, 0));

@@ -2,7 +2,10 @@
 // order), with the status picture and the trigger badge drawn on top of each painted row.
 #pragma once
 
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <string>
 #include <vector>

@@ -9,8 +9,8 @@ namespace ui::win32 {
 
 std::wstring widen(std::string_view utf8) {
     if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring out(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
     return out;
@@ -112,8 +112,8 @@ const Font& Fonts::tahoma(int px, Weight weight) {
     return e.font;
 }
 
-void drawText(HDC dc, std::wstring_view text, const RECT& rect, const Font& font,
-              COLORREF colour, UINT format) {
+void drawText(HDC dc, std::wstring_view text, const RECT& rect, const Font& font, COLORREF colour,
+              UINT format) {
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
     SelectObject(dc, font.handle);

@@ -51,8 +51,8 @@ class Fonts {
 };
 
 // Draws `text` (UTF-16) in `rect` with DrawTextW's `format`, transparent, clipped to `rect`.
-void drawText(HDC dc, std::wstring_view text, const RECT& rect, const Font& font,
-              COLORREF colour, UINT format);
+void drawText(HDC dc, std::wstring_view text, const RECT& rect, const Font& font, COLORREF colour,
+              UINT format);
 // The size DrawTextW gives the text on one line, the overstrike's extra pixel included.
 SIZE textSize(HDC dc, std::wstring_view text, const Font& font);
 

@@ -21,6 +21,7 @@ inline constexpr int kClientHeight = 348;
 // Each page is a sheet 487 wide inside the page control, which keeps a border of 4 around it.
 inline constexpr int kPageWidth = 487;
 inline constexpr int kPageBorder = (kClientWidth - kPageWidth) / 2;
+inline constexpr int kLogItemHeight = 13;
 
 // A control that draws on its page without a window of its own: labels, bars, pictures.
 struct Graphic {
@@ -30,7 +31,8 @@ struct Graphic {
     int page;
     RECT rect;  // in the page's client coordinates
     std::wstring text;
-    const Font* font = nullptr;
+    int fontPx = 11;
+    Weight weight = Weight::Regular;
     COLORREF colour = 0;
     const Picture* picture = nullptr;
     bool centred = false;  // a picture centred in its frame, else at its top-left corner
@@ -53,13 +55,14 @@ class UpdaterWindow : public app::View {
     HWND handle() const { return m_hwnd; }
     // Centres the window on the screen's work area and shows it.
     void show();
-    // The window's message loop, until the program was asked to end; gives the exit status.
-    int runMessageLoop();
+    // The window's message loop, until the program was asked to end.
+    void runMessageLoop();
     // True once the program was asked to end (close box, Close, Terminate).
     bool endRequested() const { return m_endRequested; }
 
-    // For tests and tools: the page shown (0..2), a page's tab, a page's sheet, a windowed control
-    // by its name ("btnAvanti", "Grid", "ListLog", "pBar", "pctrlUpdater", ...), a windowless one.
+    // For tests and tools: the page shown (0..2), a page's tab, a page's sheet, a windowed
+    // control by its name ("btnEsci", "btnAvanti", "btnFine", "Grid", "ListLog", "pBar",
+    // "pBarScript", "pctrlUpdater"), a windowless one by its name.
     int currentPage() const { return m_current; }
     bool tabShown(app::Page page) const;
     HWND pageWindow(int page) const { return m_pages[static_cast<std::size_t>(page)]; }
@@ -102,7 +105,7 @@ class UpdaterWindow : public app::View {
     LRESULT windowMessage(UINT message, WPARAM w, LPARAM l);
     LRESULT pageMessage(HWND page, UINT message, WPARAM w, LPARAM l);
     // Called by the dialog hook when a dialog of ours opens.
-    void dialogOpened(HWND dialog, bool centre);
+    void dialogOpened(HWND dialog);
 
   private:
     void buildPage1();
@@ -111,7 +114,7 @@ class UpdaterWindow : public app::View {
     Graphic& addGraphic(Graphic g);
     Graphic& graphicOf(app::Label label);
     void invalidate(const Graphic& g);
-    void paintPage(HWND page, HDC dc, const RECT& dirty);
+    void paintPage(HWND page, HDC dc);
     void drawButton(const DRAWITEMSTRUCT& item);
     HWND addButton(int page, const char* name, const wchar_t* text, int id, const RECT& r,
                    COLORREF colour);
@@ -120,14 +123,17 @@ class UpdaterWindow : public app::View {
     void showCurrentPage();
     void rebuildTabs();
     void requestEnd();
-    int runDialog(const std::function<int()>& dialog, bool centre);
-    bool pathFailAt(HWND page, LPARAM l) const;
+    int runDialog(const std::function<int()>& dialog);
+    bool pathFailAt(LPARAM l) const;
+    RECT sheetRect() const;
 
     HWND m_hwnd = nullptr;
     HWND m_tabs = nullptr;
     std::array<HWND, 3> m_pages{};
     std::array<bool, 3> m_tabVisible{true, true, true};
     int m_current = 0;
+    int m_sheetHeight = 0;
+    bool m_comInitialised = false;
     Fonts m_fonts;
     Picture m_okPicture;
     Picture m_alertPicture;
@@ -142,12 +148,11 @@ class UpdaterWindow : public app::View {
     HWND m_listLog = nullptr;
     HWND m_pBar = nullptr;
     HWND m_pBarScript = nullptr;
-    int m_downloadMax = 100;
     std::vector<std::string> m_log;  // newest first, exact texts
     bool m_pathFailPressed = false;
     HWND m_openDialog = nullptr;
+    HHOOK m_dialogHook = nullptr;
     int m_pumpDepth = 0;
-    bool m_loopRunning = false;
     bool m_endRequested = false;
 };
 
