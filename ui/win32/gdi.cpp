@@ -1,6 +1,8 @@
 #include "ui/win32/gdi.h"
 
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "core/png_image.h"
@@ -57,38 +59,59 @@ HFONT createTahoma(int px, int weight) {
                        DEFAULT_PITCH | FF_SWISS, L"Tahoma");
 }
 
-std::vector<char> outlineOf(HDC dc, HFONT font, wchar_t c) {
-    SelectObject(dc, font);
-    GLYPHMETRICS metrics{};
-    const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
-    const DWORD size = GetGlyphOutlineW(dc, c, GGO_NATIVE, &metrics, 0, nullptr, &identity);
-    if (size == GDI_ERROR || size == 0) return {};
-    std::vector<char> buffer(size);
-    GetGlyphOutlineW(dc, c, GGO_NATIVE, &metrics, size, buffer.data(), &identity);
-    return buffer;
+constexpr wchar_t kSample[] = L"Percorso aeA/ Aggiornamento";
+
+// The ink of a sample text drawn black on white: the sum of every pixel's darkness.
+long long inkOf(HFONT font) {
+    constexpr int kWidth = 512, kHeight = 64;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kWidth;
+    info.bmiHeader.biHeight = -kHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap) {
+        DeleteDC(dc);
+        return 0;
+    }
+    const HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    const HGDIOBJ oldFont = SelectObject(dc, font);
+    RECT all{0, 0, kWidth, kHeight};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkMode(dc, TRANSPARENT);
+    TextOutW(dc, 4, 4, kSample, static_cast<int>(std::size(kSample) - 1));
+    GdiFlush();
+    long long ink = 0;
+    const auto* p = static_cast<const std::uint8_t*>(bits);
+    for (int i = 0; i < kWidth * kHeight; ++i) ink += 255 - p[i * 4 + 1];  // the green channel
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return ink;
 }
 
-// The bold face draws the regular outlines when its glyphs are the regular ones.
-bool boldFaceIsRegular() {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HFONT regular = createTahoma(64, FW_NORMAL);
-    HFONT bold = createTahoma(64, FW_BOLD);
-    const HGDIOBJ old = SelectObject(dc, regular);
-    bool same = true;
-    for (wchar_t c : {L'a', L'e', L'A'}) {
-        const std::vector<char> r = outlineOf(dc, regular, c);
-        if (r.empty() || r != outlineOf(dc, bold, c)) same = false;
-    }
-    SelectObject(dc, old);
+// At this size the bold face draws no heavier than the regular one. Wine's tahomabd.ttf does
+// so at the window's small sizes, where its glyphs keep the regular strokes and only get the
+// bold advances; a true bold carries a good fifth more ink at every size.
+bool boldFaceIsRegular(int px) {
+    HFONT regular = createTahoma(px, FW_NORMAL);
+    HFONT bold = createTahoma(px, FW_BOLD);
+    const long long regularInk = inkOf(regular);
+    const long long boldInk = inkOf(bold);
     DeleteObject(regular);
     DeleteObject(bold);
-    DeleteDC(dc);
-    return same;
+    return regularInk > 0 && boldInk * 100 < regularInk * 115;
 }
 
 }  // namespace
 
-Fonts::Fonts() : m_fakeBold(boldFaceIsRegular()) {
+Fonts::Fonts() {
     HDC screen = GetDC(nullptr);
     const int badgePx = MulDiv(6, GetDeviceCaps(screen, LOGPIXELSY), 72);
     ReleaseDC(nullptr, screen);
@@ -107,8 +130,10 @@ const Font& Fonts::tahoma(int px, Weight weight) {
     const bool bold = weight == Weight::Bold;
     e.px = px;
     e.weight = weight;
-    e.font.overstrike = bold && m_fakeBold;
-    e.font.handle = createTahoma(px, bold && !m_fakeBold ? FW_BOLD : FW_NORMAL);
+    const bool fake = bold && boldFaceIsRegular(px);
+    if (fake) m_fakeBold = true;
+    e.font.overstrike = fake;
+    e.font.handle = createTahoma(px, bold && !fake ? FW_BOLD : FW_NORMAL);
     return e.font;
 }
 

@@ -17,9 +17,9 @@ std::string oneLine(std::string_view utf8);
 
 enum class Weight { Regular, Bold };
 
-// A font of the window. Some systems carry a "Tahoma Bold" whose outlines are the regular ones
-// (Wine's tahomabd.ttf): there the bold faces are the regular face drawn twice, one pixel apart,
-// which is how GDI itself makes a bold of a face that has none.
+// A font of the window. Some systems carry a "Tahoma Bold" that draws the regular strokes at
+// small sizes (Wine's tahomabd.ttf): there a bold font is the regular face drawn twice, one
+// pixel apart, which is how GDI itself makes a bold of a face that has none.
 struct Font {
     HFONT handle = nullptr;
     bool overstrike = false;
@@ -36,7 +36,7 @@ class Fonts {
     const Font& tahoma(int px, Weight weight);
     // The trigger badge's font: 6 point.
     const Font& badge() { return m_badge; }
-    // True when the system's bold Tahoma had to be drawn as an overstruck regular face.
+    // True when a bold Tahoma of the window had to be drawn as an overstruck regular face.
     bool boldIsOverstruck() const { return m_fakeBold; }
 
   private:

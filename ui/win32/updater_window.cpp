@@ -98,12 +98,18 @@ void registerClasses() {
 // thread activates while it runs.
 thread_local UpdaterWindow* t_dialogOwner = nullptr;
 
+bool isDialogClass(HWND hwnd) {
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    return lstrcmpW(cls, L"#32770") == 0;
+}
+
 LRESULT CALLBACK dialogHook(int code, WPARAM w, LPARAM l) {
-    if (code == HCBT_ACTIVATE && t_dialogOwner) {
-        const auto hwnd = reinterpret_cast<HWND>(w);
-        wchar_t cls[16] = {};
-        GetClassNameW(hwnd, cls, 16);
-        if (lstrcmpW(cls, L"#32770") == 0 && !t_dialogOwner->openDialog())
+    if ((code == HCBT_ACTIVATE || code == HCBT_SETFOCUS) && t_dialogOwner) {
+        // A focus change names the window getting the focus: a control of the dialog.
+        HWND hwnd = reinterpret_cast<HWND>(w);
+        if (code == HCBT_SETFOCUS && hwnd) hwnd = GetAncestor(hwnd, GA_ROOT);
+        if (hwnd && isDialogClass(hwnd) && !t_dialogOwner->openDialog())
             t_dialogOwner->dialogOpened(hwnd);
     }
     return CallNextHookEx(nullptr, code, w, l);
@@ -702,6 +708,11 @@ LRESULT UpdaterWindow::windowMessage(UINT message, WPARAM w, LPARAM l) {
             if (header->hwndFrom == m_tabs && header->code == TCN_SELCHANGING) return TRUE;
             break;
         }
+        case WM_ENTERIDLE:
+            // A dialog's modal loop waits for input: the dialog is ours if no hook saw it.
+            if (w == MSGF_DIALOGBOX && m_pumpDepth > 0 && !m_openDialog && l)
+                dialogOpened(reinterpret_cast<HWND>(l));
+            break;
         case WM_COMMAND:
             return 0;  // Enter and Escape of the dialog manager (IDOK, IDCANCEL) do nothing here
         default:
