@@ -215,8 +215,9 @@ TEST(Win32Grid, StatusPictureByVersionOrderAndTriggerBadgeInsideTheirCells) {
     GetTextExtentPoint32W(dc, L"VERSIONE", 8, &vers);
     ReleaseDC(list, dc);
     EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0), 263);
+    // At least the title with the title row's margins, so that it shows whole.
     EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0),
-              std::max(10 * zero.cx + 4, vers.cx + 4) + 1);
+              std::max(10 * zero.cx + 4, vers.cx + 6 * GetSystemMetrics(SM_CXEDGE)) + 1);
     EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 2, 0), 20 * zero.cx + 4 + 1);
     EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 3, 0), 17);
     EXPECT_FALSE(GetWindowLongW(list, GWL_STYLE) & LVS_EDITLABELS);

@@ -78,8 +78,11 @@ CompanyGrid::CompanyGrid(HWND parent, int id, const RECT& bounds, Fonts& fonts, 
     HDC dc = GetDC(m_list);
     const HGDIOBJ old = SelectObject(dc, font.handle);
     const int zero = textWidth(dc, L"0");
+    // The title row keeps a margin of three edges on each side of a title: a column at least
+    // that wide shows its title whole instead of "VERSIO...".
+    const int titleMargins = 2 * 3 * GetSystemMetrics(SM_CXEDGE);
     auto fieldWidth = [&](int chars, const wchar_t* title) {
-        return std::max(chars * zero + 4, textWidth(dc, title) + 4);
+        return std::max(chars * zero + 4, textWidth(dc, title) + std::max(4, titleMargins));
     };
     addColumn(m_list, kColName, L"NOME AZIENDA", LVCFMT_LEFT, kNameWidth + kGridLine);
     addColumn(m_list, kColVers, L"VERSIONE", LVCFMT_CENTER,
