@@ -1,8 +1,10 @@
 // Per-company script application: which scripts of the list run for a company, and how the
 // runner's progress and errors reach the window and the run log.
 #include <algorithm>
+#include <optional>
 
 #include "app/frm_auto_update.h"
+#include "app/schema_lock.h"
 #include "app/script_launch.h"
 #include "app/texts.h"
 #include "core/text.h"
@@ -98,12 +100,13 @@ class CountingFailures {
 void TfrmAutoUpdate::ApplyCompanyUpdate(const CompanyRecord& row, CompanyOutcome& outcome) {
     const bool trin = row.DTTRIN;
     const bool trig = row.DTTRIG;
-    const std::string vid = core::Trim(row.DTVID);
+    std::string vid = core::Trim(row.DTVID);  // read again under the company's lock
     const std::string schema = core::Trim(row.DTDATA);
     AddLog("Begin Apply Update For " + schema);
     AddLog("Current VID = " + vid);
     CountingFailures counting(m_companyFailures, outcome.failedStatements);
     bool connectionChecked = false;
+    std::optional<SchemaLock> lock;  // held on the server while this company's scripts run
     for (const std::string& entry : ScriptList) {
         std::string kind = core::Trim(entry);
         const std::string version = core::SplitAt(kind, '.');
@@ -123,6 +126,10 @@ void TfrmAutoUpdate::ApplyCompanyUpdate(const CompanyRecord& row, CompanyOutcome
                 outcome.reason = "no connection: " + reason;
                 break;
             }
+            // Another updater may have run this company's scripts since phase 1 read its
+            // version: the version is read again under the lock.
+            if (!LockCompany(schema, vid, lock, outcome)) break;
+            if (!core::VersionBefore(vid, version)) continue;
         }
         AddLog(line + version + "." + kind);
         if (!LaunchScript(schema, ScriptFolder + version + "." + kind)) ++outcome.failedScripts;

@@ -42,10 +42,15 @@ void TfrmAutoUpdate::fase01() {
     try {
         ok = host::ConfigFileExists(InstallPath);
         if (ok) {
-            DbSettings = host::ReadConfig(InstallPath);
-            m_view.setFontColor(Label::LabelPercorso, FontColor::WindowText);
-            ok = CheckUpdate();
-            if (ok) LoadCompanies();
+            // An installation: locked for the rest of the run, and an install an earlier run
+            // left unfinished put back before anything is read from it.
+            ok = ClaimInstallation();
+            if (ok) {
+                DbSettings = host::ReadConfig(InstallPath);
+                m_view.setFontColor(Label::LabelPercorso, FontColor::WindowText);
+                ok = CheckUpdate();
+                if (ok) LoadCompanies();
+            }
         } else {
             m_view.setFontColor(Label::LabelPercorso, FontColor::Red);
             m_view.setCaption(Label::LabelStatus, std::string(kTextPathInvalid));

@@ -9,6 +9,7 @@
 #include "db/my_connection.h"
 #include "db/my_query.h"
 #include "db/script.h"
+#include "host/install_lock.h"
 #include "host/install_path.h"
 #include "host/paths.h"
 #include "host/tree_ops.h"

@@ -12,12 +12,16 @@
 #include <vector>
 
 #include "app/company_table.h"
+#include "app/safety_settings.h"
 #include "app/view.h"
 #include "host/config.h"
 #include "host/host_settings.h"
 #include "host/services.h"
 #include "trust/release_check.h"
 
+namespace host {
+class InstallLock;
+}
 namespace net {
 class TIdHTTP;
 class UpdateServer;
@@ -33,6 +37,8 @@ enum class TErrorAction;
 }  // namespace db
 
 namespace app {
+
+class SchemaLock;
 
 // The components that later join the session (each a member created and destroyed with it):
 //   IdDownHTTP (HTTP client): its Request.UserAgent takes kUserAgent in FormCreate; CheckUpdate
@@ -71,6 +77,8 @@ struct RunOutcome {
     std::string surveyEnded;
     // Package entries that could not be extracted ("name: message").
     std::vector<std::string> failedEntries;
+    // Another run holds the installation lock (phase 1 then fails with its own exit status).
+    bool installLocked = false;
 
     // True when the survey read every row and every company reached the latest version's
     // scripts with every statement run (a duplicate row counts through the row before it).
@@ -158,6 +166,14 @@ class TfrmAutoUpdate {
 
     RunOutcome Outcome;
 
+    // The installation lock, the staged install, its recovery and rollback, the package cache
+    // (app/installation_guard.cpp, app/staged_copy.cpp, app/package_download.cpp).
+    SafetySettings Safety;
+    // Locks InstallPath for the rest of the run (once per folder) and first puts back an
+    // install that an earlier run left unfinished; false (with the status text set) when
+    // another run holds the installation or it cannot be locked or restored.
+    bool ClaimInstallation();
+
     View& view() { return m_view; }
     const host::HostSettings& hostSettings() const { return m_host; }
 
@@ -197,6 +213,12 @@ class TfrmAutoUpdate {
     std::vector<std::size_t> m_outcomeOfRow;
     // The failure count of the company whose scripts run now (null outside phase 3).
     int* m_companyFailures = nullptr;
+    std::unique_ptr<host::InstallLock> m_installLock;
+    // Takes the company's lock on the server (app/company_lock.cpp) and reads its version
+    // again into `vid`; false (the company skipped, its reason logged) when another updater
+    // kept the lock for the whole wait.
+    bool LockCompany(const std::string& schema, std::string& vid, std::optional<SchemaLock>& lock,
+                     CompanyOutcome& outcome);
 };
 
 // The order of the script list: "." before digits before letters, letters without regard to

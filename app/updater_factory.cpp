@@ -16,9 +16,17 @@ std::unique_ptr<TfrmAutoUpdate> createUpdater(View& view, const UpdaterOptions& 
     auto s = std::make_unique<TfrmAutoUpdate>(view, host);
     TfrmAutoUpdate* self = s.get();
     s->StartInstallPath = options.installPath;
+    s->Safety.faultAfterFileOps = options.faultAfterFileOps;
+    // An unattended console run never waits for ever on a silent server; the window keeps
+    // waiting as long as it takes.
+    s->Safety.idleTimeoutSeconds =
+        options.console ? options.idleTimeoutSeconds.value_or(kConsoleIdleTimeoutSeconds) : 0;
+    if (options.lockWaitSeconds) s->Safety.schemaLockWaitSeconds = *options.lockWaitSeconds;
 
     s->IdDownHTTP = std::make_unique<net::TIdHTTP>();
     net::applyUpdaterSettings(*s->IdDownHTTP);
+    if (s->Safety.idleTimeoutSeconds > 0)
+        s->IdDownHTTP->ReadTimeout = s->Safety.idleTimeoutSeconds * 1000;
     s->IdDownHTTP->OnWorkBegin = [self](net::TIdHTTP&, net::TWorkMode, std::int64_t max) {
         self->IdDownHTTPWorkBegin(max);
     };

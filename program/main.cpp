@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,7 @@ constexpr int kExitFase01Failed = 2;
 constexpr int kExitFase02Failed = 3;
 constexpr int kExitFase03Failed = 4;
 constexpr int kExitDeclined = 5;
+constexpr int kExitInstallLocked = 6;
 constexpr int kExitUsage = 64;
 
 void printHelp() {
@@ -43,6 +45,10 @@ void printHelp() {
         "  --server URL       the update server (default http://update.quillora.it)\n"
         "  --temp-root DIR    base of the temporary folder (default /)\n"
         "  --mysql-port N     the MySQL server's port (default 3306)\n"
+        "  --idle-timeout S   console: give up a download attempt after S seconds without a\n"
+        "                     byte (default 300; 0 waits for ever, as the window does)\n"
+        "  --lock-wait S      wait up to S seconds for another updater running a company's\n"
+        "                     scripts on the same database server (default 300)\n"
         "  --help             show this text and exit\n"
         "  --version          show the version and exit\n"
         "\n"
@@ -55,8 +61,17 @@ void printHelp() {
         "  3  phase 2 failed (download or extraction of the package)\n"
         "  4  phase 3 failed (copy, scripts' run or saving the run log)\n"
         "  5  \"Avanti\" was declined\n"
+        "  6  another qlupdate is updating this installation (the text says which process)\n"
         " 64  wrong options\n",
         app::kProductName);
+}
+
+// 0 to 86400 seconds.
+std::optional<int> parseSeconds(const char* text) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < 0 || v > 86400) return std::nullopt;
+    return static_cast<int>(v);
 }
 
 bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
@@ -77,6 +92,16 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
             o.console = true;
         } else if (a == "--yes") {
             o.yes = true;
+        } else if (a == "--idle-timeout" || a == "--lock-wait") {
+            const char* v = value();
+            const std::optional<int> seconds = v ? parseSeconds(v) : std::nullopt;
+            if (!seconds) {
+                std::fprintf(stderr, "qlupdate: %s needs a number of seconds (try --help)\n",
+                             a.data());
+                exitNow = kExitUsage;
+                return false;
+            }
+            (a == "--idle-timeout" ? o.idleTimeoutSeconds : o.lockWaitSeconds) = seconds;
         } else if (a == "--install-path" || a == "--server" || a == "--temp-root" ||
                    a == "--mysql-port") {
             const char* v = value();
@@ -107,7 +132,8 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
     return true;
 }
 
-int runConsole(const app::UpdaterOptions& options) {
+int runConsole(app::UpdaterOptions options) {
+    options.console = true;  // also without --console when there is no display
     app::ConsoleView view(stdout, stdin, options.yes);
     auto session = app::createUpdater(view, options);
     session->FormCreate();
@@ -115,7 +141,7 @@ int runConsole(const app::UpdaterOptions& options) {
     view.printSurvey(out);
     int rc = kExitComplete;
     if (!out.fase01Ok) {
-        rc = kExitFase01Failed;
+        rc = out.installLocked ? kExitInstallLocked : kExitFase01Failed;
     } else if (!view.askAvanti()) {
         rc = kExitDeclined;
     } else {
@@ -138,6 +164,9 @@ int main(int argc, char** argv) {
     app::UpdaterOptions options;
     int exitNow = 0;
     if (!parseOptions(argc, argv, options, exitNow)) return exitNow;
+    // The fault-injection hook of the staged install's tests.
+    if (const char* n = std::getenv("QLUPDATE_FAULT_AFTER_FILE_OPS"); n && *n)
+        options.faultAfterFileOps = std::strtol(n, nullptr, 10);
 #if defined(QL_HAVE_UI)
     if (!options.console && host::haveDesktop()) return ui::runWindow(argc, argv, options);
 #endif

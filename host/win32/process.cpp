@@ -2,9 +2,10 @@
 // CreateProcessW, GetTickCount and Sleep.
 #include "host/platform/process.h"
 
+#include <windows.h>
+// After windows.h, whose types they use.
 #include <psapi.h>
 #include <tlhelp32.h>
-#include <windows.h>
 
 #include <vector>
 

@@ -53,15 +53,17 @@ class World {
 
     RunResult run(const std::string& extra = "--yes") {
         RunResult r;
-        r.exitCode = testsupport::runShell(
-            "PATH=" + shellQuote(m_dir.str() + "tools") + ":$PATH " +
-                shellQuote(testsupport::qlupdatePath()) + " --console " + extra +
-                " --install-path " + shellQuote(install()) +
-                " --server http://127.0.0.1:" + std::to_string(m_http->port()) + " --temp-root " +
-                shellQuote(m_dir.str() + "tmp") + " --mysql-port " +
-                std::to_string(mysqlPort ? mysqlPort : m_db->port) + " </dev/null 2>&1",
-            &r.output);
+        r.exitCode = testsupport::runShell(command(extra), &r.output);
         return r;
+    }
+    // The command line run() runs (for a test that starts qlupdate in the background).
+    std::string command(const std::string& extra = "--yes") const {
+        return "PATH=" + shellQuote(m_dir.str() + "tools") + ":$PATH " +
+               shellQuote(testsupport::qlupdatePath()) + " --console " + extra +
+               " --install-path " + shellQuote(install()) +
+               " --server http://127.0.0.1:" + std::to_string(m_http->port()) + " --temp-root " +
+               shellQuote(m_dir.str() + "tmp") + " --mysql-port " +
+               std::to_string(mysqlPort ? mysqlPort : m_db->port) + " </dev/null 2>&1";
     }
     // The installation folder, without its trailing separator.
     std::string install() const { return m_dir.str() + m_installFolder; }

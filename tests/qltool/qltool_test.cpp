@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "core/md5.h"
 #include "tests/support/temp_dir.h"
@@ -56,6 +58,42 @@ TEST(QltoolTmpdir, PrintsTheFolderWithoutCreatingIt) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, expected + "\n");
     EXPECT_FALSE(std::filesystem::exists(expected));
+}
+
+}  // namespace
+
+namespace {
+
+// A second updater finds the installation taken and learns who has it; once the holder is
+// killed the system has dropped its lock and the next one gets it.
+TEST(QltoolLock, HolderIsNamedAndAKilledHolderLeavesNoLockBehind) {
+    using namespace std::chrono_literals;
+    TempDir dir;
+    const std::string outFile = (dir.path() / "out").string();
+    std::string bg;
+    ASSERT_EQ(testsupport::runShell(testsupport::shellQuote(testsupport::qltoolPath()) + " lock " +
+                                        testsupport::shellQuote(dir.str()) + " 60 > " +
+                                        testsupport::shellQuote(outFile) + " & echo $!",
+                                    &bg),
+              0);
+    const std::string pid = bg.substr(0, bg.find('\n'));
+    ASSERT_FALSE(pid.empty());
+    std::string out;
+    for (int i = 0; i < 200 && out.find("locked") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(20ms);
+        out = testsupport::readFile(outFile);
+    }
+    ASSERT_EQ(out, "locked pid=" + pid + "\n");
+    ToolRun second = qltool({"lock", dir.str(), "0"});
+    EXPECT_EQ(second.status, 6);
+    EXPECT_EQ(second.out.substr(0, second.out.find(" started=")), "held pid=" + pid);
+    ASSERT_EQ(testsupport::runShell("kill -KILL " + pid), 0);
+    ToolRun third;
+    for (int i = 0; i < 100 && third.status != 0; ++i) {
+        third = qltool({"lock", dir.str(), "0"});
+        if (third.status != 0) std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(third.status, 0) << third.out;
 }
 
 }  // namespace
