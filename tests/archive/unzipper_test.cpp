@@ -463,7 +463,7 @@ TEST(UnZipper, LinksInTheWayAreReplacedNeverWrittenThrough) {
     EXPECT_EQ(readFile(hardVictim), "keep me too");
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(outside.path()))
-        left.push_back(e.path().filename());
+        left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"hard.txt", "victim.txt"}));
 }
