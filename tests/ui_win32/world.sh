@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The world of the Win32 window's whole-update tests, made on the Linux side before they run
-# under wine (fixture "win32_world"): tests/integration_workflow/make_world.sh against the
-# MariaDB sandbox, a copy of the installation for a second run, and python3's http.server on a
-# free 127.0.0.1 port serving the update server's files.
-#   world.sh start INFO SANDBOX_INFO   writes dir=, port=, mysql_port=, pid= to INFO
+# under wine (fixture "win32_world", the only one they need): a MariaDB sandbox and a virtual
+# screen of its own, tests/integration_workflow/make_world.sh against that sandbox, a copy of
+# the installation for a second run, and python3's http.server on a free 127.0.0.1 port
+# serving the update server's files.
+#   world.sh start INFO   writes dir=, port=, mysql_port=, pid= to INFO; the screen's to
+#                         INFO.xvfb (read by xvfb.sh run)
 #   world.sh stop INFO
 set -euo pipefail
 cmd=${1:?start|stop}
@@ -11,10 +13,13 @@ info=${2:?INFO}
 here=$(cd "$(dirname "$0")" && pwd)
 case $cmd in
 start)
-  sandbox=$(cd "$(dirname "${3:?SANDBOX_INFO}")" && pwd)/$(basename "$3")
   dir=$(cd "$(dirname "$info")" && pwd)/win32-world
+  sandbox=$dir.sandbox
+  "$here/world.sh" stop "$info"
   rm -rf "$dir" "$info"
   mkdir -p "$dir"
+  "$here/../support/mariadb_sandbox.sh" start "$sandbox" >/dev/null
+  "$here/xvfb.sh" start "$info.xvfb"
   "$here/../integration_workflow/make_world.sh" "$dir" "$sandbox" >/dev/null
   cp -a "$dir/Ostrel" "$dir/Ostrel2"
   mkdir -p "$dir/tmp2"
@@ -29,9 +34,14 @@ start)
   printf 'dir=%s\nport=%s\nmysql_port=%s\npid=%s\n' "$dir" "$port" "$mysql_port" "$pid" >"$info"
   ;;
 stop)
-  [ -f "$info" ] || exit 0
-  pid=$(sed -n 's/^pid=//p' "$info")
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  rm -f "$info"
+  dir=$(cd "$(dirname "$info")" && pwd)/win32-world
+  if [ -f "$info" ]; then
+    pid=$(sed -n 's/^pid=//p' "$info")
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+    rm -f "$info"
+  fi
+  "$here/xvfb.sh" stop "$info.xvfb"
+  [ -f "$dir.sandbox" ] && "$here/../support/mariadb_sandbox.sh" stop "$dir.sandbox" >/dev/null
+  true
   ;;
 esac
