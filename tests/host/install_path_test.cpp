@@ -51,6 +51,7 @@ TEST(InstallPath, ConfigFileExistsOnlyForAFile) {
     EXPECT_TRUE(host::ConfigFileExists(dir.str())) << "an empty file still exists";
 
     // Links are followed: a link to the file counts, a dangling one does not.
+    if (!testsupport::symbolicLinksWork()) return;  // no links on this file system
     TempDir other;
     fs::create_directory(other.path() / "inst");
     fs::create_symlink(dir.path() / "config.ini", other.path() / "inst" / "config.ini");

@@ -50,6 +50,19 @@ std::string binaryDir() { return QL_BINARY_DIR; }
 std::string sourceDir() { return QL_SOURCE_DIR; }
 // QL_TESTDATA_DIR in the environment points elsewhere, for checkouts not beside the material;
 // otherwise a checkout in a deeper folder (a worktree) finds it in the nearest parent that has it.
+bool symbolicLinksWork() {
+    const TempDir dir;
+    std::error_code e;
+    fs::create_symlink(dir.path() / "target", dir.path() / "link", e);
+    return !e;
+}
+
+bool fileNamesAreCaseSensitive() {
+    const TempDir dir;
+    dir.write("a", "");
+    return !fs::exists(dir.path() / "A");
+}
+
 std::string testdataDir() {
     const char* env = std::getenv("QL_TESTDATA_DIR");
     if (env != nullptr && *env != '\0') return env;
