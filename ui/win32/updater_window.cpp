@@ -413,9 +413,6 @@ void UpdaterWindow::setImageVisible(app::Image image, app::Visibility v) {
             g.visible = shown;
             invalidate(g);
         }
-    // The OK icon says phase 1 succeeded: a failure text left from an earlier run would
-    // contradict it.
-    if (image == app::Image::iPathOK && shown) setCaption(app::Label::LabelStatus, "");
 }
 
 void UpdaterWindow::setButtonEnabled(app::Button button, app::Enablement e) {
