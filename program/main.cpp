@@ -1,5 +1,6 @@
-// qlupdate: the updater's program entry. With a display and the window built in it opens the
-// window; otherwise, or with --console, it runs the same session on the terminal.
+// qlupdate: the updater's program entry. With a display and the window built in (Qt, or the
+// Win32 window on Windows) it opens the window; otherwise, or with --console, it runs the same
+// session on the terminal.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,9 @@
 
 #if defined(QL_HAVE_UI)
 #include "ui/run_window.h"
+#endif
+#if defined(QL_HAVE_WIN32_UI)
+#include "ui/win32/run_window.h"
 #endif
 
 namespace {
@@ -172,6 +176,9 @@ int main(int argc, char** argv) {
         options.faultAfterFileOps = std::strtol(n, nullptr, 10);
 #if defined(QL_HAVE_UI)
     if (!options.console && host::haveDesktop()) return ui::runWindow(argc, argv, options);
+#endif
+#if defined(QL_HAVE_WIN32_UI)
+    if (!options.console && host::haveDesktop()) return ui::win32::runWindow(options);
 #endif
     return app::RunConsole(options);
 }
