@@ -77,12 +77,14 @@ Result<Header, PngFailure> readHeader(std::span<const std::byte> body) {
 class Inflater {
   public:
     explicit Inflater(std::size_t expected) : m_out(expected + 1) {
-        m_ok = inflateInit(&m_z) == Z_OK;
+        m_initialised = inflateInit(&m_z) == Z_OK;
+        m_ok = m_initialised;
         m_z.next_out = m_out.data();
         m_z.avail_out = static_cast<uInt>(m_out.size());
     }
+    // A broken stream clears m_ok; its state is still zlib's to free.
     ~Inflater() {
-        if (m_ok) inflateEnd(&m_z);
+        if (m_initialised) inflateEnd(&m_z);
     }
     Inflater(const Inflater&) = delete;
     Inflater& operator=(const Inflater&) = delete;
@@ -110,6 +112,7 @@ class Inflater {
   private:
     z_stream m_z{};
     std::vector<std::uint8_t> m_out;
+    bool m_initialised = false;
     bool m_ok = false;
     bool m_ended = false;
 };
