@@ -7,12 +7,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/console_run.h"
 #include "app/exit_status.h"
 #include "app/options.h"
 #include "app/version.h"
 #include "host/platform/desktop.h"
+#include "host/platform/this_process.h"
 
 #if defined(QL_HAVE_UI)
 #include "ui/run_window.h"
@@ -168,6 +170,12 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Arguments in UTF-8 on every system (folder names with accents).
+    std::vector<std::string> args = host::programArguments(argc, argv);
+    std::vector<char*> utf8;
+    for (std::string& a : args) utf8.push_back(a.data());
+    utf8.push_back(nullptr);
+    argv = utf8.data();
     app::UpdaterOptions options;
     int exitNow = 0;
     if (!parseOptions(argc, argv, options, exitNow)) return exitNow;

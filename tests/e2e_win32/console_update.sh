@@ -32,7 +32,10 @@ check() {  # check WHAT EXPECTED ACTUAL
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 "$src/tests/support/mariadb_sandbox.sh" start "$info" >/dev/null
-"$src/tests/integration_workflow/make_world.sh" "$world" "$info" >/dev/null
+# The installation folder's name is not ASCII: it reaches qlupdate.exe as UTF-16 and its run
+# log in the Windows code page.
+inst=Ostrèl
+WORLD_INSTALL=$inst "$src/tests/integration_workflow/make_world.sh" "$world" "$info" >/dev/null
 port=$(sed -n 's/^port=//p' "$info" | head -n1)
 password=$(sed -n 's/^root_password=//p' "$info" | head -n1)
 vid() {
@@ -53,9 +56,11 @@ mkdir -p "$world/bin" "$world/images" "$world/tools"
 cp "$build/tests/host/ql_win32_idle.exe" "$world/bin/OsReplicatorSrv.exe"
 cp "$build/tests/e2e_win32/ql_fake_net.exe" "$world/tools/net.exe"
 echo OsReplicatorSrv.exe > "$world/images/OsReplicator"
-"$run" "$world/tools/net.exe" start OsReplicator
+# A Windows process keeps the Unix descriptors it was started with: the service, started here
+# or by qlupdate.exe through net.exe, must not hold ctest's output pipe (nor a $(...) of ours).
+"$run" "$world/tools/net.exe" start OsReplicator >/dev/null 2>&1
 : > "$world/net.log"
-service_state() { "$run" "$qltool" services | awk '$3 == "OsReplicatorSrv.exe" { print $4 }'; }
+service_state() { "$run" "$qltool" services 2>/dev/null | awk '$3 == "OsReplicatorSrv.exe" { print $4 }'; }
 for _ in $(seq 100); do
   [ "$(service_state)" = running ] && break
   sleep 0.2
@@ -63,21 +68,21 @@ done
 check "the service runs before the update" running "$(service_state)"
 
 rc=0
-output=$(cd "$world/tools" && "$run" "$qlupdate" --console --yes \
-  --install-path "$(winpath "$world/Ostrel")" --server "http://127.0.0.1:$http_port" \
-  --temp-root "$(winpath "$world/tmp")" --mysql-port "$port" 2>&1) || rc=$?
+(cd "$world/tools" && exec "$run" "$qlupdate" --console --yes \
+  --install-path "$(winpath "$world/$inst")" --server "http://127.0.0.1:$http_port" \
+  --temp-root "$(winpath "$world/tmp")" --mysql-port "$port" >"$world/qlupdate.out" 2>&1) || rc=$?
 check "exit status" 0 "$rc"
 for s in OSF0101 OSF0102 OSF0103; do check "$s version" 2014c "$(vid "$s")"; done
-check "the new program file" "new program 2014c" "$(cat "$world/Ostrel/QLMain.txt")"
+check "the new program file" "new program 2014c" "$(cat "$world/$inst/QLMain.txt")"
 check "the temporary folder removed" "" "$(ls -A "$world/tmp")"
 check "net commands" "$(printf 'stop OsReplicator\nstart OsReplicator')" "$(cat "$world/net.log")"
 check "the service runs again" running "$(service_state)"
 
 # The run log: one file named after the version and the minute, newest line first, each line
-# ended by CR LF, in the Windows code page (the installation folder is a Windows path).
-logs=("$world"/Ostrel/2014c.*.uplog)
+# ended by CR LF, in the Windows code page (the folder's "è" as the one byte 0xE8).
+logs=("$world/$inst"/2014c.*.uplog)
 check "one run log" 1 "${#logs[@]}"
-install=$(winpath "$world/Ostrel")
+install=$(winpath "$world/$inst")
 expected=$(
   printf '%s\n' \
     ">> Aggiornamento NON verificato: nessuna chiave pubblica configurata" \
@@ -92,13 +97,13 @@ expected=$(
     ">> Last Update VID = 2014c" ">> End Apply Update For OSF0102" \
     ">> Begin Apply Update For OSF0103" ">> Current VID = 2014c" \
     ">> Last Update VID = 2014c" ">> End Apply Update For OSF0103" \
-    ">> Restart QL Services" ">> Restart Replicator..." | tac | sed 's/$/\r/' | od -An -tx1 | tr -d ' \n'
+    ">> Restart QL Services" ">> Restart Replicator..." | tac | sed 's/$/\r/' | iconv -f UTF-8 -t WINDOWS-1252 | od -An -tx1 | tr -d ' \n'
 )
 check "the run log's bytes" "$expected" "$(od -An -tx1 "${logs[0]}" | tr -d ' \n')"
 
 if [ "$failures" -ne 0 ]; then
   echo "== qlupdate.exe output =="
-  printf '%s\n' "$output"
+  cat "$world/qlupdate.out"
   exit 1
 fi
 echo "all checks passed"
