@@ -34,6 +34,7 @@ void TfrmAutoUpdate::fase03() {
         AddLog(std::string_view("\0", 1));
         // The log's first line says whether the update was verified.
         if (!TrustLogLine.empty()) AddLog(TrustLogLine);
+        if (!RecoveryLogLine.empty()) AddLog(RecoveryLogLine);
         m_view.setTabVisible(Page::TabSheetFase02, Visibility::Hidden);
         m_view.setTabVisible(Page::TabSheetFase03, Visibility::Shown);
         ScriptList.clear();
@@ -63,7 +64,7 @@ bool TfrmAutoUpdate::InstallAndMigrate(bool& copyOk) {
         // however often "Ostrel" occurs in its path.
         AddLog("Copy update dirercory in " + InstallPath);
         std::string errorText;
-        copyOk = host::MergeTree(FL, InstallPath, errorText);
+        copyOk = InstallPackageTree(errorText);  // staged, with a backup
         if (!errorText.empty()) AddLog("Errore Copia Cartella: " + errorText);
         LoadScripts();
         ApplyCompanies();

@@ -40,6 +40,8 @@ namespace app {
 
 class SchemaLock;
 
+enum class RollbackOutcome { Done, NoBackup, Failed, Locked };
+
 // The components that later join the session (each a member created and destroyed with it):
 //   IdDownHTTP (HTTP client): its Request.UserAgent takes kUserAgent in FormCreate; CheckUpdate
 //     fetches the version file; its OnWorkBegin/OnWork handlers move pBar; fase02 downloads.
@@ -173,6 +175,12 @@ class TfrmAutoUpdate {
     // install that an earlier run left unfinished; false (with the status text set) when
     // another run holds the installation or it cannot be locked or restored.
     bool ClaimInstallation();
+    // The line the recovery of an unfinished install logged ("" when there was none); phase 3
+    // logs it again after it cleared the log.
+    std::string RecoveryLogLine;
+    // qlupdate --rollback: the previous version's files back, the product stopped and started
+    // again as phase 3 does (app/staged_copy.cpp).
+    RollbackOutcome RunRollback();
 
     View& view() { return m_view; }
     const host::HostSettings& hostSettings() const { return m_host; }
@@ -214,6 +222,12 @@ class TfrmAutoUpdate {
     // The failure count of the company whose scripts run now (null outside phase 3).
     int* m_companyFailures = nullptr;
     std::unique_ptr<host::InstallLock> m_installLock;
+    // The staged install (app/staged_copy.cpp): phase 3's copy, the version it replaces, the
+    // recovery of an unfinished one, the test hook.
+    bool InstallPackageTree(std::string& errorText);
+    std::string ReplacedVersion() const;
+    bool RecoverInstallation();
+    std::function<void()> FaultHook() const;
     // Takes the company's lock on the server (app/company_lock.cpp) and reads its version
     // again into `vid`; false (the company skipped, its reason logged) when another updater
     // kept the lock for the whole wait.

@@ -17,7 +17,9 @@ struct UpdaterOptions {
     // The guards of an installation (app/safety_settings.h).
     std::optional<int> idleTimeoutSeconds;  // --idle-timeout S: console downloads (0: none)
     std::optional<int> lockWaitSeconds;     // --lock-wait S: wait for a company's lock
-    std::optional<long> faultAfterFileOps;  // QLUPDATE_FAULT_AFTER_FILE_OPS (tests only)
+    std::optional<long> faultAfterFileOps;
+    bool rollback = false;  // --rollback: put the previous version's files back  //
+                            // QLUPDATE_FAULT_AFTER_FILE_OPS (tests only)
 };
 
 }  // namespace app

@@ -27,6 +27,8 @@ constexpr int kExitFase02Failed = 3;
 constexpr int kExitFase03Failed = 4;
 constexpr int kExitDeclined = 5;
 constexpr int kExitInstallLocked = 6;
+constexpr int kExitNoBackup = 7;
+constexpr int kExitRollbackFailed = 8;
 constexpr int kExitUsage = 64;
 
 void printHelp() {
@@ -45,6 +47,9 @@ void printHelp() {
         "                     byte (default 300; 0 waits for ever, as the window does)\n"
         "  --lock-wait S      wait up to S seconds for another updater running a company's\n"
         "                     scripts on the same database server (default 300)\n"
+        "  --rollback         put back the files of the version the last update replaced\n"
+        "                     (the product is stopped and started again; database scripts\n"
+        "                     already run are not undone), then exit\n"
         "  --help             show this text and exit\n"
         "  --version          show the version and exit\n"
         "\n"
@@ -58,6 +63,8 @@ void printHelp() {
         "  4  phase 3 failed (copy, scripts' run or saving the run log)\n"
         "  5  \"Avanti\" was declined\n"
         "  6  another qlupdate is updating this installation (the text says which process)\n"
+        "  7  --rollback: no backup to put back\n"
+        "  8  --rollback: the files could not be put back (the next start tries again)\n"
         " 64  wrong options\n",
         app::kProductName);
 }
@@ -86,6 +93,8 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
         }
         if (a == "--console") {
             o.console = true;
+        } else if (a == "--rollback") {
+            o.rollback = true;
         } else if (a == "--yes") {
             o.yes = true;
         } else if (a == "--idle-timeout" || a == "--lock-wait") {
@@ -128,6 +137,25 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
     return true;
 }
 
+int runRollback(app::UpdaterOptions options) {
+    options.console = true;
+    app::ConsoleView view(stdout, stdin, true);
+    auto session = app::createUpdater(view, options);
+    const app::RollbackOutcome r = session->RunRollback();
+    session->FormDestroy();
+    switch (r) {
+        case app::RollbackOutcome::Done:
+            return kExitComplete;
+        case app::RollbackOutcome::NoBackup:
+            return kExitNoBackup;
+        case app::RollbackOutcome::Locked:
+            return kExitInstallLocked;
+        case app::RollbackOutcome::Failed:
+            return kExitRollbackFailed;
+    }
+    return kExitRollbackFailed;
+}
+
 int runConsole(app::UpdaterOptions options) {
     options.console = true;  // also without --console when there is no display
     app::ConsoleView view(stdout, stdin, options.yes);
@@ -163,6 +191,7 @@ int main(int argc, char** argv) {
     // The fault-injection hook of the staged install's tests.
     if (const char* n = std::getenv("QLUPDATE_FAULT_AFTER_FILE_OPS"); n && *n)
         options.faultAfterFileOps = std::strtol(n, nullptr, 10);
+    if (options.rollback) return runRollback(options);
 #if defined(QL_HAVE_UI)
     if (!options.console && host::haveDesktop()) return ui::runWindow(argc, argv, options);
 #endif
