@@ -11,7 +11,7 @@ inline constexpr std::string_view kTextInstallLocked =
 inline constexpr std::string_view kTextLockFailed = "Impossibile bloccare l'installazione";
 
 // The staged install, its recovery at the next start and the rollback.
-inline constexpr std::string_view kUnknownVersion = "sconosciuta";
+inline constexpr std::string_view kUnknownVersion = "precedente";
 inline constexpr std::string_view kLogInstallRestored =
     "Copia non riuscita: ripristinati i file della versione precedente";
 inline constexpr std::string_view kLogInstallNotRestored =

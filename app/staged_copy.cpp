@@ -5,7 +5,6 @@
 #include "app/frm_auto_update.h"
 #include "app/safety_texts.h"
 #include "app/version_id.h"
-#include "core/text.h"
 #include "host/install_lock.h"
 #include "host/install_path.h"
 #include "host/paths.h"
@@ -37,14 +36,9 @@ host::FileOpHook TfrmAutoUpdate::FaultHook() const {
 std::string TfrmAutoUpdate::ReplacedVersion() const {
     if (auto v = host::InstalledVersion(InstallPath); v && IsSafeVersionId(*v) && !v->empty())
         return *v;
-    // Before the first staged install: the files are those of the newest version a company
-    // reached.
-    std::string newest;
-    for (const CompanyRecord& row : TabMem.Rows()) {
-        const std::string vid = core::Trim(row.DTVID);
-        if (core::VersionBefore(newest, vid) && IsSafeVersionId(vid)) newest = vid;
-    }
-    return newest.empty() ? std::string(kUnknownVersion) : newest;
+    // Before the first staged install nothing says which version the files are (the
+    // companies' versions say what their schemas reached, not what the files are).
+    return std::string(kUnknownVersion);
 }
 
 bool TfrmAutoUpdate::InstallPackageTree(std::string& errorText) {

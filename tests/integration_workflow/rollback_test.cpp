@@ -1,0 +1,92 @@
+// qlupdate --console end to end with the staged install: a run killed in the middle of the copy
+// is undone by the next start (which says so and starts the product again), and --rollback puts
+// the replaced version back after a complete run.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "tests/integration_workflow/world.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using workflowtest::RunResult;
+using workflowtest::World;
+
+bool has(const std::string& output, const std::string& text) {
+    return output.find(text) != std::string::npos;
+}
+
+// The installation's files and their bytes, without the updater's folder and the run logs.
+std::map<std::string, std::string> files(const std::string& root) {
+    std::map<std::string, std::string> out;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
+        const std::string rel = it->path().lexically_relative(root).generic_string();
+        if (rel == ".qlupdate") it.disable_recursion_pending();
+        if (rel == ".qlupdate" || it->path().extension() == ".uplog") continue;
+        out[rel] = it->is_directory() ? "folder" : testsupport::readFile(it->path());
+    }
+    return out;
+}
+
+RunResult runKilled(World& w, long afterOps, const std::string& extra) {
+    RunResult r;
+    r.exitCode = testsupport::runShell(
+        "QLUPDATE_FAULT_AFTER_FILE_OPS=" + std::to_string(afterOps) + " " + w.command(extra),
+        &r.output);
+    return r;
+}
+
+TEST(StagedWorkflow, RunKilledDuringTheCopyIsUndoneByTheNextStart) {
+    World w;
+    const auto before = files(w.install());
+    // A few operations in: the journal is written and the first new files are in place.
+    const RunResult killed = runKilled(w, 9, "--yes");
+    EXPECT_FALSE(has(killed.output, "Restart QL Services")) << killed.output;
+    EXPECT_TRUE(fs::exists(fs::path(w.install()) / ".qlupdate/journal"));
+
+    // The next start restores first and says so; declining "Avanti" leaves the old version.
+    const RunResult next = w.run("");
+    EXPECT_EQ(next.exitCode, 5) << next.output;
+    EXPECT_TRUE(has(next.output, ">> Aggiornamento interrotto trovato: ripristinata la versione "))
+        << next.output;
+    EXPECT_EQ(files(w.install()), before);
+    EXPECT_FALSE(fs::exists(fs::path(w.install()) / ".qlupdate/journal"));
+    EXPECT_TRUE(has(w.netLog(), "start OsReplicator")) << w.netLog();
+    EXPECT_EQ(w.vid("OSF0101"), "2014a");
+
+    // And the run after it updates as if nothing had happened.
+    const RunResult full = w.run();
+    EXPECT_EQ(full.exitCode, 0) << full.output;
+    EXPECT_EQ(testsupport::readFile(fs::path(w.install()) / "QLMain.txt"), "new program 2014c\n");
+}
+
+TEST(StagedWorkflow, RollbackPutsThePreviousFilesBackAndSaysScriptsStay) {
+    World w;
+    const auto before = files(w.install());
+    const RunResult none = w.run("--rollback");
+    EXPECT_EQ(none.exitCode, 7) << none.output;
+    EXPECT_TRUE(has(none.output, ">> Nessuna copia di sicurezza da ripristinare")) << none.output;
+
+    ASSERT_EQ(w.run().exitCode, 0);
+    ASSERT_EQ(w.vid("OSF0101"), "2014c");
+    const RunResult back = w.run("--rollback");
+    EXPECT_EQ(back.exitCode, 0) << back.output;
+    EXPECT_TRUE(has(back.output, ">> Stop QL Services")) << back.output;
+    EXPECT_TRUE(has(back.output, ">> Ripristinata la versione precedente")) << back.output;
+    EXPECT_TRUE(has(back.output,
+                    "gli script già eseguiti sui database delle ditte NON vengono "
+                    "annullati"))
+        << back.output;
+    EXPECT_EQ(files(w.install()), before);
+    EXPECT_EQ(w.vid("OSF0101"), "2014c");  // the database is not touched
+    EXPECT_EQ(w.run("--rollback").exitCode, 7);
+    // Updated again, the version to go back to is now known.
+    ASSERT_EQ(w.run().exitCode, 0);
+    ASSERT_EQ(w.run().exitCode, 0);
+    EXPECT_TRUE(has(w.run("--rollback").output, ">> Ripristinata la versione 2014c"));
+}
+
+}  // namespace
