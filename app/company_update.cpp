@@ -7,6 +7,7 @@
 #include "app/schema_lock.h"
 #include "app/script_launch.h"
 #include "app/texts.h"
+#include "core/exception.h"
 #include "core/text.h"
 #include "db/my_connection.h"
 #include "db/script.h"
@@ -83,6 +84,21 @@ CompanyOutcome& TfrmAutoUpdate::outcomeOfRow(std::size_t row, const CompanyRecor
 
 namespace {
 
+// The log line's head for a script of this kind, or null when the company does not get it:
+// database scripts always, trigger scripts when the company has that trigger.
+const char* launchLine(std::string_view kind, bool trig, bool trin) {
+    if (kind == "dbql") return "Launch Script db = ";
+    if ((kind == "trgql" && trig) || (kind == "trcql" && trin)) return "Launch Script trigger = ";
+    return nullptr;
+}
+
+// The version part of the last name in the list, whether or not that script ran.
+std::string lastVersion(const std::vector<std::string>& list) {
+    if (list.empty()) return {};
+    std::string rest = core::Trim(list.back());
+    return core::SplitAt(rest, '.');
+}
+
 // Counts a company's failed statements while its scripts run.
 class CountingFailures {
   public:
@@ -111,10 +127,7 @@ void TfrmAutoUpdate::ApplyCompanyUpdate(const CompanyRecord& row, CompanyOutcome
         std::string kind = core::Trim(entry);
         const std::string version = core::SplitAt(kind, '.');
         if (!core::VersionBefore(vid, version)) continue;
-        const char* line = kind == "dbql" ? "Launch Script db = "
-                           : (kind == "trgql" && trig) || (kind == "trcql" && trin)
-                               ? "Launch Script trigger = "
-                               : nullptr;
+        const char* line = launchLine(kind, trig, trin);
         if (!line) continue;
         if (!connectionChecked) {
             connectionChecked = true;
@@ -134,13 +147,7 @@ void TfrmAutoUpdate::ApplyCompanyUpdate(const CompanyRecord& row, CompanyOutcome
         AddLog(line + version + "." + kind);
         if (!LaunchScript(schema, ScriptFolder + version + "." + kind)) ++outcome.failedScripts;
     }
-    // The version part of the last name in the list, whether or not that script ran.
-    std::string last;
-    if (!ScriptList.empty()) {
-        last = core::Trim(ScriptList.back());
-        last = core::SplitAt(last, '.');
-    }
-    AddLog("Last Update VID = " + last);
+    AddLog("Last Update VID = " + lastVersion(ScriptList));
     AddLog("End Apply Update For " + schema);
     if (outcome.state != CompanyState::Skipped)
         outcome.state = outcome.failedStatements > 0 || outcome.failedScripts > 0
@@ -165,7 +172,7 @@ bool TfrmAutoUpdate::ReopenIfLost(std::string& reason) {
         MyLibs->Open();
         return true;
     } catch (const std::exception& e) {
-        reason = e.what();
+        reason = core::messageOf(e);
         return false;
     }
 }
@@ -192,7 +199,6 @@ void TfrmAutoUpdate::dbScriptUpdaterAfterExecute(const std::string& /*SQL*/) {
 
 void TfrmAutoUpdate::dbScriptUpdaterError(const std::exception& E, const std::string& SQL,
                                           db::TErrorAction& Action) {
-    ++Outcome.failedStatements;
     if (m_companyFailures) ++*m_companyFailures;
     OnUpdateScriptError([this](std::string_view l) { AddLog(l); }, E, SQL, Action);
 }

@@ -50,7 +50,9 @@ void ConsoleView::setImageVisible(Image image, Visibility v) {
 
 void ConsoleView::insertLogLine(const std::string& line) {
     m_log.insert(m_log.begin(), line);
-    std::fprintf(m_out, "%s\n", line.c_str());
+    // Written whole, never as a C string: a lexer message can hold a NUL character.
+    std::fwrite(line.data(), 1, line.size(), m_out);
+    std::fputc('\n', m_out);
     std::fflush(m_out);
 }
 

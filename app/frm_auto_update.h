@@ -42,12 +42,13 @@ class SchemaLock;
 
 enum class RollbackOutcome { Done, NoBackup, Failed, Locked };
 
-// The components that later join the session (each a member created and destroyed with it):
+// The components (members created by createUpdater and destroyed with the session):
 //   IdDownHTTP (HTTP client): its Request.UserAgent takes kUserAgent in FormCreate; CheckUpdate
 //     fetches the version file; its OnWorkBegin/OnWork handlers move pBar; fase02 downloads.
-//   MyLibs (MySQL connection) and the queries: LoadCompanies; FormDestroy closes MyLibs.
+//   MyLibs (MySQL connection) and the queries: LoadCompanies, phase 3's scripts; FormDestroy
+//     closes MyLibs.
 //   UnZipper: fase02. dbScriptUpdater: fase03 and LaunchScript.
-// btnAvantiClick (runs fase02), fase02 and fase03 arrive with them.
+
 // What became of one company row of librerie in this run.
 enum class CompanyState {
     Listed,     // in TabMem; phase 3 has not reached it (yet)
@@ -72,7 +73,6 @@ struct RunOutcome {
     bool fase02Failed = false;
     bool fase03Failed = false;
     bool fase03Complete = false;
-    int failedStatements = 0;
     // Every row of librerie the survey reached, in its order.
     std::vector<CompanyOutcome> companies;
     // Why the survey stopped before the end of librerie; "" when it read every row.

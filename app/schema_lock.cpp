@@ -1,9 +1,9 @@
 #include "app/schema_lock.h"
 
+#include "app/updater_queries.h"
 #include "core/md5.h"
 #include "db/my_connection.h"
 #include "db/my_query.h"
-#include "db/updater_queries.h"
 
 namespace app {
 
@@ -58,7 +58,7 @@ std::optional<std::string> ReadCompanyVid(db::TMyConnection& connection,
                                           const std::string& schema) {
     try {
         db::TMyQuery q("qryVersioneNow", &connection);
-        q.SQL.SetText(db::kSqlVersione);
+        q.SQL.SetText(kSqlVersione);
         q.MacroByName("database").Value = schema + "._versione";
         q.Open();
         if (q.IsEmpty()) return std::nullopt;

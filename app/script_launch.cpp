@@ -1,6 +1,7 @@
 #include "app/script_launch.h"
 
 #include "app/texts.h"
+#include "core/exception.h"
 #include "db/script.h"
 
 namespace app {
@@ -15,7 +16,7 @@ void LogScriptFailure(const LogLine& addLog, std::string_view message, std::stri
 
 void OnUpdateScriptError(const LogLine& addLog, const std::exception& e, const std::string& sql,
                          db::TErrorAction& action) {
-    LogScriptFailure(addLog, e.what(), sql);
+    LogScriptFailure(addLog, core::messageOf(e), sql);
     action = db::TErrorAction::eaContinue;
 }
 
@@ -32,7 +33,7 @@ bool LaunchUpdateScript(db::TMyScript& runner, const std::string& schema, const 
         runner.Execute();
     } catch (const std::exception& e) {
         launched = false;
-        LogScriptFailure(addLog, e.what(), file);
+        LogScriptFailure(addLog, core::messageOf(e), file);
     }
     if (bar.reset) bar.reset();
     return launched;

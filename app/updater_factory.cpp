@@ -1,10 +1,10 @@
 #include "app/updater_factory.h"
 
+#include "app/updater_queries.h"
 #include "archive/unzipper.h"
 #include "db/my_connection.h"
 #include "db/my_query.h"
 #include "db/script.h"
-#include "db/updater_queries.h"
 #include "net/id_http.h"
 #include "net/update_server.h"
 
@@ -44,10 +44,10 @@ std::unique_ptr<TfrmAutoUpdate> createUpdater(View& view, const UpdaterOptions& 
         q->SQL.SetText(sql);
         return q;
     };
-    s->qryDitte = query("qryDitte", db::kSqlDitte);
-    s->qryVersione = query("qryVersione", db::kSqlVersione);
-    s->qryTriggersServer = query("qryTriggersServer", db::kSqlTriggersServer);
-    s->qryTriggersClient = query("qryTriggersClient", db::kSqlTriggersClient);
+    s->qryDitte = query("qryDitte", kSqlDitte);
+    s->qryVersione = query("qryVersione", kSqlVersione);
+    s->qryTriggersServer = query("qryTriggersServer", kSqlTriggersServer);
+    s->qryTriggersClient = query("qryTriggersClient", kSqlTriggersClient);
 
     s->UnZipper = std::make_unique<archive::TAbUnZipper>();
     s->dbScriptUpdater = std::make_unique<db::TMyScript>();

@@ -1,10 +1,11 @@
 #include "archive/archive_kind.h"
 
-#include <bzlib.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <string>
 
+#include "archive/decoders/decoder.h"
 #include "archive/zip_format.h"
 #include "core/byte_cursor.h"
 #include "core/text.h"
@@ -60,19 +61,38 @@ std::vector<std::byte> gunzipHead(const FileProbe& file) {
     return out;
 }
 
-std::vector<std::byte> bunzipHead(const FileProbe& file) {
-    std::vector<std::byte> in = file.read(0, kProbeInput);
-    std::vector<std::byte> out(kTarBlock);
-    bz_stream b{};
-    if (BZ2_bzDecompressInit(&b, 0, 0) != BZ_OK) return {};
-    b.next_in = reinterpret_cast<char*>(in.data());
-    b.avail_in = static_cast<unsigned>(in.size());
-    b.next_out = reinterpret_cast<char*>(out.data());
-    b.avail_out = static_cast<unsigned>(out.size());
-    while (b.avail_out > 0 && b.avail_in > 0 && BZ2_bzDecompress(&b) == BZ_OK) {
+// The bytes of a buffer, for the method-12 decoder.
+class BufferSource final : public ByteSource {
+  public:
+    explicit BufferSource(std::span<const std::byte> data) : m_data(data) {}
+    core::Result<std::size_t, DecodeError> read(std::span<std::byte> buf) override {
+        const std::size_t n = std::min(buf.size(), m_data.size() - m_pos);
+        std::copy_n(m_data.begin() + static_cast<std::ptrdiff_t>(m_pos), n, buf.begin());
+        m_pos += n;
+        return n;
     }
-    out.resize(out.size() - b.avail_out);
-    BZ2_bzDecompressEnd(&b);
+
+  private:
+    std::span<const std::byte> m_data;
+    std::size_t m_pos = 0;
+};
+
+std::vector<std::byte> bunzipHead(const FileProbe& file) {
+    const std::vector<std::byte> in = file.read(0, kProbeInput);
+    BufferSource source(in);
+    DecoderParams params;
+    params.method = 12;
+    params.compressedSize = in.size();
+    params.uncompressedSize = kTarBlock;
+    const auto decoder = makeDecoder(params, source);
+    std::vector<std::byte> out(kTarBlock);
+    std::size_t n = 0;
+    while (n < out.size()) {
+        auto got = decoder->read(std::span(out).subspan(n));
+        if (!got || *got == 0) break;
+        n += *got;
+    }
+    out.resize(n);
     return out;
 }
 

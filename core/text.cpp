@@ -14,7 +14,9 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
 };
 
-bool isCont(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isCont(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Length of a valid UTF-8 sequence at s[i], or 0 when it is not valid (RFC 3629 table).
 std::size_t utf8SeqLen(std::string_view s, std::size_t i) {
@@ -31,7 +33,7 @@ std::size_t utf8SeqLen(std::string_view s, std::size_t i) {
     }
     if (c >= 0xF0 && c <= 0xF4) {
         if (left < 4 || !isCont(at(i + 1)) || !isCont(at(i + 2)) || !isCont(at(i + 3))) return 0;
-        if (c == 0xF0 && at(i + 1) < 0x90) return 0;  // overlong
+        if (c == 0xF0 && at(i + 1) < 0x90) return 0;   // overlong
         if (c == 0xF4 && at(i + 1) >= 0x90) return 0;  // above U+10FFFF
         return 4;
     }
@@ -80,7 +82,8 @@ std::u32string utf8ToCodePoints(std::string_view s) {
             continue;
         }
         char32_t cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
-        for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        for (std::size_t k = 1; k < n; ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
         out += cp;
         i += n;
     }
@@ -127,6 +130,29 @@ std::string utf8ToCodePage(CodePage cp, std::string_view utf8) {
     return out;
 }
 
+Result<std::string, Unencodable> utf8ToCodePageExact(CodePage cp, std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        const std::size_t n = utf8SeqLen(utf8, i);
+        if (n == 0) return fail(Unencodable{U'\xFFFD', i});
+        char32_t u = n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
+        for (std::size_t k = 1; k < n; ++k)
+            u = (u << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        const int b = unicodeToCodePage(cp, u);
+        if (b < 0) return fail(Unencodable{u, i});
+        out += static_cast<char>(b);
+        i += n;
+    }
+    return out;
+}
+
 std::string utf16ToUtf8(std::string_view bytes, Endian e) {
     std::string out;
     out.reserve(bytes.size());
@@ -155,7 +181,13 @@ std::string utf8ToUtf16(std::string_view utf8, Endian e) {
     std::string out;
     auto put = [&](char16_t u) {
         char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
-        if (e == Endian::Little) { out += lo; out += hi; } else { out += hi; out += lo; }
+        if (e == Endian::Little) {
+            out += lo;
+            out += hi;
+        } else {
+            out += hi;
+            out += lo;
+        }
     };
     for (char32_t cp : utf8ToCodePoints(utf8)) {
         if (cp >= 0x10000) {
@@ -206,7 +238,9 @@ std::string Trim(std::string_view s) {
     return std::string(s.substr(b, e - b));
 }
 
-std::string TrimRight(std::string_view s) { return TrimRightBelow(s, 0x21); }
+std::string TrimRight(std::string_view s) {
+    return TrimRightBelow(s, 0x21);
+}
 
 std::string TrimRightBelow(std::string_view s, unsigned char limit) {
     std::size_t e = s.size();

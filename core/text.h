@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/result.h"
+
 namespace core {
 
 bool isValidUtf8(std::string_view s);
@@ -25,10 +27,27 @@ std::string codePageToUtf8(CodePage cp, std::string_view bytes);
 // Characters without a byte in the code page become '?', as Windows' best-fit-free conversion.
 std::string utf8ToCodePage(CodePage cp, std::string_view utf8);
 
-inline std::string cp1252ToUtf8(std::string_view b) { return codePageToUtf8(CodePage::Windows1252, b); }
-inline std::string utf8ToCp1252(std::string_view s) { return utf8ToCodePage(CodePage::Windows1252, s); }
-inline std::string latin1ToUtf8(std::string_view b) { return codePageToUtf8(CodePage::Latin1, b); }
-inline std::string utf8ToLatin1(std::string_view s) { return utf8ToCodePage(CodePage::Latin1, s); }
+// The first character of a UTF-8 text that a code page has no byte for: its code point (U+FFFD
+// for bytes that are no UTF-8) and the offset of its first byte.
+struct Unencodable {
+    char32_t codePoint = 0;
+    std::size_t offset = 0;
+};
+// The text in the code page, or the first character it cannot hold: nothing is replaced.
+Result<std::string, Unencodable> utf8ToCodePageExact(CodePage cp, std::string_view utf8);
+
+inline std::string cp1252ToUtf8(std::string_view b) {
+    return codePageToUtf8(CodePage::Windows1252, b);
+}
+inline std::string utf8ToCp1252(std::string_view s) {
+    return utf8ToCodePage(CodePage::Windows1252, s);
+}
+inline std::string latin1ToUtf8(std::string_view b) {
+    return codePageToUtf8(CodePage::Latin1, b);
+}
+inline std::string utf8ToLatin1(std::string_view s) {
+    return utf8ToCodePage(CodePage::Latin1, s);
+}
 
 enum class Endian { Little, Big };
 // UTF-16 to UTF-8; unpaired surrogates become U+FFFD, an odd last byte is dropped.
@@ -58,7 +77,9 @@ std::string SplitAt(std::string& text, char c);
 
 // Version identifiers compare as plain text, code unit by code unit, a proper prefix first.
 int CompareVersionText(std::string_view a, std::string_view b);
-inline bool VersionBefore(std::string_view a, std::string_view b) { return CompareVersionText(a, b) < 0; }
+inline bool VersionBefore(std::string_view a, std::string_view b) {
+    return CompareVersionText(a, b) < 0;
+}
 
 // ASCII-only case helpers (the system folds only a..z / A..Z).
 std::string asciiUpper(std::string_view s);

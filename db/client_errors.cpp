@@ -50,6 +50,17 @@ MySqlError connectError(std::string_view host, std::string_view reason) {
     return {CR_CONN_HOST_ERROR, text, {}};
 }
 
+MySqlError connectTimedOut(std::string_view host) {
+    return connectError(host, "Connection timed out");
+}
+
+MySqlError resultTooLarge(std::size_t limit) {
+    MySqlError e = clientError(CR_OUT_OF_MEMORY);
+    e.text += "\r\nThe result needs more than the " + std::to_string(limit) +
+              " bytes one result may hold";
+    return e;
+}
+
 MySqlError versionError(unsigned serverVersion) {
     return {CR_VERSION_ERROR,
             "Protocol mismatch. Server Version = " + std::to_string(serverVersion) +

@@ -41,6 +41,11 @@ const char* clientErrorFormat(unsigned code);
 MySqlError clientError(unsigned code);
 // 2003: "Can't connect to MySQL server on 'HOST' (10061)", then CR LF and the reason if any.
 MySqlError connectError(std::string_view host, std::string_view reason);
+// 2003 for a connect (resolution, TCP connect, handshake, login answer) that did not finish
+// within the connection time-out: the reason is "Connection timed out".
+MySqlError connectTimedOut(std::string_view host);
+// 2008 for a result that would take more than `limit` bytes to keep.
+MySqlError resultTooLarge(std::size_t limit);
 // 2007 with both protocol versions.
 MySqlError versionError(unsigned serverVersion);
 // 1156 with the received and expected sequence numbers.

@@ -1,5 +1,9 @@
 #include "db/errors.h"
 
+#include "db/client_errors.h"
+#include "db/connection_charset.h"
+#include "db/lexer.h"
+
 namespace db {
 
 std::string componentMessage(std::string_view component, std::string_view text) {
@@ -12,6 +16,14 @@ std::string componentMessage(std::string_view component, std::string_view text) 
 
 void raiseDatabaseError(std::string_view component, std::string_view text) {
     throw EDatabaseError(componentMessage(component, text));
+}
+
+void raiseParserError(const LexError& e) {
+    throw EParserError(e.message);
+}
+
+void raiseMyError(const MySqlError& e) {
+    throw EMyError(static_cast<int>(e.code), fromConnectionText(e.text));
 }
 
 int trailingLineNumber(std::string_view message) {

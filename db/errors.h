@@ -24,10 +24,12 @@ QL_DECLARE_EXCEPTION(EParserError, EDatabaseError);
 // A file that could not be opened or read.
 QL_DECLARE_EXCEPTION(EFOpenError, Exception);
 
+struct LexError;
+struct MySqlError;
+
 // An error raised on behalf of a named component reads "NAME: text"; without a name the
 // text stands alone.
 std::string componentMessage(std::string_view component, std::string_view text);
-[[noreturn]] void raiseDatabaseError(std::string_view component, std::string_view text);
 
 class EMyError : public EDatabaseError {
   public:
@@ -45,6 +47,15 @@ class EMyError : public EDatabaseError {
     int m_errorCode;
     int m_lineNumber;
 };
+
+// The three places where the layer's error values become exceptions:
+// the data layer's own failure, EDatabaseError "NAME: text" (or the text alone);
+[[noreturn]] void raiseDatabaseError(std::string_view component, std::string_view text);
+// a lexer failure, EParserError with the lexer's whole message ("Parser: The unknown symbol");
+[[noreturn]] void raiseParserError(const LexError& e);
+// what the client session recorded, EMyError with its number and its text (bytes of the
+// connection's character set, turned into UTF-8).
+[[noreturn]] void raiseMyError(const MySqlError& e);
 
 // The decimal number that ends a 1064 message ("... at line 1"); 0 when it ends otherwise.
 int trailingLineNumber(std::string_view message);

@@ -35,32 +35,12 @@ const char* lexemeKindName(LexemeKind kind) {
     return "?";
 }
 
-int columnOf(std::string_view text, std::size_t lineStart, std::size_t offset) {
-    if (offset > text.size()) offset = text.size();
-    std::size_t col = 1;
-    // A UTF-8 continuation byte (10xxxxxx) belongs to the character before it. A plain
-    // counting loop, which the compiler turns into vector code.
-    for (std::size_t i = lineStart; i < offset; ++i)
-        col += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-    return static_cast<int>(col);
-}
-
-// Counts the line breaks in [from, to): a CR, or an LF not preceded by a CR (the CR of a
-// CR LF pair may lie before `from`), and moves the line start past the last one.
+// Counts the line breaks in [from, to) and moves the line start past the last one.
 void TMyParser::countLines(std::size_t from, std::size_t to) {
     const char* p = m_text.data();
     // Most strings and comments hold no line break: two vectorised searches say so quickly.
     if (!std::memchr(p + from, '\n', to - from) && !std::memchr(p + from, '\r', to - from)) return;
-    for (std::size_t i = from; i < to; ++i) {
-        char c = p[i];
-        if (c == '\r') {
-            ++m_line;
-            m_lineStart = (i + 1 < m_text.size() && p[i + 1] == '\n') ? i + 2 : i + 1;
-        } else if (c == '\n') {
-            if (i == 0 || p[i - 1] != '\r') ++m_line;
-            m_lineStart = i + 1;
-        }
-    }
+    advanceLine(m_text, from, to, m_line, m_lineStart);
 }
 
 // From the opening quote at `from`: up to and including the next unescaped `quote`, or to

@@ -10,6 +10,7 @@
 
 #include "core/result.h"
 #include "db/keywords.h"
+#include "db/text_position.h"
 
 namespace db {
 
@@ -74,11 +75,11 @@ const char* lexemeKindName(LexemeKind kind);
 
 struct Lexeme {
     LexemeKind kind = LexemeKind::End;
-    std::string_view text;   // a view into the lexed text
-    std::size_t offset = 0;  // of its first byte in the lexed text
-    int line = 1;            // line of its first character, from 1
+    std::string_view text;      // a view into the lexed text
+    std::size_t offset = 0;     // of its first byte in the lexed text
+    int line = 1;               // line of its first character, from 1
     std::size_t lineStart = 0;  // offset of the first character of that line
-    int keyword = 0;         // keyword code (db/keywords.h) of a Keyword lexeme, else 0
+    int keyword = 0;            // keyword code (db/keywords.h) of a Keyword lexeme, else 0
 
     bool significant() const { return kind != LexemeKind::Blank && kind != LexemeKind::Comment; }
     bool is(std::string_view s) const { return text == s; }
@@ -106,7 +107,7 @@ class TMyParser {
 
     std::string_view text() const { return m_text; }
     std::size_t position() const { return m_pos; }
-    // The line of the current position, from 1. CR, LF and CR LF are one line break each.
+    // The line of the current position, from 1 (db/text_position.h says where lines end).
     int line() const { return m_line; }
 
   private:
@@ -147,14 +148,10 @@ inline bool TMyParser::next(Lexeme& lx) {
             for (; end < n; ++end) {
                 const char b = p[end];
                 if (b == ' ' || b == '\t') continue;
-                if (b == '\n') {
-                    if (end == 0 || p[end - 1] != '\r') ++m_line;
-                    m_lineStart = end + 1;
-                } else if (b == '\r') {
+                if (b != '\n' && b != '\r') break;
+                if (endsLine(m_text, end)) {
                     ++m_line;
-                    m_lineStart = (end + 1 < n && p[end + 1] == '\n') ? end + 2 : end + 1;
-                } else {
-                    break;
+                    m_lineStart = end + 1;
                 }
             }
             lx.kind = LexemeKind::Blank;
@@ -190,8 +187,5 @@ inline bool TMyParser::next(Lexeme& lx) {
 
 // One-shot entry: every lexeme of `text` except the final End.
 core::Result<std::vector<Lexeme>, LexError> lexAll(std::string_view text);
-
-// Characters (not bytes) from `lineStart` up to `offset`, plus 1: the column of `offset`.
-int columnOf(std::string_view text, std::size_t lineStart, std::size_t offset);
 
 }  // namespace db

@@ -1,6 +1,7 @@
 #include "db/my_connection.h"
 
 #include "core/text.h"
+#include "db/connection_charset.h"
 #include "db/errors.h"
 #include "db/mysql_protocol.h"
 
@@ -17,22 +18,21 @@ std::string TMyConnection::HostOf(std::string_view server) {
     return std::string(server);
 }
 
-void TMyConnection::RaiseSessionError(const TMySqlSession& session) {
-    throw EMyError(static_cast<int>(session.errorNumber()),
-                   core::cp1252ToUtf8(session.errorText()));
-}
-
 void TMyConnection::Open() {
     if (m_session) return;
     if (BeforeConnect) BeforeConnect(*this);
+    // All four go out in the connection's character set, refused rather than altered.
+    const std::string host = toConnectionTextOrRaise(Name, HostOf(Server), "The server name");
+    const std::string user = toConnectionTextOrRaise(Name, Username, "The user name");
+    const std::string password =
+        toConnectionTextOrRaise(Name, Password, "The password", Secret::Yes);
+    const std::string database = toConnectionTextOrRaise(Name, Database, "The database name");
     auto session = std::make_unique<TMySqlSession>();
     session->connectTimeout = ConnectionTimeout;
     // No charset, no sql_mode question, no autocommit command: nothing follows the handshake.
-    if (!session->mysql_real_connect(core::utf8ToCp1252(HostOf(Server)),
-                                     core::utf8ToCp1252(Username), core::utf8ToCp1252(Password),
-                                     core::utf8ToCp1252(Database), Port,
+    if (!session->mysql_real_connect(host, user, password, database, Port,
                                      CLIENT_FOUND_ROWS | CLIENT_MULTI_STATEMENTS))
-        RaiseSessionError(*session);
+        raiseMyError(session->error());
     m_session = std::move(session);
 }
 
@@ -45,8 +45,9 @@ void TMyConnection::Close() {
 void TMyConnection::run(const std::string& sql) {
     Open();
     // A lost session stays attached: it answers 2006 to every later statement until Close.
-    if (!m_session->executeDiscardingRows(core::utf8ToCp1252(core::TrimRightBelow(sql, 33))))
-        RaiseSessionError(*m_session);
+    const std::string bytes =
+        toConnectionTextOrRaise({}, core::TrimRightBelow(sql, 33), "The statement");
+    if (!m_session->executeDiscardingRows(bytes)) raiseMyError(m_session->error());
 }
 
 }  // namespace db

@@ -53,9 +53,6 @@ class TMyConnection : public StatementRunner {
     void ensureOpen() override { Open(); }
     void run(const std::string& sql) override;
 
-    // Turns the session's recorded error into EMyError (text converted to UTF-8).
-    [[noreturn]] static void RaiseSessionError(const TMySqlSession& session);
-
   private:
     std::unique_ptr<TMySqlSession> m_session;
 };

@@ -1,6 +1,7 @@
 #include "db/my_query.h"
 
 #include "core/text.h"
+#include "db/connection_charset.h"
 #include "db/errors.h"
 #include "db/params.h"
 #include "db/script.h"
@@ -8,12 +9,11 @@
 namespace db {
 
 bool TMyField::IsNull() const {
-    return !m_query->value(m_index).has_value();
+    return m_query->isNull(m_index);
 }
 
 std::string TMyField::AsString() const {
-    const std::optional<std::string>& v = m_query->value(m_index);
-    return v ? *v : std::string();
+    return std::string(m_query->value(m_index));
 }
 
 TMyQuery::TMyQuery(std::string name, TMyConnection* connection)
@@ -49,46 +49,71 @@ void TMyQuery::Open() {
     if (!Connection) raiseDatabaseError(Name, "Connection not defined");
     const std::string sql = FinalSQL();
     (void)Params();  // a lexer failure in the text stops the query before it is sent
+    const std::string bytes = toConnectionTextOrRaise(Name, sql, "The query");
     Connection->Open();
     TMySqlSession& s = *Connection->Session();
-    if (!s.mysql_real_query(core::utf8ToCp1252(sql))) TMyConnection::RaiseSessionError(s);
+    if (!s.mysql_real_query(bytes)) raiseMyError(s.error());
 
     std::vector<TMyField> fields;
-    std::vector<Row> rows;
-    if (TMySqlResultSet* rs = s.mysql_use_result()) {
-        for (std::size_t i = 0; i < rs->fields().size(); ++i)
-            fields.push_back(TMyField(this, i, core::cp1252ToUtf8(rs->fields()[i].Name)));
-        while (const RowValues* row = s.mysql_fetch_row(rs)) {
-            Row r;
-            r.reserve(row->size());
-            for (const auto& v : *row) {
-                if (v)
-                    r.emplace_back(core::cp1252ToUtf8(*v));
-                else
-                    r.emplace_back(std::nullopt);
-            }
-            rows.push_back(std::move(r));
-        }
-    }
-    if (s.errorNumber() != 0) TMyConnection::RaiseSessionError(s);
+    ResultRows rows;
+    const bool fits = readResult(s, fields, rows);
+    if (s.errorNumber() != 0) raiseMyError(s.error());
     // Results of further statements in the text are read and dropped; the first one counts.
     while (s.mysql_more_results()) {
         const int next = s.mysql_next_result();
         if (next == -1) break;
-        if (next != 0) TMyConnection::RaiseSessionError(s);
+        if (next != 0) raiseMyError(s.error());
         if (TMySqlResultSet* rs = s.mysql_use_result()) s.mysql_free_result(rs);
-        if (s.errorNumber() != 0) TMyConnection::RaiseSessionError(s);
+        if (s.errorNumber() != 0) raiseMyError(s.error());
     }
+    if (!fits) raiseMyError(resultTooLarge(MaxResultBytes));
     m_fields = std::move(fields);
     m_rows = std::move(rows);
     m_current = 0;
     m_active = true;
 }
 
+namespace {
+
+std::size_t fieldCost(const TMyField& f) {
+    return sizeof(TMyField) + f.FieldName().size();
+}
+
+}  // namespace
+
+bool TMyQuery::readResult(TMySqlSession& s, std::vector<TMyField>& fields, ResultRows& rows) {
+    TMySqlResultSet* rs = s.mysql_use_result();
+    if (!rs) return true;
+    std::size_t fieldBytes = 0;
+    for (std::size_t i = 0; i < rs->fields().size(); ++i) {
+        fields.push_back(TMyField(this, i, fromConnectionText(rs->fields()[i].Name)));
+        fieldBytes += fieldCost(fields.back());
+    }
+    if (fieldBytes > MaxResultBytes) {
+        s.mysql_free_result(rs);
+        return false;
+    }
+    rows = ResultRows(fields.size(), MaxResultBytes - fieldBytes);
+    while (const RowValues* row = s.mysql_fetch_row(rs)) {
+        if (!rows.add(*row, appendFromConnectionText)) {
+            // The rest is read and dropped, so the session stays in step for the next command.
+            s.mysql_free_result(rs);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::size_t TMyQuery::ResultBytes() const {
+    std::size_t n = m_rows.bytesHeld();
+    for (const TMyField& f : m_fields) n += fieldCost(f);
+    return n;
+}
+
 void TMyQuery::Close() {
     m_active = false;
     m_fields.clear();
-    m_rows.clear();
+    m_rows = ResultRows();
     m_current = 0;
 }
 
@@ -104,10 +129,14 @@ const TMyField& TMyQuery::FieldByName(std::string_view name) const {
     raiseDatabaseError(Name, "Field '" + std::string(name) + "' not found");
 }
 
-const std::optional<std::string>& TMyQuery::value(std::size_t column) const {
-    static const std::optional<std::string> kNull;
-    if (m_current >= m_rows.size() || column >= m_rows[m_current].size()) return kNull;
-    return m_rows[m_current][column];
+bool TMyQuery::isNull(std::size_t column) const {
+    if (m_current >= m_rows.size() || column >= m_rows.columns()) return true;
+    return m_rows.isNull(m_current, column);
+}
+
+std::string_view TMyQuery::value(std::size_t column) const {
+    if (m_current >= m_rows.size() || column >= m_rows.columns()) return {};
+    return m_rows.value(m_current, column);
 }
 
 }  // namespace db

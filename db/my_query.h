@@ -9,6 +9,8 @@
 
 #include "db/macros.h"
 #include "db/my_connection.h"
+#include "db/mysql_protocol.h"
+#include "db/result_rows.h"
 #include "db/script_lines.h"
 
 namespace db {
@@ -45,6 +47,8 @@ class TMyQuery {
     bool FetchAll = true;    // the whole result is always read on Open
     int CommandTimeout = 0;  // no limit
     bool ParamCheck = true;
+    // Memory the result may take (rows and fields); more fails Open with EMyError 2008.
+    std::size_t MaxResultBytes = kMaxResultBytes;
 
     // Unknown name: EDatabaseError "NAME: Macro X not found".
     TMacro& MacroByName(std::string_view name) const { return Macros.MacroByName(name, Name); }
@@ -66,6 +70,8 @@ class TMyQuery {
         if (m_current < m_rows.size()) ++m_current;
     }
     bool IsEmpty() const { return m_rows.empty(); }
+    // Memory the open result holds.
+    std::size_t ResultBytes() const;
     int RecordCount() const { return static_cast<int>(m_rows.size()); }
 
     int FieldCount() const { return static_cast<int>(m_fields.size()); }
@@ -76,14 +82,17 @@ class TMyQuery {
 
   private:
     friend class TMyField;
-    using Row = std::vector<std::optional<std::string>>;
     void sqlChanged();
-    const std::optional<std::string>& value(std::size_t column) const;
+    bool isNull(std::size_t column) const;
+    std::string_view value(std::size_t column) const;
+    // Reads the first result's fields and rows; false (the rest read and dropped) when they
+    // need more than MaxResultBytes.
+    bool readResult(TMySqlSession& s, std::vector<TMyField>& fields, ResultRows& rows);
 
     std::optional<LexError> m_scanError;  // the macro scan's failure, raised on use
     bool m_active = false;
     std::vector<TMyField> m_fields;
-    std::vector<Row> m_rows;
+    ResultRows m_rows;
     std::size_t m_current = 0;
 };
 

@@ -30,6 +30,16 @@ core::Result<void, MySqlError> TMySqlNet::fill(std::size_t n) {
         if (m_in.size() < n) m_in.resize(std::max({n, kInitialBuffer, m_in.size() * 2}));
     }
     while (m_end - m_begin < n) {
+        if (hasLimit(m_deadline)) {
+            const int left = millisecondsLeft(m_deadline);
+            auto ready = left > 0 ? m_socket.waitReadable(left)
+                                  : core::Result<bool, host::SocketError>(false);
+            if (!ready) return core::fail(lostConnection(&ready.error(), "read"));
+            if (!*ready) {
+                m_deadlinePassed = true;
+                return core::fail(lostConnection(nullptr, "read"));
+            }
+        }
         auto got = m_socket.receive(std::span(m_in).subspan(m_end));
         if (!got) return core::fail(lostConnection(&got.error(), "read"));
         if (*got == 0) return core::fail(lostConnection(nullptr, "read"));

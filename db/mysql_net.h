@@ -10,6 +10,7 @@
 
 #include "core/result.h"
 #include "db/client_errors.h"
+#include "db/deadline.h"
 #include "host/platform/socket.h"
 
 namespace db {
@@ -42,6 +43,10 @@ class TMySqlNet {
 
     // Receive time-out in seconds for the following reads; 0 means none.
     core::Result<void, MySqlError> setReceiveTimeout(int seconds);
+    // Reads wait at most until `deadline` (Deadline::max(): no bound but the receive time-out);
+    // one that would wait longer fails with 2013 and deadlinePassed() becomes true.
+    void setDeadline(Deadline deadline) { m_deadline = deadline; }
+    bool deadlinePassed() const { return m_deadlinePassed; }
 
     void close();
 
@@ -59,6 +64,8 @@ class TMySqlNet {
     std::vector<std::byte> m_joined;  // payloads of split packets, joined
     std::vector<std::byte> m_out;     // 4 header bytes, then the payload being built
     int m_receiveTimeout = -1;        // seconds currently set on the socket; -1 unknown
+    Deadline m_deadline = Deadline::max();
+    bool m_deadlinePassed = false;
 };
 
 }  // namespace db

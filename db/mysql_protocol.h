@@ -69,6 +69,10 @@ inline constexpr std::size_t kMaxPacket = 0xFFFFFF;
 inline constexpr std::uint32_t kMaxAllowedPacket = 0x40000000;
 // Columns one result may announce (far beyond the server's own limit of 4096 per table).
 inline constexpr std::uint64_t kMaxColumns = 65535;
+// Memory one result may take when it is kept whole (a query's rows and fields, a session's
+// column definitions): far beyond anything the updater reads, small enough that a hostile
+// server cannot exhaust the machine through it.
+inline constexpr std::size_t kMaxResultBytes = 64 * 1024 * 1024;
 // latin1 with the Swedish collation: the connection's single-byte character set.
 inline constexpr std::uint8_t kCharsetLatin1Swedish = 8;
 inline constexpr std::size_t kScrambleLength = 20;

@@ -42,15 +42,22 @@ bool TMySqlSession::mysql_real_connect(std::string_view host_, std::string_view 
     port = port_ == 0 ? 3306 : port_;
     hostInfo = host + " via TCP/IP";
 
-    auto socket = connectTcp(host, static_cast<std::uint16_t>(port), connectTimeout);
+    // The connection time-out bounds the whole connect: resolution, TCP connect, the
+    // server's greeting and its answer to the login, however slowly their bytes arrive.
+    const Deadline deadline = connectDeadline(connectTimeout);
+    auto socket = connectTcp(host, static_cast<std::uint16_t>(port), deadline);
     if (!socket) return fail(socket.error());
     // Small command packets must not wait for Nagle; a dead peer must surface eventually.
     (void)socket->setNoDelay(true);
     (void)socket->setKeepAlive(true);
     m_net = TMySqlNet(std::move(*socket));
-    if (auto r = m_net.setReceiveTimeout(connectTimeout); !r) return failBroken(r.error());
+    m_net.setDeadline(deadline);
     m_net.resetSequence();
-    if (!login(password_, database_, clientFlags)) return failBroken(m_error);
+    if (!login(password_, database_, clientFlags)) {
+        if (m_net.deadlinePassed()) return failBroken(connectTimedOut(host));
+        return failBroken(m_error);
+    }
+    m_net.setDeadline(Deadline::max());
     if (serverCapabilities & CLIENT_CONNECT_WITH_DB) database = std::string(database_);
     m_connected = true;
     status = msReady;
@@ -163,6 +170,7 @@ bool TMySqlSession::readResultHead() {
 bool TMySqlSession::readColumnDefinitions(std::uint64_t count) {
     // The count comes from the server: reserve no more than a plausible select list.
     m_result.m_fields.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, 256)));
+    std::size_t held = 0;  // memory the definitions take, bounded like a result kept whole
     for (;;) {
         auto p = m_net.readPacket();
         if (!p) return failBroken(p.error());
@@ -178,6 +186,8 @@ bool TMySqlSession::readColumnDefinitions(std::uint64_t count) {
         }
         if (m_result.m_fields.size() == count)
             return failBroken(malformedPacket("more column definitions than announced"));
+        held += sizeof(TMySqlFieldInfo) + p->size();
+        if (held > kMaxResultBytes) return failBroken(resultTooLarge(kMaxResultBytes));
         auto field = readColumnDefinition(*p, protocol41());
         if (!field) return failBroken(field.error());
         m_result.m_fields.push_back(std::move(*field));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/exception.h"
 #include "core/text.h"
 #include "db/errors.h"
 #include "db/params.h"
@@ -10,10 +11,6 @@
 namespace db {
 
 TMyScript::TMyScript() : SQL([this] { textChanged(); }) {}
-
-void raiseParserError(const LexError& e) {
-    throw EParserError(e.message);
-}
 
 TDAStatement toTDAStatement(const ScriptStatement& st) {
     TDAStatement out;
@@ -110,10 +107,12 @@ bool TMyScript::runStatement(StatementRunner& runner, const TDAStatement& st,
             case TErrorAction::eaFail:
                 throw;
             case TErrorAction::eaException:
-                if (ErrorDisplay)
+                if (ErrorDisplay) {
                     ErrorDisplay(e);
-                else
-                    std::fprintf(stderr, "%s\n", e.what());
+                } else {
+                    const std::string message = core::messageOf(e) + "\n";
+                    std::fwrite(message.data(), 1, message.size(), stderr);
+                }
                 break;
             case TErrorAction::eaAbort:
             case TErrorAction::eaContinue:

@@ -96,7 +96,5 @@ class TMyScript {
 
 // The reader's statement as the runner lists it (text copied, parameters found).
 TDAStatement toTDAStatement(const ScriptStatement& st);
-// A lexer failure as the exception the runner raises.
-[[noreturn]] void raiseParserError(const LexError& e);
 
 }  // namespace db

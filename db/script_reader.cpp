@@ -59,7 +59,7 @@ bool StatementReader::read(Lexeme& lx) {
 }
 
 bool StatementReader::atLineStart(std::size_t offset) const {
-    return offset == 0 || m_text[offset - 1] == '\r' || m_text[offset - 1] == '\n';
+    return offset == 0 || endsLine(m_text, offset - 1);
 }
 
 // A delimiter lexeme: its text is the delimiter, or it completes the delimiter together with
@@ -112,128 +112,137 @@ bool StatementReader::endsByDelimiter(const Lexeme& lx, Recent& cut) const {
 // default delimiter ";"; and, under the default delimiter, at a "/" that is the first
 // character of its line when only a line break (or the end) follows it.
 core::Result<std::optional<ScriptStatement>, LexError> StatementReader::next() {
-    const KeywordCodes& kw = scriptKeywords();
     for (;;) {  // once per statement; an empty one (";;") starts over
-        std::size_t begin = std::string_view::npos, end = 0;
-        StatementKind kind = StatementKind::Ordinary;
-        TDelimiterState ds = TDelimiterState::dsNone;
-        std::string newDelimiter;
-        bool significantSeen = false;
-        int prevKeyword = 0, curKeyword = 0;
+        Draft d;
         m_recentCount = 0;
-
         Lexeme lx;
-        Recent cut{};
-        // The line of the statement's first lexeme and of its last one, and where they start.
-        int firstLine = 1, lastLine = 1;
-        std::size_t firstLineStart = 0, lastLineStart = 0, lastOffset = 0;
         for (;;) {
             if (!read(lx)) return core::fail(m_lexer.error());
-            const bool isEnd = lx.kind == LexemeKind::End;
-            const bool isBlank = lx.kind == LexemeKind::Blank;
-
-            switch (ds) {
-                case TDelimiterState::dsNone:
-                case TDelimiterState::dsSet:
-                    break;
-                case TDelimiterState::dsDelimiter:
-                    if (isEnd || (isBlank && holdsLineBreak(lx)))
-                        ds = TDelimiterState::dsSet;
-                    else if (isBlank)
-                        ds = TDelimiterState::dsBlank;
-                    else {
-                        ds = TDelimiterState::dsValue;
-                        newDelimiter += lx.text;
-                    }
-                    break;
-                case TDelimiterState::dsBlank:
-                    if (isEnd)
-                        ds = TDelimiterState::dsSet;
-                    else if (!isBlank) {
-                        ds = TDelimiterState::dsValue;
-                        newDelimiter += lx.text;
-                    }
-                    break;
-                case TDelimiterState::dsValue:
-                    if (isEnd || isBlank)
-                        ds = TDelimiterState::dsSet;
-                    else
-                        newDelimiter += lx.text;
-                    break;
-            }
-
-            bool ends = isEnd || ds == TDelimiterState::dsSet;
-            cut.offset = lx.offset;
-            if (!ends && ds == TDelimiterState::dsNone && lx.kind != LexemeKind::String) {
-                // A one-character delimiter (nearly always ";") is decided here, inline.
-                const bool delimiter = m_current.size() == 1
-                                           ? lx.text.size() == 1 && lx.text[0] == m_current[0]
-                                           : endsByDelimiter(lx, cut);
-                if (delimiter && !(m_underDefault && kind == StatementKind::Routine)) {
-                    ends = true;
-                } else if (m_underDefault && lx.is("/") && atLineStart(lx.offset)) {
-                    Lexeme after;
-                    if (!read(after)) return core::fail(m_lexer.error());
-                    if (after.kind == LexemeKind::End ||
-                        (after.kind == LexemeKind::Blank && holdsLineBreak(after))) {
-                        ends = true;
-                        cut.offset = lx.offset;
-                    } else {
-                        m_putBack = after;
-                    }
-                }
-            }
-            if (ends) break;
-
-            if (lx.significant()) {
-                prevKeyword = curKeyword;
-                curKeyword = lx.keyword;
-                if (!significantSeen && lx.keyword == kw.delimiter) {
-                    ds = TDelimiterState::dsDelimiter;
-                    kind = StatementKind::Delimiter;
-                } else if (m_semicolon && prevKeyword == kw.create &&
-                           kind == StatementKind::Ordinary &&
-                           (curKeyword == kw.procedure || curKeyword == kw.function ||
-                            curKeyword == kw.trigger)) {
-                    kind = StatementKind::Routine;
-                }
-                significantSeen = true;
-                remember(lx);
-            }
-            if (begin == std::string_view::npos) {
-                if (isBlank) continue;
-                begin = lx.offset;
-                firstLine = lx.line;
-                firstLineStart = lx.lineStart;
-            }
-            end = lx.offset + lx.text.size();
-            lastOffset = lx.offset;
-            lastLine = lx.line;
-            lastLineStart = lx.lineStart;
+            stepDelimiterCommand(d, lx);
+            auto ends = endsStatement(d, lx);
+            if (!ends) return core::fail(ends.error());
+            if (*ends) break;
+            classify(d, lx);
+            extend(d, lx);
         }
-
-        const bool cutShort = begin != std::string_view::npos && cut.offset < end;
-        if (cutShort) end = cut.offset;
-        if (begin == std::string_view::npos || end <= begin) {
-            if (lx.kind == LexemeKind::End) return std::optional<ScriptStatement>();
-            continue;
-        }
-        ScriptStatement st;
-        st.text = m_text.substr(begin, end - begin);
-        st.offset = begin;
-        st.kind = kind;
-        st.omit = ds == TDelimiterState::dsSet;
-        st.start = m_columns.at(begin, firstLine, firstLineStart);
-        if (cutShort) {
-            st.end = m_columns.before(end, cut.line, cut.lineStart, begin);
-        } else {
-            // The last lexeme may hold line breaks (a blank, a comment, a quoted text).
-            advanceLine(m_text, lastOffset, end, lastLine, lastLineStart);
-            st.end = m_columns.before(end, lastLine, lastLineStart, begin);
-        }
-        if (st.omit && !newDelimiter.empty()) setDelimiter(std::move(newDelimiter));
-        return std::optional<ScriptStatement>(st);
+        if (auto st = complete(d)) return st;
+        if (lx.kind == LexemeKind::End) return std::optional<ScriptStatement>();
     }
+}
+
+// The rows of the DELIMITER command's table above.
+void StatementReader::stepDelimiterCommand(Draft& d, const Lexeme& lx) {
+    const bool isEnd = lx.kind == LexemeKind::End;
+    const bool isBlank = lx.kind == LexemeKind::Blank;
+    switch (d.ds) {
+        case TDelimiterState::dsNone:
+        case TDelimiterState::dsSet:
+            break;
+        case TDelimiterState::dsDelimiter:
+            if (isEnd || (isBlank && holdsLineBreak(lx))) {
+                d.ds = TDelimiterState::dsSet;
+            } else if (isBlank) {
+                d.ds = TDelimiterState::dsBlank;
+            } else {
+                d.ds = TDelimiterState::dsValue;
+                d.newDelimiter += lx.text;
+            }
+            break;
+        case TDelimiterState::dsBlank:
+            if (isEnd) {
+                d.ds = TDelimiterState::dsSet;
+            } else if (!isBlank) {
+                d.ds = TDelimiterState::dsValue;
+                d.newDelimiter += lx.text;
+            }
+            break;
+        case TDelimiterState::dsValue:
+            if (isEnd || isBlank)
+                d.ds = TDelimiterState::dsSet;
+            else
+                d.newDelimiter += lx.text;
+            break;
+    }
+}
+
+// Whether `lx` ends the statement: the end of the text, a complete DELIMITER command, a
+// delimiter lexeme (not for a routine read under the default delimiter), or a "/" alone at the
+// start of its line under the default delimiter (which reads one lexeme ahead).
+core::Result<bool, LexError> StatementReader::endsStatement(Draft& d, const Lexeme& lx) {
+    d.cut.offset = lx.offset;
+    if (lx.kind == LexemeKind::End || d.ds == TDelimiterState::dsSet) return true;
+    if (d.ds != TDelimiterState::dsNone || lx.kind == LexemeKind::String) return false;
+    // A one-character delimiter (nearly always ";") is decided here, inline.
+    const bool delimiter = m_current.size() == 1 ? lx.text.size() == 1 && lx.text[0] == m_current[0]
+                                                 : endsByDelimiter(lx, d.cut);
+    if (delimiter && !(m_underDefault && d.kind == StatementKind::Routine)) return true;
+    if (!m_underDefault || !lx.is("/") || !atLineStart(lx.offset)) return false;
+    Lexeme after;
+    if (!read(after)) return core::fail(m_lexer.error());
+    if (after.kind == LexemeKind::End ||
+        (after.kind == LexemeKind::Blank && holdsLineBreak(after))) {
+        d.cut.offset = lx.offset;
+        return true;
+    }
+    m_putBack = after;
+    return false;
+}
+
+// A significant lexeme may start a DELIMITER command (as the statement's first) or make the
+// statement a routine or trigger definition (CREATE directly before PROCEDURE, FUNCTION or
+// TRIGGER, under ";").
+void StatementReader::classify(Draft& d, const Lexeme& lx) {
+    if (!lx.significant()) return;
+    const KeywordCodes& kw = scriptKeywords();
+    d.prevKeyword = d.curKeyword;
+    d.curKeyword = lx.keyword;
+    if (!d.significantSeen && lx.keyword == kw.delimiter) {
+        d.ds = TDelimiterState::dsDelimiter;
+        d.kind = StatementKind::Delimiter;
+    } else if (m_semicolon && d.prevKeyword == kw.create && d.kind == StatementKind::Ordinary &&
+               (d.curKeyword == kw.procedure || d.curKeyword == kw.function ||
+                d.curKeyword == kw.trigger)) {
+        d.kind = StatementKind::Routine;
+    }
+    d.significantSeen = true;
+    remember(lx);
+}
+
+// The statement's text runs from its first lexeme that is not blank to the end of `lx`.
+void StatementReader::extend(Draft& d, const Lexeme& lx) {
+    if (d.begin == std::string_view::npos) {
+        if (lx.kind == LexemeKind::Blank) return;
+        d.begin = lx.offset;
+        d.firstLine = lx.line;
+        d.firstLineStart = lx.lineStart;
+    }
+    d.end = lx.offset + lx.text.size();
+    d.lastOffset = lx.offset;
+    d.lastLine = lx.line;
+    d.lastLineStart = lx.lineStart;
+}
+
+// The statement read, without the first half of a two-lexeme delimiter at its end; nullopt
+// when it holds nothing but blanks. A complete DELIMITER command sets the new delimiter.
+std::optional<ScriptStatement> StatementReader::complete(Draft& d) {
+    const bool cutShort = d.begin != std::string_view::npos && d.cut.offset < d.end;
+    if (cutShort) d.end = d.cut.offset;
+    if (d.begin == std::string_view::npos || d.end <= d.begin) return std::nullopt;
+    ScriptStatement st;
+    st.text = m_text.substr(d.begin, d.end - d.begin);
+    st.offset = d.begin;
+    st.kind = d.kind;
+    st.omit = d.ds == TDelimiterState::dsSet;
+    st.start = m_columns.at(d.begin, d.firstLine, d.firstLineStart);
+    if (cutShort) {
+        st.end = m_columns.before(d.end, d.cut.line, d.cut.lineStart, d.begin);
+    } else {
+        // The last lexeme may hold line breaks (a blank, a comment, a quoted text).
+        advanceLine(m_text, d.lastOffset, d.end, d.lastLine, d.lastLineStart);
+        st.end = m_columns.before(d.end, d.lastLine, d.lastLineStart, d.begin);
+    }
+    if (st.omit && !d.newDelimiter.empty()) setDelimiter(std::move(d.newDelimiter));
+    return st;
 }
 
 core::Result<std::vector<ScriptStatement>, LexError> splitStatements(std::string_view text,

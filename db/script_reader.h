@@ -52,6 +52,29 @@ class StatementReader {
         std::size_t lineStart;
     };
 
+    // The statement being read: its bounds and places, its kind and the DELIMITER command's
+    // progress (the row of the state table it is in) and new delimiter.
+    struct Draft {
+        std::size_t begin = std::string_view::npos, end = 0;  // B is [begin, end) of the text
+        StatementKind kind = StatementKind::Ordinary;
+        TDelimiterState ds = TDelimiterState::dsNone;
+        std::string newDelimiter;
+        bool significantSeen = false;
+        int prevKeyword = 0, curKeyword = 0;
+        Recent cut{};  // where the terminator starts; the text must end before it
+        // The line of the first lexeme and of the last one, and where those lines start.
+        int firstLine = 1, lastLine = 1;
+        std::size_t firstLineStart = 0, lastLineStart = 0, lastOffset = 0;
+    };
+
+    // The named steps of next(), once per lexeme in this order.
+    void stepDelimiterCommand(Draft& d, const Lexeme& lx);
+    core::Result<bool, LexError> endsStatement(Draft& d, const Lexeme& lx);
+    void classify(Draft& d, const Lexeme& lx);
+    void extend(Draft& d, const Lexeme& lx);
+    // After the terminator: the statement, or nullopt for one that holds only blanks.
+    std::optional<ScriptStatement> complete(Draft& d);
+
     bool read(Lexeme& lx);
     bool endsByDelimiter(const Lexeme& lx, Recent& cut) const;
     bool atLineStart(std::size_t offset) const;

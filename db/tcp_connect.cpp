@@ -1,12 +1,12 @@
 #include "db/tcp_connect.h"
 
-#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <string>
 #include <thread>
+
+#include "host/tcp_connect.h"
 
 namespace db {
 
@@ -17,29 +17,6 @@ using Outcome = core::Result<host::Socket, host::SocketError>;
 // The error number the reason line reports for a name that does not resolve: the message
 // names WSAGetLastError, so it is the Windows resolver's "host not found".
 constexpr int kHostNotFound = 11001;
-
-}  // namespace
-
-Outcome resolveAndConnect(const std::string& name, std::uint16_t port) {
-    std::vector<host::SocketAddress> addresses;
-    if (isDottedAddress(name)) {
-        addresses.push_back({host::AddressFamily::IPv4, name, port});
-    } else {
-        auto r = host::resolve(name, port, host::AddressFamily::IPv4);
-        if (!r) return core::fail(r.error());
-        addresses = std::move(*r);
-        if (addresses.empty()) return core::fail(host::SocketError{host::SocketOp::Resolve, 0, ""});
-    }
-    std::optional<host::SocketError> last;
-    for (const auto& a : addresses) {
-        auto s = host::Socket::connect(a);
-        if (s) return s;
-        last = s.error();
-    }
-    return core::fail(*last);
-}
-
-namespace {
 
 std::string reasonFor(const host::SocketError& e) {
     // Resolver codes are EAI_* values, not socket errors.
@@ -54,35 +31,18 @@ struct Pending {
     std::optional<Outcome> outcome;
 };
 
+Outcome openByName(const std::string& name, std::uint16_t port) {
+    return host::connectByName(name, port, host::AddressFamily::IPv4);
+}
+
 }  // namespace
 
-bool isDottedAddress(std::string_view text) {
-    int parts = 0;
-    std::size_t i = 0;
-    while (i <= text.size()) {
-        std::size_t start = i;
-        unsigned value = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 3)
-            value = value * 10 + static_cast<unsigned>(text[i++] - '0');
-        if (i == start || value > 255) return false;
-        ++parts;
-        if (i == text.size()) break;
-        if (text[i] != '.' || parts == 4) return false;
-        ++i;
-    }
-    return parts == 4;
-}
-
 core::Result<host::Socket, MySqlError> connectTcp(std::string_view hostName, std::uint16_t port,
-                                                  int timeoutSeconds) {
-    return connectTcp(hostName, port, timeoutSeconds, &resolveAndConnect);
-}
-
-core::Result<host::Socket, MySqlError> connectTcp(std::string_view hostName, std::uint16_t port,
-                                                  int timeoutSeconds, TcpOpener open) {
+                                                  Deadline deadline, TcpOpener open) {
     const std::string name(hostName);
+    if (!open) open = &openByName;
     std::optional<Outcome> outcome;
-    if (timeoutSeconds <= 0) {
+    if (!hasLimit(deadline)) {
         outcome = open(name, port);
     } else {
         auto pending = std::make_shared<Pending>();
@@ -93,9 +53,8 @@ core::Result<host::Socket, MySqlError> connectTcp(std::string_view hostName, std
             pending->done.notify_all();
         }).detach();
         std::unique_lock lock(pending->mutex);
-        if (!pending->done.wait_for(lock, std::chrono::seconds(timeoutSeconds),
-                                    [&] { return pending->outcome.has_value(); }))
-            return core::fail(connectError(name, "Connection timed out"));
+        if (!pending->done.wait_until(lock, deadline, [&] { return pending->outcome.has_value(); }))
+            return core::fail(connectTimedOut(name));
         outcome = std::move(pending->outcome);
     }
     if (!*outcome) return core::fail(connectError(name, reasonFor(outcome->error())));

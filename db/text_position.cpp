@@ -1,8 +1,30 @@
 #include "db/text_position.h"
 
-#include "db/lexer.h"
-
 namespace db {
+
+int columnOf(std::string_view text, std::size_t lineStart, std::size_t offset) {
+    if (offset > text.size()) offset = text.size();
+    std::size_t col = 1;
+    // A plain counting loop, which the compiler turns into vector code.
+    for (std::size_t i = lineStart; i < offset; ++i) col += startsCharacter(text[i]);
+    return static_cast<int>(col);
+}
+
+TextPos PlaceWalk::at(std::size_t offset) {
+    for (; m_offset < offset && m_offset < m_text.size(); ++m_offset) {
+        if (endsLine(m_text, m_offset)) {
+            ++m_pos.line;
+            m_pos.column = 1;
+        } else if (startsCharacter(m_text[m_offset])) {
+            ++m_pos.column;
+        }
+    }
+    return m_pos;
+}
+
+TextPos placeOf(std::string_view text, std::size_t offset) {
+    return PlaceWalk(text).at(offset);
+}
 
 void advanceLine(std::string_view text, std::size_t from, std::size_t to, int& line,
                  std::size_t& lineStart) {
@@ -32,7 +54,7 @@ TextPos ColumnCounter::before(std::size_t offset, int line, std::size_t lineStar
         // From the first byte of that character (the column of a character is where it starts).
         const std::size_t stop = floor > lineStart ? floor : lineStart;
         std::size_t last = offset - 1;
-        while (last > stop && (static_cast<unsigned char>(m_text[last]) & 0xC0) == 0x80) --last;
+        while (last > stop && !startsCharacter(m_text[last])) --last;
         return at(last, line, lineStart);
     }
     // offset - 1 is the line break ending the line before: find where that line starts.

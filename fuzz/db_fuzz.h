@@ -9,6 +9,7 @@
 
 #include "db/lexer.h"
 #include "db/script_reader.h"
+#include "db/text_position.h"
 
 namespace dbfuzz {
 
@@ -31,31 +32,6 @@ inline bool lexerHolds(std::string_view text) {
     return joined == text;
 }
 
-// Places of increasing offsets by walking the characters once: line breaks are LF and a CR
-// not followed by LF; columns count bytes that are not UTF-8 continuation bytes.
-class PlainWalk {
-  public:
-    explicit PlainWalk(std::string_view text) : m_text(text) {}
-    db::TextPos at(std::size_t offset) {
-        for (; m_offset < offset && m_offset < m_text.size(); ++m_offset) {
-            const unsigned char c = static_cast<unsigned char>(m_text[m_offset]);
-            const bool lone = m_offset + 1 == m_text.size() || m_text[m_offset + 1] != '\n';
-            if (c == '\n' || (c == '\r' && lone)) {
-                ++m_pos.line;
-                m_pos.column = 1;
-            } else if ((c & 0xC0) != 0x80) {
-                ++m_pos.column;
-            }
-        }
-        return m_pos;
-    }
-
-  private:
-    std::string_view m_text;
-    std::size_t m_offset = 0;
-    db::TextPos m_pos;
-};
-
 // Splitting ends, and statements are ordered, non-overlapping, non-blank stretches of the
 // script (so every statement's text appears in it), placed at their first character and at
 // the start of their last one. The first byte picks the delimiter.
@@ -69,7 +45,7 @@ inline bool splitHolds(std::string_view data) {
     auto r = db::splitStatements(data, delimiter);
     if (!r) return true;
     std::size_t after = 0;
-    PlainWalk walk(data);
+    db::PlaceWalk walk(data);
     for (const db::ScriptStatement& st : *r) {
         if (st.offset < after || st.text.empty()) return false;
         if (data.substr(st.offset, st.text.size()) != st.text) return false;

@@ -27,6 +27,11 @@ void fuzzHttpResponse(std::span<const std::byte> input) {
             std::abort();
         if (!a.ok() && a.error().kind != b.error().kind) std::abort();
     }
+    // A close may end a body that runs until the close, never a head: whatever completes
+    // after the close had its head complete before it.
+    auto open = readResponse(whole, PeerEnd::Open);
+    auto closed = readResponse(whole, PeerEnd::Closed);
+    if (closed.ok() && closed->complete && !(open.ok() && open->headComplete)) std::abort();
 }
 
 }  // namespace fuzzing

@@ -8,7 +8,7 @@
 namespace fuzzing {
 
 // Reads `input` as a response (after its first byte, which chooses the piece size) both
-// whole and in pieces, and checks that both ways agree.
+// whole and in pieces, and checks that both ways agree and that a close never ends a head.
 void fuzzHttpResponse(std::span<const std::byte> input);
 
 }  // namespace fuzzing

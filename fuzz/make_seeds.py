@@ -2,8 +2,9 @@
 """Writes the small seed corpus of every fuzz target into fuzz/corpus/<target>/.
 
 The seeds are valid (or nearly valid) inputs, so that a replay with -runs=0 walks each parser's
-main paths and a fuzzing run starts from them. Deflate64 and PPMd seeds are cut from archives
-7z made, when 7z is installed; the other methods (no common tool writes them) start from bytes.
+main paths and a fuzzing run starts from them. Deflate64, bzip2, LZMA and PPMd seeds are cut
+from archives 7z made, when 7z is installed (bzip2 and LZMA also from Python's bz2 and lzma
+modules); the other methods (no common tool writes them) start from bytes.
 Run again after changing a target's input layout:  python3 fuzz/make_seeds.py
 """
 import os
@@ -13,6 +14,8 @@ import subprocess
 import tempfile
 import zipfile
 import io
+import bz2
+import lzma
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
 
@@ -55,7 +58,8 @@ def seven_zip_entries():
         src = os.path.join(tmp, "a.txt")
         with open(src, "w") as f:
             f.write(text)
-        for name, method in (("deflate64", "Deflate64"), ("ppmd", "PPMd")):
+        for name, method in (("deflate64", "Deflate64"), ("ppmd", "PPMd"), ("bzip2", "BZip2"),
+                             ("lzma", "LZMA")):
             z = os.path.join(tmp, name + ".zip")
             subprocess.run(["7z", "a", "-tzip", "-mm=" + method, z, src], check=True,
                            stdout=subprocess.DEVNULL)
@@ -101,6 +105,13 @@ def main():
     put("zip", "stored", zip_bytes([("1.0/", ""), ("1.0/a.bin", "abc")], zipfile.ZIP_STORED))
     for name, (flags, usize, data) in seven_zip_entries().items():
         put(name, "7z", decoder_seed(flags, usize, data))
+    # bzip2 at two block sizes; LZMA from an .lzma file (properties, size, stream) put behind
+    # the ZIP LZMA header (SDK version, properties size 5).
+    text = ("Quillora " * 300 + "".join(chr(i) for i in range(256)) * 4).encode("latin-1")
+    put("bzip2", "level1", decoder_seed(0, len(text), bz2.compress(text, 1)))
+    put("bzip2", "level9", decoder_seed(0, len(text), bz2.compress(text, 9)))
+    alone = lzma.compress(text, format=lzma.FORMAT_ALONE)
+    put("lzma", "alone", decoder_seed(0x02, len(text), b"\x10\x04\x05\x00" + alone[:5] + alone[13:]))
     for name in ("deflate64", "ppmd", "implode", "reduce", "shrink", "wavpack"):
         put(name, "bytes", decoder_seed(0x02, 4096, bytes(range(256)) * 2))
 

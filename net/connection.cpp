@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "host/tcp_connect.h"
 #include "net/http_failure.h"
 #include "net/id_exceptions.h"
 
@@ -35,21 +36,13 @@ bool Connection::ensure(const std::string& host, std::uint16_t port, host::Addre
         if (readable && !*readable) return true;
         close();
     }
-    auto addresses = host::resolve(host, port, family);
-    if (!addresses) fail(addresses.error());
-    host::SocketError last{host::SocketOp::Connect, 0, ""};
-    for (const auto& address : *addresses) {
-        auto s = host::Socket::connect(address);
-        if (s) {
-            m_socket = std::move(*s);
-            m_host = host;
-            m_port = port;
-            m_peerClosed = false;
-            return false;
-        }
-        last = s.error();
-    }
-    fail(last);
+    auto socket = host::connectByName(host, port, family);
+    if (!socket) fail(socket.error());
+    m_socket = std::move(*socket);
+    m_host = host;
+    m_port = port;
+    m_peerClosed = false;
+    return false;
 }
 
 void Connection::send(std::span<const std::byte> bytes) {

@@ -4,7 +4,6 @@
 
 #include "core/byte_cursor.h"
 #include "core/text.h"
-#include "net/body_decoder.h"
 #include "net/charset.h"
 #include "net/id_exceptions.h"
 #include "net/url.h"
@@ -93,14 +92,16 @@ std::string TIdHTTP::requestBytes(const Target& t) {
 void TIdHTTP::Get(const std::string& URL, Stream& dest) {
     Target t = prepare(URL);
     const std::string bytes = requestBytes(t);
-    ResponseHead head = exchange(t, bytes);
+    ResponseReader reader;
+    exchange(t, bytes, reader);
+    const ResponseHead& head = reader.head();
     m_response = responseOf(head);
     if (AllowCookies)
         m_cookies.store(head.values("Set-Cookie"), head.values("Set-Cookie2"), t.url.host,
                         t.url.path + t.url.document, CookieClock::now());
     m_strayBytes = false;
     try {
-        handleStatus(head, dest);
+        handleStatus(reader, dest);
     } catch (const EIdHTTPProtocolException&) {
         if (!keepConnection(head)) m_conn.close();
         throw;
@@ -111,7 +112,7 @@ void TIdHTTP::Get(const std::string& URL, Stream& dest) {
     if (!keepConnection(head)) m_conn.close();
 }
 
-ResponseHead TIdHTTP::exchange(const Target& t, const std::string& bytes) {
+void TIdHTTP::exchange(const Target& t, const std::string& bytes, ResponseReader& reader) {
     const auto family = t.url.ipv6 ? host::AddressFamily::IPv6 : host::AddressFamily::IPv4;
     for (int attempt = 0;; ++attempt) {
         const bool reused = m_conn.ensure(t.url.host, t.port, family);
@@ -123,61 +124,75 @@ ResponseHead TIdHTTP::exchange(const Target& t, const std::string& bytes) {
             if (mayRetry) continue;
             throw;
         }
-        if (auto head = readHead(mayRetry)) return std::move(*head);
+        reader = ResponseReader{};
+        if (readHead(reader, mayRetry)) return;
     }
 }
 
-// Reads heads until one is not "100 Continue". With `reused`, a connection that ends (in order
-// or by a reset) before the first byte of a response gives nullopt instead of an exception.
-std::optional<ResponseHead> TIdHTTP::readHead(bool reused) {
+bool TIdHTTP::readHead(ResponseReader& reader, bool reused) {
     for (;;) {
-        HeadParser parser;
-        while (!parser.done()) {
-            auto used = parser.feed(m_conn.pending());
-            if (!used) raise(used.error());
-            m_conn.consume(*used);
-            if (parser.done()) break;
-            bool more;
-            try {
-                more = m_conn.receiveMore(ReadTimeout);
-            } catch (const EIdSocketError&) {
-                if (reused && parser.bytesRead() == 0 && m_conn.pending().empty())
-                    return std::nullopt;
-                throw;
-            }
-            if (!more) {
-                if (reused && parser.bytesRead() == 0 && m_conn.pending().empty()) {
-                    m_conn.close();
-                    return std::nullopt;
-                }
-                // A partial line at the close is not a line: the head ends with those before it.
-                if (auto r = parser.finish(); !r) raise(r.error());
-                m_conn.discardPending();
-            }
+        auto step = reader.next(m_conn.pending());
+        if (!step) raise(step.error());
+        m_conn.consume(step->consumed);
+        if (step->kind == ReadStep::Kind::Head) return true;
+        const bool nothingYet = reused && !reader.started() && m_conn.pending().empty();
+        bool more;
+        try {
+            more = m_conn.receiveMore(ReadTimeout);
+        } catch (const EIdSocketError&) {
+            if (nothingYet) return false;
+            throw;
         }
-        if (parser.head().statusCode != 100) return parser.take();
-        reused = false;
+        if (more) continue;
+        if (nothingYet) {
+            m_conn.close();
+            return false;
+        }
+        if (auto r = reader.finish(); !r) raise(r.error());
     }
+}
+
+bool TIdHTTP::receiveFor(const ResponseReader& reader) {
+    if (m_conn.peerClosed()) return false;
+    // Body data is taken in blocks of kReceiveBlock, so that OnWork fires once per block.
+    const std::uint64_t want = reader.dataWanted();
+    if (want > 0 && m_conn.pending().empty()) {
+        m_conn.fillBlock(static_cast<std::size_t>(std::min<std::uint64_t>(want, kReceiveBlock)),
+                         ReadTimeout);
+        return true;
+    }
+    return m_conn.receiveMore(ReadTimeout);
 }
 
 // Status handling in the client's order: refused redirections first (any status but 201 with
 // a Location counts), then success, then the refusals.
-void TIdHTTP::handleStatus(const ResponseHead& head, Stream& dest) {
+void TIdHTTP::handleStatus(ResponseReader& reader, Stream& dest) {
+    const ResponseHead& head = reader.head();
     const int code = head.statusCode;
     if ((code / 100 == 3 && code != 304) || (code != 201 && !head.location().empty()))
-        refuse(head, true);
+        refuse(reader, true);
     if (code / 100 == 2) {
         if (code == 204) return drainStray();
-        return readBody(head, dest);
+        return readBody(reader, framingOf(head), dest);
     }
-    if (code == 401 || code == 407) refuse(head, true);
-    if (code / 100 == 1 || code == 304) refuse(head, m_conn.readableWithin(kStrayWaitMs));
-    refuse(head, true);
+    if (code == 401 || code == 407) refuse(reader, true);
+    if (code / 100 == 1 || code == 304) refuse(reader, m_conn.readableWithin(kStrayWaitMs));
+    refuse(reader, true);
 }
 
-[[noreturn]] void TIdHTTP::refuse(const ResponseHead& head, bool withBody) {
+// The status decides the exception. An error body is read into a bounded scratch buffer as
+// far as it goes: when it breaks off (cut short, bad framing, a failing socket) the text that
+// arrived is the ErrorMessage and the connection, now out of step, is closed.
+[[noreturn]] void TIdHTTP::refuse(ResponseReader& reader, bool withBody) {
+    const ResponseHead& head = reader.head();
     MemoryStream scratch(kMaxErrorBody, Overflow::Drop);
-    if (withBody) readBody(head, scratch);
+    if (withBody) {
+        try {
+            readBody(reader, framingOf(head), scratch);
+        } catch (const core::Exception&) {
+            m_conn.close();
+        }
+    }
     throw EIdHTTPProtocolException(head.statusLine, head.statusCode,
                                    decodeCharset(scratch.text(), head.charSet()));
 }
@@ -193,11 +208,11 @@ void TIdHTTP::drainStray() {
     m_strayBytes = dropped > 0;
 }
 
-void TIdHTTP::readBody(const ResponseHead& head, Stream& dest) {
-    const Framing framing = framingOf(head);
+void TIdHTTP::readBody(ResponseReader& reader, Framing framing, Stream& dest) {
+    reader.readBody(framing);
     if (framing == Framing::None) return;
     const std::int64_t start = dest.Position();
-    const std::int64_t length = framing == Framing::Sized ? head.contentLength() : 0;
+    const std::int64_t length = framing == Framing::Sized ? reader.head().contentLength() : 0;
     if (length > std::numeric_limits<std::int64_t>::max() - start)
         throw EIdIOHandlerStreamDataTooLarge(kMsgDataTooLarge);
     const bool presized = framing == Framing::Sized && dest.Size() < start + length;
@@ -206,36 +221,22 @@ void TIdHTTP::readBody(const ResponseHead& head, Stream& dest) {
     auto cutBack = [&] {
         if (presized && dest.Size() > dest.Position()) dest.SetSize(dest.Position());
     };
-    BodyDecoder decoder(framing, length);
     beginWork(TWorkMode::wmRead, length);
     try {
         std::int64_t total = 0;
-        while (!decoder.done()) {
-            auto in = m_conn.pending();
-            if (in.empty() && m_conn.peerClosed()) {
-                if (auto r = decoder.finish(); !r) raise(r.error());
-                break;
-            }
-            if (in.empty()) {
-                const std::uint64_t want = decoder.dataWanted();
-                if (want > 0)
-                    m_conn.fillBlock(
-                        static_cast<std::size_t>(std::min<std::uint64_t>(want, kReceiveBlock)),
-                        ReadTimeout);
-                else
-                    m_conn.receiveMore(ReadTimeout);
+        for (;;) {
+            const auto in = m_conn.pending();
+            auto step = reader.next(in);
+            if (!step) raise(step.error());
+            if (step->kind == ReadStep::Kind::Done) break;
+            if (step->kind == ReadStep::Kind::NeedMore) {
+                if (!receiveFor(reader))
+                    if (auto r = reader.finish(); !r) raise(r.error());
                 continue;
             }
-            auto piece = decoder.next(in);
-            if (!piece) raise(piece.error());
-            if (piece->consumed == 0) {  // a line is not complete yet
-                if (!m_conn.receiveMore(ReadTimeout) && m_conn.pending().size() == in.size())
-                    if (auto r = decoder.finish(); !r) raise(r.error());
-                continue;
-            }
-            if (piece->dataSize) dest.Write(in.subspan(piece->dataOffset, piece->dataSize));
-            m_conn.consume(piece->consumed);
-            total += static_cast<std::int64_t>(piece->consumed);
+            if (step->dataSize) dest.Write(in.subspan(step->dataOffset, step->dataSize));
+            m_conn.consume(step->consumed);
+            total += static_cast<std::int64_t>(step->consumed);
             doWork(TWorkMode::wmRead, total);
         }
     } catch (...) {
@@ -245,7 +246,7 @@ void TIdHTTP::readBody(const ResponseHead& head, Stream& dest) {
     }
     cutBack();
     endWork(TWorkMode::wmRead);
-    for (const auto& t : decoder.trailers()) m_response.RawHeaders.push_back(t);
+    for (const auto& t : reader.trailers()) m_response.RawHeaders.push_back(t);
 }
 
 bool TIdHTTP::keepConnection(const ResponseHead& head) const {

@@ -1,5 +1,6 @@
-// TIdHTTP: the updater's HTTP/1.1 download client. Get() sends a GET, reads the response with
-// the sans-I/O reader and writes a 2xx body into the caller's stream; anything else raises.
+// TIdHTTP: the updater's HTTP/1.1 download client. Get() sends a GET, feeds what the connection
+// receives to the response reader and writes a 2xx body into the caller's stream; anything else
+// raises.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "net/http_failure.h"
 #include "net/request.h"
 #include "net/response_head.h"
+#include "net/response_reader.h"
 #include "net/stream.h"
 
 namespace net {
@@ -65,14 +67,17 @@ class TIdHTTP {
     struct Target;
     Target prepare(const std::string& url);
     std::string requestBytes(const Target& t);
-    // Sends and reads the head; a kept connection that the server dropped in the meantime
-    // is replaced once (RFC 9112 9.3.1: GET may be retried).
-    ResponseHead exchange(const Target& t, const std::string& bytes);
-    std::optional<ResponseHead> readHead(bool reused);
-    void handleStatus(const ResponseHead& head, Stream& dest);
-    // Reads a body by its framing into `dest`, with the work events; false for no body at all.
-    void readBody(const ResponseHead& head, Stream& dest);
-    [[noreturn]] void refuse(const ResponseHead& head, bool readBody);
+    // Sends and reads the head into `reader`; a kept connection that the server dropped in
+    // the meantime is replaced once (RFC 9112 9.3.1: GET may be retried).
+    void exchange(const Target& t, const std::string& bytes, ResponseReader& reader);
+    // False when `reused` and the connection ended before the first byte of a response.
+    bool readHead(ResponseReader& reader, bool reused);
+    void handleStatus(ResponseReader& reader, Stream& dest);
+    // Reads the body by `framing` into `dest`, with the work events.
+    void readBody(ResponseReader& reader, Framing framing, Stream& dest);
+    // Receives more for `reader` when next() needed more; false when the peer had closed.
+    bool receiveFor(const ResponseReader& reader);
+    [[noreturn]] void refuse(ResponseReader& reader, bool withBody);
     void drainStray();
     bool keepConnection(const ResponseHead& head) const;
     [[noreturn]] void raise(const HttpFailure& f);

@@ -113,11 +113,9 @@ core::Result<std::size_t, HttpFailure> HeadParser::feed(std::span<const std::byt
     return used;
 }
 
-core::Result<void, HttpFailure> HeadParser::finish() {
-    if (m_state == State::StatusLine)
-        return core::fail(HttpFailure{HttpErrorKind::ClosedEarly, {}, m_bytes});
-    m_state = State::Done;
-    return core::Ok{};
+core::Result<void, HttpFailure> HeadParser::finish() const {
+    if (m_state == State::Done) return core::Ok{};
+    return core::fail(HttpFailure{HttpErrorKind::ClosedEarly, {}, m_bytes});
 }
 
 }  // namespace net

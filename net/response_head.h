@@ -45,12 +45,11 @@ int parseStatusCode(std::string_view statusLine);
 class HeadParser {
   public:
     core::Result<std::size_t, HttpFailure> feed(std::span<const std::byte> in);
-    // The peer closed in order: before the status line that is ClosedEarly; among the header
-    // lines it ends the head with the lines read so far.
-    core::Result<void, HttpFailure> finish();
+    // The peer closed in order before the head's empty line: ClosedEarly, wherever in the head
+    // that happens (a head cut short may have lost the very header that frames the body).
+    core::Result<void, HttpFailure> finish() const;
 
     bool done() const { return m_state == State::Done; }
-    bool sawStatusLine() const { return m_state != State::StatusLine; }
     std::uint64_t bytesRead() const { return m_bytes; }
     const ResponseHead& head() const { return m_head; }
     ResponseHead take() { return std::move(m_head); }

@@ -1,86 +1,127 @@
 #include "net/response_reader.h"
 
-#include <optional>
-
 namespace net {
 
 bool statusHasBody(int statusCode) {
     return !(statusCode >= 100 && statusCode < 200) && statusCode != 204 && statusCode != 304;
 }
 
+core::Result<ReadStep, HttpFailure> ResponseReader::nextInHead(std::span<const std::byte> in) {
+    ReadStep step;
+    for (;;) {
+        auto used = m_head.feed(in.subspan(step.consumed));
+        if (!used) return core::fail(used.error());
+        step.consumed += *used;
+        if (*used > 0) m_started = true;
+        if (!m_head.done()) return step;
+        // RFC 9110 15.2.1: an interim "100 Continue" is followed by the final response.
+        if (m_head.head().statusCode != 100) break;
+        m_head = HeadParser{};
+    }
+    m_state = State::AwaitBody;
+    step.kind = ReadStep::Kind::Head;
+    return step;
+}
+
+core::Result<ReadStep, HttpFailure> ResponseReader::next(std::span<const std::byte> in) {
+    switch (m_state) {
+        case State::Head:
+            return nextInHead(in);
+        case State::AwaitBody:
+            return ReadStep{ReadStep::Kind::Head, 0, 0, 0};
+        case State::Body: {
+            if (m_body.done()) {
+                m_state = State::Done;
+                return ReadStep{ReadStep::Kind::Done, 0, 0, 0};
+            }
+            auto piece = m_body.next(in);
+            if (!piece) return core::fail(piece.error());
+            if (piece->consumed == 0) return ReadStep{};
+            return ReadStep{ReadStep::Kind::Data, piece->consumed, piece->dataOffset,
+                            piece->dataSize};
+        }
+        case State::Done:
+            break;
+    }
+    return ReadStep{ReadStep::Kind::Done, 0, 0, 0};
+}
+
+core::Result<void, HttpFailure> ResponseReader::finish() {
+    switch (m_state) {
+        case State::Head:
+            return m_head.finish();
+        case State::AwaitBody:
+        case State::Done:
+            return core::Ok{};
+        case State::Body:
+            return m_body.finish();
+    }
+    return core::Ok{};
+}
+
+void ResponseReader::readBody(Framing framing) {
+    if (m_state != State::AwaitBody) return;
+    m_body = BodyDecoder(framing, m_head.head().contentLength());
+    m_state = State::Body;
+}
+
 namespace {
 
-// Drives the head parser and then the body decoder over a growing buffer of pieces.
+// Drives a ResponseReader over a growing buffer of pieces, choosing the framing by the
+// status as RFC 9110 6.4.1 does.
 class OneShot {
   public:
-    core::Result<bool, HttpFailure> feed(std::span<const std::byte> piece) {
+    core::Result<void, HttpFailure> feed(std::span<const std::byte> piece) {
         m_buf.insert(m_buf.end(), piece.begin(), piece.end());
-        return step();
+        return drain();
     }
 
-    core::Result<bool, HttpFailure> close() {
-        if (!m_out.complete) {
-            auto r = m_decoder ? m_decoder->finish() : m_head.finish();
-            if (!r) return core::fail(r.error());
-            if (!m_decoder) startBody();
-            if (m_decoder && !m_decoder->done() && !m_decoder->finish())
-                return core::fail(HttpFailure{HttpErrorKind::ClosedEarly, {}, 0});
-            finishBody();
+    core::Result<void, HttpFailure> close() {
+        if (auto r = m_reader.finish(); !r) return r;
+        return drain();
+    }
+
+    ParsedResponse take() {
+        m_out.head = m_reader.head();
+        m_out.headComplete = m_reader.headComplete();
+        if (m_out.complete) {
+            for (const auto& t : m_reader.trailers()) m_out.head.rawHeaders.push_back(t);
+            m_out.framedBytes = m_reader.bodyBytes();
         }
-        return m_out.complete;
+        return std::move(m_out);
     }
-
-    ParsedResponse take() { return std::move(m_out); }
 
   private:
-    std::span<const std::byte> pending() const {
-        return std::span<const std::byte>(m_buf).subspan(m_pos);
-    }
-
-    core::Result<bool, HttpFailure> step() {
+    core::Result<void, HttpFailure> drain() {
         while (!m_out.complete) {
-            if (!m_decoder) {
-                auto used = m_head.feed(pending());
-                if (!used) return core::fail(used.error());
-                m_pos += *used;
-                if (!m_head.done()) return false;
-                if (m_head.head().statusCode == 100) {
-                    m_head = HeadParser{};
-                    continue;
+            const auto in = std::span<const std::byte>(m_buf).subspan(m_pos);
+            auto step = m_reader.next(in);
+            if (!step) return core::fail(step.error());
+            m_pos += step->consumed;
+            switch (step->kind) {
+                case ReadStep::Kind::NeedMore:
+                    return core::Ok{};
+                case ReadStep::Kind::Head: {
+                    const ResponseHead& h = m_reader.head();
+                    m_reader.readBody(statusHasBody(h.statusCode) ? framingOf(h) : Framing::None);
+                    break;
                 }
-                startBody();
-                continue;
+                case ReadStep::Kind::Data: {
+                    const auto data = in.subspan(step->dataOffset, step->dataSize);
+                    m_out.body.append(reinterpret_cast<const char*>(data.data()), data.size());
+                    break;
+                }
+                case ReadStep::Kind::Done:
+                    m_out.complete = true;
+                    break;
             }
-            if (m_decoder->done()) {
-                finishBody();
-                break;
-            }
-            auto piece = m_decoder->next(pending());
-            if (!piece) return core::fail(piece.error());
-            if (piece->consumed == 0) return false;
-            auto data = pending().subspan(piece->dataOffset, piece->dataSize);
-            m_out.body.append(reinterpret_cast<const char*>(data.data()), data.size());
-            m_pos += piece->consumed;
         }
-        return true;
-    }
-
-    void startBody() {
-        m_out.head = m_head.take();
-        Framing f = statusHasBody(m_out.head.statusCode) ? framingOf(m_out.head) : Framing::None;
-        m_decoder.emplace(f, m_out.head.contentLength());
-    }
-
-    void finishBody() {
-        for (const auto& t : m_decoder->trailers()) m_out.head.rawHeaders.push_back(t);
-        m_out.framedBytes = m_decoder->bytesRead();
-        m_out.complete = true;
+        return core::Ok{};
     }
 
     std::vector<std::byte> m_buf;
     std::size_t m_pos = 0;
-    HeadParser m_head;
-    std::optional<BodyDecoder> m_decoder;
+    ResponseReader m_reader;
     ParsedResponse m_out{};
 };
 

@@ -46,6 +46,12 @@ Url parseUrl(std::string_view text) {
     std::replace(s.begin(), s.end(), '\\', '/');
     Url url;
     std::string_view rest = s;
+    // RFC 3986 3.5: the fragment starts at the first "#" wherever it stands (in the query or
+    // the path too) and is never part of the request.
+    if (auto hash = rest.find('#'); hash != std::string_view::npos) {
+        url.bookmark = std::string(rest.substr(hash + 1));
+        rest = rest.substr(0, hash);
+    }
     bool hasAuthority = false;
     if (auto sep = rest.find("://"); sep != std::string_view::npos) {
         url.protocol = std::string(rest.substr(0, sep));
@@ -66,12 +72,7 @@ Url parseUrl(std::string_view text) {
     auto last = rest.rfind('/');
     url.path.push_back('/');
     if (last != std::string_view::npos) url.path.append(rest.substr(0, last + 1));
-    std::string_view doc = last == std::string_view::npos ? rest : rest.substr(last + 1);
-    if (auto hash = doc.find('#'); hash != std::string_view::npos) {
-        url.bookmark = std::string(doc.substr(hash + 1));
-        doc = doc.substr(0, hash);
-    }
-    url.document = std::string(doc);
+    url.document = std::string(last == std::string_view::npos ? rest : rest.substr(last + 1));
     if (url.port.empty()) url.port = defaultPort(url.protocol);
     return url;
 }

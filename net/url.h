@@ -15,9 +15,9 @@ struct Url {
     bool ipv6 = false;     // the host was written in "[" "]"
     std::string port;      // as written, else "80" for http and "443" for https
     std::string path;      // "/" up to and including the last "/"
-    std::string document;  // after the last "/", without the "#" fragment
+    std::string document;  // after the last "/"
     std::string params;    // after "?"
-    std::string bookmark;  // the fragment cut from the document
+    std::string bookmark;  // the fragment: after the first "#" of the URL, never sent
 
     // path + document, then "?" + params when there are params.
     std::string target() const;

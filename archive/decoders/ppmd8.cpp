@@ -54,16 +54,19 @@ core::Result<std::size_t, DecodeError> PpmdDecoder::produce(std::span<std::byte>
         auto started = start();
         if (!started) return core::fail(started.error());
     }
-    std::size_t n = 0;
-    for (; n < out.size(); ++n) {
-        const int sym = m_model->decodeSymbol(m_input);
-        if (m_input.overrun()) return inputError();
-        if (sym < 0) {
-            if (sym == Ppmd8Model::kDataError) return error("corrupt compressed data");
-            m_ended = true;  // the end mark
+    Ppmd8Model::Stop stop;
+    const std::size_t n =
+        m_model->decode(m_input, {reinterpret_cast<std::uint8_t*>(out.data()), out.size()}, stop);
+    switch (stop) {
+        case Ppmd8Model::Stop::None:
             break;
-        }
-        out[n] = std::byte(static_cast<unsigned char>(sym));
+        case Ppmd8Model::Stop::Overrun:
+            return inputError();
+        case Ppmd8Model::Stop::DataError:
+            return error("corrupt compressed data");
+        case Ppmd8Model::Stop::EndMark:
+            m_ended = true;
+            break;
     }
     return n;
 }

@@ -38,6 +38,60 @@ void storeLink(std::uint8_t* p, std::uint32_t v) {
     std::memcpy(p, &v, 4);
 }
 
+// The frequencies of a context's states whose symbols the mask has not excluded (a masked one
+// is and-ed away, so no branch depends on the mask), summed in blocks of 8 states: `sums` gets
+// the running total after each whole block, so that finding the state where the total passes a
+// count takes a walk over the blocks and at most 8 states.
+constexpr unsigned kBlock = 8;
+struct UnmaskedSums {
+    std::uint32_t total = 0;
+    unsigned blocks = 0;
+    std::array<std::uint32_t, 256 / kBlock> sums;
+};
+
+[[gnu::always_inline]] inline std::uint32_t maskedFreq(const std::uint8_t* state,
+                                                       const std::uint8_t* mask) {
+    return state[1] & mask[state[0]];
+}
+
+[[gnu::always_inline]] inline void sumUnmasked(const std::uint8_t* p, unsigned n,
+                                               const std::uint8_t* mask, UnmaskedSums& out) {
+    std::uint32_t total = 0;
+    unsigned b = 0;
+    for (; n >= kBlock; n -= kBlock, p += kBlock * 6) {
+        // Two sums side by side: each state costs two dependent loads.
+        std::uint32_t x = 0, y = 0;
+        for (unsigned k = 0; k < kBlock; k += 2) {
+            x += maskedFreq(p + k * 6, mask);
+            y += maskedFreq(p + k * 6 + 6, mask);
+        }
+        total += x + y;
+        out.sums[b++] = total;
+    }
+    for (; n != 0; --n, p += 6) total += maskedFreq(p, mask);
+    out.total = total;
+    out.blocks = b;
+}
+
+// The first state, from `p`, at which the running total of unmasked frequencies exceeds
+// `count` (< sums.total), and the total up to and including it.
+[[gnu::always_inline]] inline const std::uint8_t* findUnmasked(const std::uint8_t* p,
+                                                               const std::uint8_t* mask,
+                                                               const UnmaskedSums& sums,
+                                                               std::uint32_t count,
+                                                               std::uint32_t& hi) {
+    unsigned b = 0;
+    while (b < sums.blocks && sums.sums[b] <= count) ++b;
+    hi = b == 0 ? 0 : sums.sums[b - 1];
+    p += b * kBlock * 6;
+    hi += maskedFreq(p, mask);
+    while (hi <= count) {
+        p += 6;
+        hi += maskedFreq(p, mask);
+    }
+    return p;
+}
+
 }  // namespace
 
 Ppmd8Model::Ppmd8Model(std::uint32_t memoryBytes, unsigned maxOrder, Restore restore)
@@ -410,8 +464,7 @@ Ppmd8Model::Ref Ppmd8Model::createSuccessors(bool skip, Ref s1, Ref c) {
             s = s1;
             s1 = 0;
         } else if (numStats(c) != 0) {
-            for (s = stats(c); symbol(s) != fSymbol; s += kStateSize) {
-            }
+            s = findState(stats(c), fSymbol);
             if (freq(s) < kMaxFreq - 9) {
                 ++freq(s);
                 setSummFreq(c, summFreq(c) + 1u);
@@ -439,9 +492,7 @@ Ppmd8Model::Ref Ppmd8Model::createSuccessors(bool skip, Ref s1, Ref c) {
     if (numStats(c) == 0) {
         up.freq = freq(oneState(c));
     } else {
-        Ref s = stats(c);
-        for (; symbol(s) != up.symbol; s += kStateSize) {
-        }
+        const Ref s = findState(stats(c), up.symbol);
         const std::uint32_t cf = freq(s) - 1u;
         const std::uint32_t s0 = summFreq(c) - numStats(c) - cf;
         std::uint32_t extra;
@@ -489,8 +540,7 @@ Ppmd8Model::Ref Ppmd8Model::reduceOrder(Ref s1, Ref c) {
             if (suffix(c) == 0) return c;
             c = suffix(c);
             if (numStats(c) != 0) {
-                for (s = stats(c); symbol(s) != fSymbol; s += kStateSize) {
-                }
+                s = findState(stats(c), fSymbol);
                 if (freq(s) < kMaxFreq - 9) {
                     freq(s) = static_cast<std::uint8_t>(freq(s) + 2);
                     setSummFreq(c, summFreq(c) + 2u);
@@ -529,9 +579,7 @@ void Ppmd8Model::updateModel() {
         } else {
             s = stats(c);
             if (symbol(s) != found.symbol) {
-                do {
-                    s += kStateSize;
-                } while (symbol(s) != found.symbol);
+                s = findState(s + kStateSize, found.symbol);
                 if (freq(s) >= freq(s - kStateSize)) {
                     swapStates(s, s - kStateSize);
                     s -= kStateSize;
@@ -809,13 +857,10 @@ bool Ppmd8Model::startDecoding(InputBuffer& in) {
 }
 
 void Ppmd8Model::newMask() {
-    if (++m_maskGen == 0) {
-        m_maskStamp.fill(0);
-        m_maskGen = 1;
-    }
+    m_charMask.fill(0xFF);
 }
 
-int Ppmd8Model::decodeSymbol(InputBuffer& in) {
+[[gnu::always_inline]] inline int Ppmd8Model::decodeSymbol(InputBuffer& in) {
     if (numStats(m_minContext) != 0) {
         Ref s = stats(m_minContext);
         const std::uint32_t count = threshold(summFreq(m_minContext));
@@ -844,13 +889,13 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         if (count >= summFreq(m_minContext)) return kDataError;
         decodeRange(in, hiCnt, summFreq(m_minContext) - hiCnt);
         newMask();
-        for (Ref t = stats(m_minContext); t <= s; t += kStateSize)
-            m_maskStamp[symbol(t)] = m_maskGen;
+        for (Ref t = stats(m_minContext); t <= s; t += kStateSize) m_charMask[symbol(t)] = 0;
     } else {
         std::uint16_t& prob = binSumm();
         m_range >>= 14;
         if (m_range == 0) return kDataError;
-        if (m_code / m_range < prob) {
+        // code / range < prob, without the division: range < 2^18 and prob < 2^14.
+        if (m_code < prob * m_range) {
             prefetch(successor(oneState(m_minContext)));
             decodeRange(in, 0, prob);
             prob = static_cast<std::uint16_t>(prob + (1u << kIntBits) - probMean(prob));
@@ -863,10 +908,14 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         prob = static_cast<std::uint16_t>(prob - probMean(prob));
         m_initEsc = kExpEscape[prob >> 10];
         newMask();
-        m_maskStamp[symbol(oneState(m_minContext))] = m_maskGen;
+        m_charMask[symbol(oneState(m_minContext))] = 0;
         m_prevSuccess = 0;
     }
 
+    return decodeEscaped(in);
+}
+
+[[gnu::noinline]] int Ppmd8Model::decodeEscaped(InputBuffer& in) {
     for (;;) {
         const unsigned numMasked = numStats(m_minContext);
         do {
@@ -875,40 +924,27 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
             m_minContext = suffix(m_minContext);
         } while (numStats(m_minContext) == numMasked);
 
-        // The symbols of this context not yet excluded, in list order.
+        // The frequencies of the symbols not yet excluded; a masked symbol's is and-ed away, so
+        // the loop has no branch that depends on the mask.
+        const std::uint8_t* mask = m_charMask.data();
+        const Ref first = stats(m_minContext);
         const unsigned total = numStats(m_minContext) + 1u;
-        const unsigned wanted = numStats(m_minContext) - numMasked;
-        std::uint32_t hiCnt = 0;
-        unsigned n = 0;
-        Ref s = stats(m_minContext);
-        {
-            // Branch-free (whether a symbol is masked is not predictable), with everything the
-            // loop reads in locals: the stores to m_candidates could alias the members.
-            const std::uint8_t* mem = m_mem;
-            const std::uint32_t* stamp = m_maskStamp.data();
-            const std::uint32_t gen = m_maskGen;
-            Ref* cand = m_candidates.data();
-            for (unsigned k = 0; k < total; ++k, s += kStateSize) {
-                const std::uint32_t keep = 0u - static_cast<std::uint32_t>(stamp[mem[s]] != gen);
-                hiCnt += mem[s + 1] & keep;
-                cand[n] = s;
-                n += keep & 1u;
-                if (n == wanted) break;
-            }
-        }
-        if (n != wanted) return kDataError;
+        const Ref end = first + total * kStateSize;
+        UnmaskedSums sums;
+        sumUnmasked(m_mem + first, total, mask, sums);
+        const std::uint32_t hiCnt = sums.total;
 
         std::uint32_t freqSum;
         See* see = makeEscFreq(numMasked, freqSum);
         freqSum += hiCnt;
         const std::uint32_t count = threshold(freqSum);
         if (count < hiCnt) {
-            unsigned k = 0;
-            hiCnt = freq(m_candidates[0]);
-            while (hiCnt <= count) hiCnt += freq(m_candidates[++k]);
-            s = m_candidates[k];
+            // The sum passes count within the list, at an unmasked symbol.
+            std::uint32_t hi;
+            const Ref s =
+                static_cast<Ref>(findUnmasked(m_mem + first, mask, sums, count, hi) - m_mem);
             prefetch(successor(s));
-            decodeRange(in, hiCnt - freq(s), freq(s));
+            decodeRange(in, hi - freq(s), freq(s));
             if (see->shift < kPeriodBits && --see->count == 0) {
                 see->summ = static_cast<std::uint16_t>(see->summ << 1);
                 see->count = static_cast<std::uint8_t>(3u << see->shift++);
@@ -921,8 +957,29 @@ int Ppmd8Model::decodeSymbol(InputBuffer& in) {
         if (count >= freqSum) return kDataError;
         decodeRange(in, hiCnt, freqSum - hiCnt);
         see->summ = static_cast<std::uint16_t>(see->summ + freqSum);
-        for (unsigned k = 0; k < n; ++k) m_maskStamp[symbol(m_candidates[k])] = m_maskGen;
+        for (const std::uint8_t* p = m_mem + first; p != m_mem + end; p += kStateSize)
+            m_charMask[p[0]] = 0;
     }
+}
+
+std::size_t Ppmd8Model::decode(InputBuffer& in, std::span<std::uint8_t> out, Stop& stop) {
+    // One loop for many symbols: the model's hot fields stay close, and the common symbol
+    // (found in the first context) costs no call.
+    stop = Stop::None;
+    std::size_t n = 0;
+    for (; n < out.size(); ++n) {
+        const int sym = decodeSymbol(in);
+        if (in.overrun()) {
+            stop = Stop::Overrun;
+            break;
+        }
+        if (sym < 0) {
+            stop = sym == kEndMark ? Stop::EndMark : Stop::DataError;
+            break;
+        }
+        out[n] = static_cast<std::uint8_t>(sym);
+    }
+    return n;
 }
 
 }  // namespace archive

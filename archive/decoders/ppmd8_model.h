@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "archive/decoders/input_buffer.h"
@@ -25,10 +26,10 @@ class Ppmd8Model {
 
     // Reads the range coder's first four bytes; false when they cannot start a stream.
     bool startDecoding(InputBuffer& in);
-    // The next byte (0-255), kEndMark when the stream's end mark was decoded, or kDataError.
-    static constexpr int kEndMark = -1;
-    static constexpr int kDataError = -2;
-    int decodeSymbol(InputBuffer& in);
+    // Decodes up to out.size() bytes; fewer when the stream's end mark was decoded, the data is
+    // corrupt or the input ran out (in.overrun()), which `stop` then tells.
+    enum class Stop { None, EndMark, DataError, Overrun };
+    std::size_t decode(InputBuffer& in, std::span<std::uint8_t> out, Stop& stop);
 
   private:
     // Offsets into the arena; 0 is "none" (the arena's first bytes are padding).
@@ -95,6 +96,12 @@ class Ppmd8Model {
     void setSuccessor(Ref s, Ref v) {
         set32(s + 2, v);
     }
+    // The state of `sym` in the list that starts at `s`, which must hold it.
+    Ref findState(Ref s, std::uint8_t sym) const {
+        const std::uint8_t* p = m_mem + s;
+        while (*p != sym) p += kStateSize;
+        return static_cast<Ref>(p - m_mem);
+    }
     StateValue loadState(Ref s) const {
         return {m_mem[s], m_mem[s + 1], get32(s + 2)};
     }
@@ -155,6 +162,13 @@ class Ppmd8Model {
     void update2();
     std::uint16_t& binSumm();
 
+    // ---- decoding one symbol: the byte (0-255), kEndMark or kDataError.
+    static constexpr int kEndMark = -1;
+    static constexpr int kDataError = -2;
+    int decodeSymbol(InputBuffer& in);
+    // The rest of a symbol once the current context escaped: the shorter contexts in turn.
+    int decodeEscaped(InputBuffer& in);
+
     // ---- range decoder (Subbotin's carry-less coder).
     std::uint32_t threshold(std::uint32_t total) {
         m_range /= total;
@@ -187,11 +201,10 @@ class Ppmd8Model {
     std::array<std::array<See, 32>, 24> m_see{};
     std::array<std::array<std::uint16_t, 64>, 25> m_binSumm{};
 
-    // Symbols already excluded while escaping to shorter contexts: masked when equal to m_maskGen.
-    std::array<std::uint32_t, 256> m_maskStamp{};
-    std::uint32_t m_maskGen = 0;
+    // Symbols already excluded while escaping to shorter contexts: 0 for an excluded symbol,
+    // 0xFF for one still possible, so that a frequency and-ed with it counts only when possible.
+    std::array<std::uint8_t, 256> m_charMask{};
     void newMask();
-    std::array<Ref, 256> m_candidates{};
 };
 
 }  // namespace archive

@@ -5,9 +5,16 @@
 #include "db/errors.h"
 #include "db/my_connection.h"
 #include "db/my_query.h"
-#include "db/updater_queries.h"
 
 namespace {
+
+// Query texts of the shapes the updater uses (its own are in app/updater_queries.h).
+constexpr const char* kSqlDitte = "SELECT * FROM librerie ORDER BY nome ASC";
+constexpr const char* kSqlVersione = "SELECT * FROM &database";
+constexpr const char* kSqlTriggersServer =
+    "show triggers in &database where `Trigger`='tri_TADIMA00';";
+constexpr const char* kSqlTriggersClient =
+    "show triggers in &database where `Trigger`='tci_TADIMA00';";
 
 TEST(TMyQueryText, FinalSqlJoinsTrimsAndExpands) {
     struct Case {
@@ -18,12 +25,12 @@ TEST(TMyQueryText, FinalSqlJoinsTrimsAndExpands) {
     const std::vector<Case> cases = {
         {{"SELECT 1  ", "  FROM t \t", "", "  "}, {}, "SELECT 1  \r\n  FROM t"},
         {{"SELECT 1;\x01\x1f "}, {}, "SELECT 1;"},
-        {{db::kSqlVersione}, {{"database", "OSF01A._versione"}}, "SELECT * FROM OSF01A._versione"},
-        {{db::kSqlVersione}, {{"DataBase", ""}}, "SELECT * FROM "},
-        {{db::kSqlTriggersServer},
+        {{kSqlVersione}, {{"database", "OSF01A._versione"}}, "SELECT * FROM OSF01A._versione"},
+        {{kSqlVersione}, {{"DataBase", ""}}, "SELECT * FROM "},
+        {{kSqlTriggersServer},
          {{"database", "OSFX"}},
          "show triggers in OSFX where `Trigger`='tri_TADIMA00';"},
-        {{db::kSqlTriggersClient},
+        {{kSqlTriggersClient},
          {{"database", "OSFX"}},
          "show triggers in OSFX where `Trigger`='tci_TADIMA00';"},
         // "&" inside quotes and comments is no macro; the value is inserted as it is.
@@ -41,7 +48,7 @@ TEST(TMyQueryText, FinalSqlJoinsTrimsAndExpands) {
 
 TEST(TMyQueryText, RescanKeepsSurvivingMacroValues) {
     db::TMyQuery q("qryVersione");
-    q.SQL.SetText(db::kSqlVersione);
+    q.SQL.SetText(kSqlVersione);
     ASSERT_EQ(q.Macros.Count(), 1);
     q.MacroByName("database").Value = "s1._versione";
     q.SQL.Add("WHERE x = &other");
@@ -53,13 +60,13 @@ TEST(TMyQueryText, RescanKeepsSurvivingMacroValues) {
     EXPECT_EQ(q.FinalSQL(), "");
 
     db::TMyQuery ditte("qryDitte");
-    ditte.SQL.SetText(db::kSqlDitte);
+    ditte.SQL.SetText(kSqlDitte);
     EXPECT_EQ(ditte.Macros.Count(), 0);
 }
 
 TEST(TMyQueryText, MessagesCarryTheQueryName) {
     db::TMyQuery q("qryDitte");
-    q.SQL.SetText(db::kSqlDitte);
+    q.SQL.SetText(kSqlDitte);
     try {
         q.MacroByName("database");
         FAIL() << "no exception";
@@ -92,7 +99,7 @@ TEST(TMyQueryText, ParamsOutsideQuotesAndComments) {
         std::vector<std::string> params;
     };
     const std::vector<Case> cases = {
-        {db::kSqlDitte, {}},
+        {kSqlDitte, {}},
         {"SELECT * FROM t WHERE a = :a AND b = :B or c = :a", {"a", "B"}},
         {"SELECT ':x', `:y` /* :z */ -- :w", {}},
         {"SELECT '12:30'", {}},

@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/db/plain_place.h"
-
 namespace {
 
 using db::StatementKind;
@@ -264,11 +262,11 @@ TEST(StatementReader, GeneratedScripts) {
             ASSERT_EQ(st.text, std::string_view(text).substr(st.offset, st.text.size())) << text;
             ASSERT_NE(st.text.find_first_not_of(" \r\n\t"), std::string_view::npos) << text;
             // Places: the first character and the last one (where it starts).
-            const db::TextPos start = testsupport::plainPlace(text, st.offset);
+            const db::TextPos start = db::placeOf(text, st.offset);
             std::size_t last = st.offset + st.text.size() - 1;
             while (last > st.offset && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80)
                 --last;
-            const db::TextPos end = testsupport::plainPlace(text, last);
+            const db::TextPos end = db::placeOf(text, last);
             ASSERT_EQ(st.start.line, start.line) << text;
             ASSERT_EQ(st.start.column, start.column) << text;
             ASSERT_EQ(st.end.line, end.line) << text;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/exception.h"
 #include "core/text.h"
 #include "db/errors.h"
 #include "tests/support/temp_dir.h"
@@ -128,6 +129,15 @@ TEST(TMyScript, MacrosRescannedOnEveryChange) {
 
 TEST(TMyScript, ParseFailureBeforeAnythingIsSent) {
     db::TMyScript s;
+    // The message names the character, a NUL too: it reaches the caller whole.
+    s.SQL.SetText(std::string("SELECT 1;\nSELECT\0002;", 18));
+    try {
+        (void)s.Statements();
+        ADD_FAILURE() << "no exception";
+    } catch (const db::EParserError& e) {
+        EXPECT_EQ(e.message(), std::string("Parser: The unknown symbol '\0'  $0000", 37));
+        EXPECT_EQ(core::messageOf(e), e.message());
+    }
     s.SQL.SetText("SELECT 1;\nSELECT\f2;");
     EXPECT_EQ(s.Macros.Count(), 0);
     try {

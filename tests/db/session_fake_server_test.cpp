@@ -2,21 +2,29 @@
 // protocol versions, a pre-4.1 server, wrong sequence numbers, truncated and broken packets.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <utility>
 
 #include "db/auth.h"
+#include "db/my_connection.h"
+#include "db/my_query.h"
 #include "db/mysql_protocol.h"
 #include "db/mysql_session.h"
-#include "tests/support/fake_mysql_server.h"
+#include "tests/support/scripted_server.h"
 
 namespace {
 
 using testsupport::closeConnection;
-using testsupport::FakeMySqlServer;
+using testsupport::drip;
 using testsupport::mysqlPacket;
 using testsupport::receivePacket;
-using testsupport::sendBytes;
+using testsupport::ScriptedServer;
+using testsupport::send;
 using testsupport::sendInPieces;
+using testsupport::ServerScript;
+using testsupport::ServerStep;
+using testsupport::waitPeerClose;
 
 const std::string kScramble1 = "12345678";
 const std::string kScramble2 = "abcdefghijkl";
@@ -56,17 +64,23 @@ std::string columnA() {
     return std::string(bytes, sizeof bytes - 1);
 }
 
+// One connection playing `steps`, then waiting for the client to finish (it may send quit).
+ServerScript mysqlPeer(ServerScript steps) {
+    if (steps.empty() || steps.back().kind != ServerStep::Kind::Close)
+        steps.push_back(waitPeerClose());
+    return steps;
+}
+
 const std::string kOk41("\x00\x00\x00\x02\x00\x00\x00", 7);
 
-bool connect(db::TMySqlSession& s, const FakeMySqlServer& server,
-             std::string_view password = "pw") {
+bool connect(db::TMySqlSession& s, const ScriptedServer& server, std::string_view password = "pw") {
     s.connectTimeout = 5;
     return s.mysql_real_connect("127.0.0.1", "root", password, "ostrellib", server.port(),
                                 db::CLIENT_FOUND_ROWS | db::CLIENT_MULTI_STATEMENTS);
 }
 
 TEST(SessionFakeServer, ProtocolNineIsAMismatch) {
-    FakeMySqlServer server({sendBytes(mysqlPacket(0, greeting(0xF7FE, true, 9)))});
+    ScriptedServer server({mysqlPeer({send(mysqlPacket(0, greeting(0xF7FE, true, 9)))})});
     db::TMySqlSession s;
     ASSERT_FALSE(connect(s, server));
     EXPECT_EQ(s.errorNumber(), 2007u);
@@ -87,17 +101,17 @@ TEST(SessionFakeServer, Pre41HandshakeOkAndResult) {
     const std::string column = std::string("\x08librerie\x04nome", 14) +
                                std::string("\x03\x3c\x00\x00", 4) + std::string("\x01\xfd", 2) +
                                std::string("\x03\x01\x00\x00", 4);
-    FakeMySqlServer server({
-        sendBytes(mysqlPacket(0, g)),
+    ScriptedServer server({mysqlPeer({
+        send(mysqlPacket(0, g)),
         receivePacket(),
-        sendBytes(mysqlPacket(2, std::string("\x00\x00\x00\x02\x00", 5))),
+        send(mysqlPacket(2, std::string("\x00\x00\x00\x02\x00", 5))),
         receivePacket(),
-        sendBytes(mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, "\xfe") +
-                  mysqlPacket(4,
-                              "\x05"
-                              "Ditta") +
-                  mysqlPacket(5, "\xfe")),
-    });
+        send(mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, "\xfe") +
+             mysqlPacket(4,
+                         "\x05"
+                         "Ditta") +
+             mysqlPacket(5, "\xfe")),
+    })});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server, "oldPw42")) << s.errorText();
     EXPECT_EQ(s.clientFlag & db::CLIENT_PROTOCOL_41, 0u);
@@ -115,7 +129,7 @@ TEST(SessionFakeServer, Pre41HandshakeOkAndResult) {
     EXPECT_EQ(s.errorNumber(), 0u);
     EXPECT_EQ(s.status, db::msReady);
 
-    auto got = server.received();
+    auto got = server.packets();
     ASSERT_GE(got.size(), 2u);
     EXPECT_EQ(got[0].sequence, 1);
     const std::string& answer = got[0].payload;
@@ -129,16 +143,16 @@ TEST(SessionFakeServer, Pre41HandshakeOkAndResult) {
 
 // The lone 0xFE after the 4.1 token asks for the pre-4.1 answer as the next packet.
 TEST(SessionFakeServer, OldPasswordRequestIsAnsweredInSequence) {
-    FakeMySqlServer server({
-        sendBytes(mysqlPacket(0, greeting(0xF7FE, true))),
+    ScriptedServer server({mysqlPeer({
+        send(mysqlPacket(0, greeting(0xF7FE, true))),
         receivePacket(),
-        sendBytes(mysqlPacket(2, "\xfe")),
+        send(mysqlPacket(2, "\xfe")),
         receivePacket(),
-        sendBytes(mysqlPacket(4, kOk41)),
-    });
+        send(mysqlPacket(4, kOk41)),
+    })});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server, "oldPw42")) << s.errorText();
-    auto got = server.received();
+    auto got = server.packets();
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].payload.substr(32, 6), std::string("root\0\x14", 6));
     EXPECT_EQ(got[1].sequence, 3);
@@ -146,7 +160,7 @@ TEST(SessionFakeServer, OldPasswordRequestIsAnsweredInSequence) {
 }
 
 TEST(SessionFakeServer, OutOfOrderSequenceNumber) {
-    FakeMySqlServer server({sendBytes(mysqlPacket(1, greeting(0xF7FE, true)))});
+    ScriptedServer server({mysqlPeer({send(mysqlPacket(1, greeting(0xF7FE, true)))})});
     db::TMySqlSession s;
     ASSERT_FALSE(connect(s, server));
     EXPECT_EQ(s.errorNumber(), 1156u);
@@ -156,41 +170,68 @@ TEST(SessionFakeServer, OutOfOrderSequenceNumber) {
 TEST(SessionFakeServer, TruncatedAndMalformedLogin) {
     struct Case {
         const char* name;
-        std::vector<testsupport::FakeStep> steps;
+        ServerScript steps;
         unsigned code;
         std::string text;
     };
     const std::string g = greeting(0xF7FE, true);
     Case cases[] = {
         {"peer closes inside the header",
-         {sendBytes(std::string("\x30\x00", 2)), closeConnection()},
+         {send(std::string("\x30\x00", 2)), closeConnection()},
          2013,
          "Lost connection to MySQL server during query"},
         {"peer closes inside the payload",
-         {sendBytes(mysqlPacket(0, g).substr(0, 20)), closeConnection()},
+         {send(mysqlPacket(0, g).substr(0, 20)), closeConnection()},
          2013,
          "Lost connection to MySQL server during query"},
         {"greeting cut before the scramble",
-         {sendBytes(mysqlPacket(0, g.substr(0, 20)))},
+         {send(mysqlPacket(0, g.substr(0, 20)))},
          2027,
          "Malformed packet"},
         {"answer to the login is no OK packet",
-         {sendBytes(mysqlPacket(0, g)), receivePacket(), sendBytes(mysqlPacket(2, "\x05xyz"))},
+         {send(mysqlPacket(0, g)), receivePacket(), send(mysqlPacket(2, "\x05xyz"))},
          2027,
          "Malformed packet"},
         {"login refused",
-         {sendBytes(mysqlPacket(0, g)), receivePacket(),
-          sendBytes(mysqlPacket(2, std::string("\xff\x15\x04#28000Access denied", 22)))},
+         {send(mysqlPacket(0, g)), receivePacket(),
+          send(mysqlPacket(2, std::string("\xff\x15\x04#28000Access denied", 22)))},
          1045,
          "\r\n#28000Access denied"},
     };
     for (Case& c : cases) {
-        FakeMySqlServer server(std::move(c.steps));
+        ScriptedServer server({mysqlPeer(std::move(c.steps))});
         db::TMySqlSession s;
         EXPECT_FALSE(connect(s, server)) << c.name;
         EXPECT_EQ(s.errorNumber(), c.code) << c.name;
         EXPECT_EQ(s.errorText(), c.text) << c.name;
         EXPECT_FALSE(s.connected()) << c.name;
+    }
+}
+
+// The connection time-out bounds the whole connect, not each read: a server that drips its
+// greeting, or never answers the login, ends the connect when the time-out has passed.
+TEST(SessionFakeServer, SlowHandshakeEndsAtTheConnectionTimeOut) {
+    const std::string g = mysqlPacket(0, greeting(0xF7FE, true));
+    const std::pair<const char*, ServerScript> cases[] = {
+        {"greeting a byte every 100 ms", {drip(g, 100)}},
+        {"no answer to the login", {send(g), receivePacket()}},
+    };
+    for (const auto& [name, steps] : cases) {
+        SCOPED_TRACE(name);
+        ScriptedServer server({mysqlPeer(steps)});
+        db::TMySqlSession s;
+        s.connectTimeout = 1;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(s.mysql_real_connect("127.0.0.1", "root", "pw", "ostrellib", server.port(),
+                                          db::CLIENT_FOUND_ROWS));
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(s.errorNumber(), 2003u);
+        EXPECT_EQ(s.errorText(),
+                  "Can't connect to MySQL server on '127.0.0.1' (10061)\r\nConnection timed out");
+        EXPECT_FALSE(s.connected());
+        // The dripped greeting alone would take 8 s.
+        EXPECT_GE(waited, std::chrono::milliseconds(900));
+        EXPECT_LT(waited, std::chrono::milliseconds(4000));
     }
 }
 
@@ -218,9 +259,9 @@ TEST(SessionFakeServer, BrokenResultsDropTheSession) {
         {"wrong number inside the result", mysqlPacket(1, "\x01") + mysqlPacket(3, column), 1156},
     };
     for (const Case& c : cases) {
-        FakeMySqlServer server({sendBytes(mysqlPacket(0, g)), receivePacket(),
-                                sendBytes(mysqlPacket(2, kOk41)), receivePacket(),
-                                sendBytes(c.answer), closeConnection()});
+        ScriptedServer server(
+            {mysqlPeer({send(mysqlPacket(0, g)), receivePacket(), send(mysqlPacket(2, kOk41)),
+                        receivePacket(), send(c.answer), closeConnection()})});
         db::TMySqlSession s;
         ASSERT_TRUE(connect(s, server)) << c.name << ": " << s.errorText();
         bool ok = s.mysql_real_query("SELECT a");
@@ -251,11 +292,10 @@ TEST(SessionFakeServer, JoinsSplitPackets) {
     row += static_cast<char>((valueSize >> 8) & 0xFF);
     row += static_cast<char>((valueSize >> 16) & 0xFF);
     row += std::string(valueSize, 'v');
-    FakeMySqlServer server(
-        {sendBytes(mysqlPacket(0, g)), receivePacket(), sendBytes(mysqlPacket(2, kOk41)),
-         receivePacket(),
-         sendBytes(mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, eof) +
-                   mysqlPacket(4, row) + mysqlPacket(5, "") + mysqlPacket(6, eof))});
+    ScriptedServer server({mysqlPeer(
+        {send(mysqlPacket(0, g)), receivePacket(), send(mysqlPacket(2, kOk41)), receivePacket(),
+         send(mysqlPacket(1, "\x01") + mysqlPacket(2, column) + mysqlPacket(3, eof) +
+              mysqlPacket(4, row) + mysqlPacket(5, "") + mysqlPacket(6, eof))})});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server)) << s.errorText();
     ASSERT_TRUE(s.mysql_real_query("SELECT a")) << s.errorText();
@@ -270,15 +310,15 @@ TEST(SessionFakeServer, JoinsSplitPackets) {
 // A command of exactly the largest payload goes out as a full packet and an empty one, with
 // consecutive sequence numbers.
 TEST(SessionFakeServer, SendsAnExactMultipleWithAnEmptyPacket) {
-    FakeMySqlServer server({sendBytes(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
-                            sendBytes(mysqlPacket(2, kOk41)), receivePacket(), receivePacket(),
-                            sendBytes(mysqlPacket(2, kOk41))});
+    ScriptedServer server({mysqlPeer({send(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
+                                      send(mysqlPacket(2, kOk41)), receivePacket(), receivePacket(),
+                                      send(mysqlPacket(2, kOk41))})});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server)) << s.errorText();
     const std::string query = "DO '" + std::string(db::kMaxPacket - 6, 'x') + "'";
     ASSERT_EQ(query.size() + 1, db::kMaxPacket);
     ASSERT_TRUE(s.mysql_real_query(query)) << s.errorText();
-    auto got = server.received();
+    auto got = server.packets();
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[1].sequence, 0);
     EXPECT_EQ(got[1].payload.size(), db::kMaxPacket);
@@ -299,9 +339,9 @@ TEST(SessionFakeServer, ResultArrivingInRandomPieces) {
         answer += mysqlPacket(seq++, v);  // numbers wrap past 255
     }
     answer += mysqlPacket(seq, eof);
-    FakeMySqlServer server({sendInPieces(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
-                            sendInPieces(mysqlPacket(2, kOk41)), receivePacket(),
-                            sendInPieces(answer)});
+    ScriptedServer server(
+        {mysqlPeer({sendInPieces(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
+                    sendInPieces(mysqlPacket(2, kOk41)), receivePacket(), sendInPieces(answer)})});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server)) << s.errorText();
     ASSERT_TRUE(s.mysql_real_query("SELECT a")) << s.errorText();
@@ -322,14 +362,13 @@ TEST(SessionFakeServer, ResultArrivingInRandomPieces) {
 // row: the fetch ends with that error and the session goes on.
 TEST(SessionFakeServer, ErrorInsteadOfTheNextRow) {
     const std::string eof("\xfe\x00\x00\x02\x00", 5);
-    FakeMySqlServer server(
-        {sendBytes(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
-         sendBytes(mysqlPacket(2, kOk41)), receivePacket(),
-         sendBytes(
-             mysqlPacket(1, "\x01") + mysqlPacket(2, columnA()) + mysqlPacket(3, eof) +
-             mysqlPacket(4, "\x01x") +
-             mysqlPacket(5, std::string("\xff\x25\x05#70100Query execution was interrupted", 40))),
-         receivePacket(), sendBytes(mysqlPacket(1, kOk41))});
+    ScriptedServer server({mysqlPeer(
+        {send(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(), send(mysqlPacket(2, kOk41)),
+         receivePacket(),
+         send(mysqlPacket(1, "\x01") + mysqlPacket(2, columnA()) + mysqlPacket(3, eof) +
+              mysqlPacket(4, "\x01x") +
+              mysqlPacket(5, std::string("\xff\x25\x05#70100Query execution was interrupted", 40))),
+         receivePacket(), send(mysqlPacket(1, kOk41))})});
     db::TMySqlSession s;
     ASSERT_TRUE(connect(s, server)) << s.errorText();
     ASSERT_TRUE(s.mysql_real_query("SELECT a")) << s.errorText();
@@ -341,6 +380,34 @@ TEST(SessionFakeServer, ErrorInsteadOfTheNextRow) {
     EXPECT_EQ(s.status, db::msReady);
     EXPECT_TRUE(s.connected());
     EXPECT_TRUE(s.mysql_real_query("DO 1")) << s.errorText();
+}
+
+// A hostile server's wide result: 60,000 NULL columns in 100 rows (6 MB of rows on the wire).
+// The query keeps a NULL as one flagged offset, so the result takes a small multiple of its
+// size on the wire instead of some forty times it.
+TEST(SessionFakeServer, WideNullResultIsKeptCompactly) {
+    constexpr int kColumns = 60000, kRows = 100;
+    std::string result = mysqlPacket(1, std::string("\xfc\x60\xea", 3));  // 60000
+    std::uint8_t seq = 2;
+    for (int i = 0; i < kColumns; ++i) result += mysqlPacket(seq++, columnA());
+    const std::string eof("\xfe\x00\x00\x02\x00", 5);
+    result += mysqlPacket(seq++, eof);
+    const std::string nulls(kColumns, '\xfb');
+    for (int r = 0; r < kRows; ++r) result += mysqlPacket(seq++, nulls);
+    result += mysqlPacket(seq, eof);
+    ScriptedServer server(
+        {mysqlPeer({send(mysqlPacket(0, greeting(0xF7FE, true))), receivePacket(),
+                    send(mysqlPacket(2, kOk41)), receivePacket(), send(result)})});
+    db::TMyConnection conn("MyLibs");
+    conn.Server = "127.0.0.1";
+    conn.Port = server.port();
+    db::TMyQuery q("qryWide", &conn);
+    q.SQL.SetText("SELECT *");
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), kRows);
+    EXPECT_EQ(q.FieldCount(), kColumns);
+    EXPECT_TRUE(q.Fields(kColumns - 1).IsNull());
+    EXPECT_LT(q.ResultBytes(), 5 * result.size());
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "tests/db/plain_place.h"
+#include "db/lexer.h"
 
 namespace {
 
@@ -25,14 +25,15 @@ TEST(ColumnCounter, Examples) {
     for (const Case& c : cases) {
         db::advanceLine(t, from, c.offset, line, lineStart);
         from = c.offset;
-        db::TextPos p = columns.at(c.offset, line, lineStart);
-        EXPECT_EQ(p.line, c.line) << c.offset;
-        EXPECT_EQ(p.column, c.column) << c.offset;
+        const db::TextPos want{c.line, c.column};
+        EXPECT_EQ(db::placeOf(t, c.offset), want) << c.offset;
+        EXPECT_EQ(columns.at(c.offset, line, lineStart), want) << c.offset;
     }
 }
 
 // Increasing offsets, with repeats and long jumps, asked for by `at` and by `before` (the
-// character before an offset, across a line break too), agree with the plain definition.
+// character before an offset, across a line break too), agree with the plain definition; so do
+// the lexer's lines and line starts.
 TEST(ColumnCounter, AgreesWithThePlainWalk) {
     const char* pieces[] = {"a", " ", "\r", "\n", "\r\n", "\xC3\xA8", "\xE2\x82\xAC", "xyz"};
     std::mt19937 rng(3);
@@ -40,6 +41,12 @@ TEST(ColumnCounter, AgreesWithThePlainWalk) {
         std::string t;
         const int n = static_cast<int>(rng() % 60);
         for (int i = 0; i < n; ++i) t += pieces[rng() % 8];
+        auto lexemes = db::lexAll(t);
+        ASSERT_TRUE(lexemes.ok());
+        for (const db::Lexeme& lx : *lexemes)
+            ASSERT_EQ((db::TextPos{lx.line, db::columnOf(t, lx.lineStart, lx.offset)}),
+                      db::placeOf(t, lx.offset))
+                << round << " @" << lx.offset;
         db::ColumnCounter columns(t);
         int line = 1;
         std::size_t lineStart = 0, from = 0, offset = 0;
@@ -56,7 +63,7 @@ TEST(ColumnCounter, AgreesWithThePlainWalk) {
                     for (--place;
                          place > 0 && (static_cast<unsigned char>(t[place]) & 0xC0) == 0x80;)
                         --place;
-                const db::TextPos want = testsupport::plainPlace(t, place);
+                const db::TextPos want = db::placeOf(t, place);
                 ASSERT_EQ(got.line, want.line) << round << " @" << offset << " " << askBefore;
                 ASSERT_EQ(got.column, want.column) << round << " @" << offset << " " << askBefore;
             }

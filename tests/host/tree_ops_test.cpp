@@ -151,22 +151,6 @@ TEST(MergeTree, LinksInTheDestination) {
     }
 }
 
-TEST(MergeTree, ContentsGoIntoTheFolderItselfWhateverItsName) {
-    TempDir t;
-    t.write("tmp/Ostrel/a.txt", "new a");
-    t.write("tmp/Ostrel/Update/2014c.dbql", "s");
-    t.write("Quillora/a.txt", "old a");
-    std::string err;
-    ASSERT_TRUE(host::MergeTree(t.str() + "tmp/Ostrel", t.str() + "Quillora/", err)) << err;
-    EXPECT_EQ(filesBelow(t.path() / "Quillora"),
-              (std::vector<std::string>{"Update", "Update/2014c.dbql", "a.txt"}));
-    EXPECT_EQ(readFile(t.path() / "Quillora/a.txt"), "new a");
-    // The same checks as the copy's: a file is no folder to merge, nor is the source itself.
-    EXPECT_FALSE(host::MergeTree(t.str() + "tmp/Ostrel/a.txt", t.str() + "Quillora", err));
-    EXPECT_FALSE(host::MergeTree(t.str() + "tmp/Ostrel", t.str() + "tmp/Ostrel", err));
-    EXPECT_EQ(err, "I file di origine e di destinazione sono lo stesso file");
-}
-
 TEST(CopyTree, FailureTexts) {
     struct Case {
         const char* name;

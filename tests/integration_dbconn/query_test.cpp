@@ -2,9 +2,9 @@
 // triggers, one with none), and the errors the survey meets.
 #include <gtest/gtest.h>
 
+#include "app/updater_queries.h"
 #include "db/errors.h"
 #include "db/my_query.h"
-#include "db/updater_queries.h"
 #include "tests/integration_dbconn/dbconn_helpers.h"
 
 namespace {
@@ -48,10 +48,10 @@ class UpdaterQueries : public ::testing::Test {
             dbconn::useSandbox(c, *sb);
             c.Database = lib;
         };
-        qryDitte.SQL.SetText(db::kSqlDitte);
-        qryVersione.SQL.SetText(db::kSqlVersione);
-        qryTriggersServer.SQL.SetText(db::kSqlTriggersServer);
-        qryTriggersClient.SQL.SetText(db::kSqlTriggersClient);
+        qryDitte.SQL.SetText(app::kSqlDitte);
+        qryVersione.SQL.SetText(app::kSqlVersione);
+        qryTriggersServer.SQL.SetText(app::kSqlTriggersServer);
+        qryTriggersClient.SQL.SetText(app::kSqlTriggersClient);
     }
     void TearDown() override {
         conn.Close();
@@ -159,3 +159,31 @@ TEST_F(UpdaterQueries, OpenOpensTheConnectionAndReadsOnlyTheFirstResult) {
 }
 
 }  // namespace
+
+// A result that needs more than the query may hold fails with a clear EMyError and leaves the
+// query closed; its rows, and further results of the same text, are read and dropped so the
+// connection goes on.
+TEST_F(UpdaterQueries, ResultOverTheLimitFailsAndTheConnectionGoesOn) {
+    db::TMyQuery q("qryBig", &conn);
+    q.SQL.SetText("SELECT REPEAT('x', 1000) AS v FROM seq_1_to_2000; SELECT 1;");
+    q.MaxResultBytes = 100000;
+    try {
+        q.Open();
+        ADD_FAILURE() << "no exception";
+    } catch (const db::EMyError& e) {
+        EXPECT_EQ(e.ErrorCode(), 2008);
+        EXPECT_EQ(e.message(),
+                  "MySQL client ran out of memory\r\nThe result needs more than the 100000 bytes "
+                  "one result may hold");
+        EXPECT_FALSE(e.IsFatalError());
+    }
+    EXPECT_FALSE(q.Active());
+    qryDitte.Open();
+    EXPECT_EQ(qryDitte.RecordCount(), 2);
+    // Within the limit the same rows are kept whole.
+    q.MaxResultBytes = db::kMaxResultBytes;
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 2000);
+    EXPECT_EQ(q.FieldByName("v").AsString(), std::string(1000, 'x'));
+    EXPECT_LT(q.ResultBytes(), 2000u * 1100u);
+}

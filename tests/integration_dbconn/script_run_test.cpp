@@ -1,5 +1,6 @@
 // TMyScript running on TMyConnection against the sandbox: routine bodies with ";", the "/"
-// line, the error actions, statements returning rows, and qltool run-script.
+// line, the error actions, statements returning rows (qltool run-script, which runs a script as
+// the updater does, is tested with the updater in tests/integration_workflow).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,7 +9,6 @@
 #include "db/errors.h"
 #include "db/my_query.h"
 #include "db/script.h"
-#include "db/updater_script_handlers.h"
 #include "tests/integration_dbconn/dbconn_helpers.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tools.h"
@@ -118,6 +118,32 @@ TEST_F(ScriptRun, ErrorActions) {
     }
 }
 
+// A statement holding a character the connection's character set cannot represent is not
+// sent (it would store a "?"): it fails through the error event, naming the character and its
+// place in the statement, and the run goes on.
+TEST_F(ScriptRun, StatementLatin1CannotHoldFailsThroughTheErrorEvent) {
+    script.SQL.SetText(
+        "CREATE TABLE t (s VARCHAR(20)) DEFAULT CHARSET=latin1;\n"
+        "INSERT INTO t VALUES ('caff\xC3\xA8');\n"
+        "INSERT INTO t VALUES\n ('Erd\xC5\x91s');\n"
+        "INSERT INTO t VALUES ('\xE2\x82\xACuro');\n");
+    std::vector<std::pair<std::string, std::string>> failed;
+    script.OnError = [&](db::TMyScript&, const std::exception& e, const std::string& sql,
+                         db::TErrorAction& action) {
+        EXPECT_NE(dynamic_cast<const db::EDatabaseError*>(&e), nullptr);
+        failed.emplace_back(e.what(), sql);
+        action = db::TErrorAction::eaContinue;
+    };
+    script.Execute();
+    ASSERT_EQ(failed.size(), 1u);
+    EXPECT_EQ(failed[0].first,
+              "The statement holds \"\xC5\x91\" (U+0151) at line 2, column 7, which the "
+              "connection's character set (latin1) cannot represent");
+    EXPECT_EQ(failed[0].second, "INSERT INTO t VALUES\r\n ('Erd\xC5\x91s')");
+    EXPECT_EQ(after.size(), 4u);
+    EXPECT_EQ(one("SELECT s FROM t ORDER BY s"), "caff\xC3\xA8\n\xE2\x82\xACuro\n");
+}
+
 TEST_F(ScriptRun, RowsAreDroppedAndTheNextStatementRuns) {
     script.SQL.SetText(
         "CREATE TABLE t (a INT);\nSELECT 1 UNION SELECT 2;\nSHOW TABLES;\nINSERT INTO t VALUES "
@@ -126,25 +152,6 @@ TEST_F(ScriptRun, RowsAreDroppedAndTheNextStatementRuns) {
     script.Execute();
     EXPECT_EQ(after.size(), 7u);
     EXPECT_EQ(one("SELECT a FROM t ORDER BY a"), "5\n6\n");
-}
-
-TEST_F(ScriptRun, QltoolRunScriptLogsAsTheUpdater) {
-    testsupport::TempDir tmp;
-    const auto file = tmp.write("s.sql",
-                                "CREATE TABLE t (a INT);\r\nINSERT INTO nope VALUES (1);\r\n"
-                                "INSERT INTO t VALUES (2);\r\n");
-    const testsupport::ToolRun r =
-        testsupport::runTool({testsupport::qltoolPath(), "run-script", "--host", sb->host, "--port",
-                              std::to_string(sb->port), "--user", "root", "--password",
-                              sb->rootPassword, "--schema", schema, file.string()},
-                             testsupport::Stderr::WithStdout);
-    EXPECT_EQ(r.status, 0);
-    const std::string rule(45, '*');
-    EXPECT_EQ(r.out,
-              ">> " + rule + "\n>> \r\n#42S02Table '" + schema +
-                  ".nope' doesn't exist\n>> Errore su: \n>> INSERT INTO nope VALUES (1)\n>> " +
-                  rule + "\nexecuted 3, failed 1\n");
-    EXPECT_EQ(one("SELECT a FROM t"), "2\n");
 }
 
 }  // namespace

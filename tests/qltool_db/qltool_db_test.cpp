@@ -85,6 +85,18 @@ TEST(QltoolSplit, RoutineKindAndFailures) {
     EXPECT_EQ(lexFail.out, "");
 }
 
+// A lexer failure at a NUL names it: the message comes out whole, NUL and code included.
+TEST(QltoolLexAndSplit, MessageWithANulComesOutWhole) {
+    testsupport::TempDir dir;
+    const std::string file = dir.write("n.sql", std::string("SELECT 1;\0;", 11)).string();
+    const std::string message = std::string("Parser: The unknown symbol '\0'  $0000\n", 38);
+    for (const char* command : {"lex", "split"}) {
+        Outcome r = qltool({command, file});
+        EXPECT_EQ(r.exitCode, 1) << command;
+        EXPECT_EQ(r.err, message) << command;
+    }
+}
+
 // Wrong connection options are refused with the usage text before any server is reached.
 TEST(QltoolConnectionOptions, BadPortOrMissingValueIsAUsageError) {
     testsupport::TempDir dir;

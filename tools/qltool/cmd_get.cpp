@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "core/exception.h"
+#include "error_output.h"
 #include "net/id_http.h"
 #include "net/update_server.h"
 
@@ -64,7 +65,7 @@ int qltool_get(int argc, char** argv) {
         return 0;
     } catch (const core::Exception& e) {
         progress.close();
-        std::fprintf(stderr, "%s: %s\n", e.className(), e.what());
+        writeFailure(stderr, e);
     } catch (const std::exception& e) {
         progress.close();
         std::fprintf(stderr, "Exception: %s\n", e.what());

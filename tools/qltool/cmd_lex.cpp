@@ -7,6 +7,7 @@
 
 #include "core/text.h"
 #include "db/lexer.h"
+#include "error_output.h"
 #include "json_text.h"
 
 extern const char* const qltool_lex_usage =
@@ -30,7 +31,7 @@ int qltool_lex(int argc, char** argv) {
         auto r = parser.next();
         if (!r) {
             std::fwrite(out.data(), 1, out.size(), stdout);
-            std::fprintf(stderr, "%s\n", r.error().message.c_str());
+            writeLine(stderr, r.error().message);
             return 1;
         }
         if (r->kind == db::LexemeKind::End) break;

@@ -10,11 +10,13 @@
 #include "connection_options.h"
 #include "core/exception.h"
 #include "core/text.h"
+#include "db/connection_charset.h"
 #include "db/errors.h"
 #include "db/my_connection.h"
 #include "db/my_query.h"
 #include "db/mysql_protocol.h"
 #include "db/mysql_session.h"
+#include "error_output.h"
 
 extern const char* const qltool_query_usage =
     "query --host H --port P --user U --password P [--database D] [--macro NAME=VALUE]... SQL\n"
@@ -42,15 +44,10 @@ bool parse(int argc, char** argv, Options& o) {
     });
 }
 
-// The text of the connection's single-byte character set, as UTF-8 for the terminal.
-void printValue(std::string& line, std::string_view bytes) {
-    line += core::cp1252ToUtf8(bytes);
-}
-
 int report(const db::TMySqlSession& s) {
     std::fflush(stdout);
-    std::fprintf(stderr, "EMyError #%u: %s\n", s.errorNumber(),
-                 core::cp1252ToUtf8(s.errorText()).c_str());
+    writeLine(stderr, "EMyError #" + std::to_string(s.errorNumber()) + ": " +
+                          db::fromConnectionText(s.errorText()));
     return 1;
 }
 
@@ -64,7 +61,7 @@ bool printRows(db::TMySqlSession& s) {
         for (std::size_t i = 0; i < row->size(); ++i) {
             if (i) line += '\t';
             if ((*row)[i])
-                printValue(line, *(*row)[i]);
+                db::appendFromConnectionText(line, *(*row)[i]);
             else
                 line += "\\N";
         }
@@ -99,11 +96,11 @@ int runThroughQuery(const Options& o) {
         }
     } catch (const db::EMyError& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "EMyError #%d: %s\n", e.ErrorCode(), e.what());
+        writeLine(stderr, "EMyError #" + std::to_string(e.ErrorCode()) + ": " + e.message());
         return 1;
     } catch (const core::Exception& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s\n", e.className(), e.what());
+        writeFailure(stderr, e);
         return 1;
     }
     std::fflush(stdout);
@@ -120,11 +117,27 @@ int qltool_query(int argc, char** argv) {
         return 64;
     }
     if (!o.macros.empty()) return runThroughQuery(o);
-    db::TMySqlSession s;
-    if (!s.mysql_real_connect(o.host, o.user, core::utf8ToCp1252(o.password), o.database, o.port,
-                              db::CLIENT_FOUND_ROWS | db::CLIENT_MULTI_STATEMENTS))
-        return report(s);
-    if (!s.mysql_real_query(core::utf8ToCp1252(o.sql))) return report(s);
+    // The connection component logs in (its texts in the connection's character set); the rows
+    // are then read straight from its session and printed as they come.
+    db::TMyConnection conn("MyLibs");
+    conn.Server = o.host;
+    conn.Port = o.port;
+    conn.Username = o.user;
+    conn.Password = o.password;
+    conn.Database = o.database;
+    std::string sql;
+    try {
+        conn.Open();
+        sql = db::toConnectionTextOrRaise({}, o.sql, "The statement");
+    } catch (const db::EMyError& e) {
+        writeLine(stderr, "EMyError #" + std::to_string(e.ErrorCode()) + ": " + e.message());
+        return 1;
+    } catch (const core::Exception& e) {
+        writeFailure(stderr, e);
+        return 1;
+    }
+    db::TMySqlSession& s = *conn.Session();
+    if (!s.mysql_real_query(sql)) return report(s);
     for (;;) {
         if (!printRows(s)) return report(s);
         const int next = s.mysql_next_result();
@@ -132,6 +145,6 @@ int qltool_query(int argc, char** argv) {
         if (next != 0) return report(s);
     }
     std::fflush(stdout);
-    s.mysql_close();
+    conn.Close();
     return 0;
 }

@@ -1,17 +1,18 @@
-// qltool run-script: runs a SQL script file on a schema the way the updater does (errors
-// logged as five lines, every statement still run), printing each log line as ">> text" and
-// at the end the number of statements executed and failed.
+// qltool run-script: runs a SQL script file on a company schema the way phase 3 of the updater
+// does, through the same code: the connection opens the database ostrellib, the macro
+// DatabaseName stands for the schema, the statement list is read before anything is sent, a
+// failed statement (or a script that cannot be launched) is logged as the updater's five lines
+// and the run goes on. Each log line is printed as ">> text", then the number of statements
+// executed and failed. Exit 0 when the script was launched (failed statements included), 1
+// when it could not be.
 #include <cstdio>
-#include <cstdlib>
-#include <exception>
 #include <string>
 #include <string_view>
 
+#include "app/script_launch.h"
 #include "connection_options.h"
-#include "core/exception.h"
 #include "db/my_connection.h"
 #include "db/script.h"
-#include "db/updater_script_handlers.h"
 
 extern const char* const qltool_run_script_usage =
     "run-script --host H --port P --user U --password P --schema S FILE\n"
@@ -24,14 +25,19 @@ struct Options : ConnectionOptions {
 };
 
 bool parse(int argc, char** argv, Options& o) {
-    return parseCommandLine(argc, argv, o, o.file, [&](std::string_view a, int& i) {
+    const bool ok = parseCommandLine(argc, argv, o, o.file, [&](std::string_view a, int& i) {
         if (a != "--schema") return OptionTaken::No;
         return optionValue(argc, argv, i, o.schema) ? OptionTaken::Yes : OptionTaken::Bad;
     });
+    return ok && !o.schema.empty();
 }
 
-void addLog(const std::string& text) {
-    std::printf(">> %s\n", text.c_str());
+// Written whole: a lexer message can hold a NUL character.
+void addLog(std::string_view text) {
+    std::string line = ">> ";
+    line.append(text);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
 }  // namespace
@@ -47,31 +53,18 @@ int qltool_run_script(int argc, char** argv) {
     conn.Port = o.port;
     conn.Username = o.user;
     conn.Password = o.password;
-    conn.Database = o.schema;
+    conn.Database = app::kLibraryDatabase;
     db::TMyScript script;
     script.Connection = &conn;
     long executed = 0, failed = 0;
-    db::bindUpdaterScriptHandlers(script, addLog, [&](const std::string&) { ++executed; });
-    script.OnError = [&failed, log = script.OnError](db::TMyScript& sender, const std::exception& e,
-                                                     const std::string& sql,
-                                                     db::TErrorAction& action) {
+    script.AfterExecute = [&executed](db::TMyScript&, const std::string&) { ++executed; };
+    script.OnError = [&failed](db::TMyScript&, const std::exception& e, const std::string& sql,
+                               db::TErrorAction& action) {
         ++failed;
-        log(sender, e, sql, action);
+        app::OnUpdateScriptError(addLog, e, sql, action);
     };
-    int rc = 0;
-    try {
-        script.SQL.LoadFromFile(o.file);
-        script.Execute();
-    } catch (const core::Exception& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s\n", e.className(), e.what());
-        rc = 1;
-    } catch (const std::exception& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s\n", e.what());
-        rc = 1;
-    }
+    const bool launched = app::LaunchUpdateScript(script, o.schema, o.file, {}, addLog);
     conn.Close();
     std::printf("executed %ld, failed %ld\n", executed, failed);
-    return rc;
+    return launched ? 0 : 1;
 }

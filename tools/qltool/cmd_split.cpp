@@ -5,6 +5,7 @@
 
 #include "core/exception.h"
 #include "db/script.h"
+#include "error_output.h"
 #include "json_text.h"
 
 extern const char* const qltool_split_usage =
@@ -31,7 +32,7 @@ int qltool_split(int argc, char** argv) {
             std::fwrite(line.data(), 1, line.size(), stdout);
         }
     } catch (const core::Exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
+        writeLine(stderr, e.message());
         return 1;
     }
     return 0;

@@ -7,6 +7,7 @@
 
 #include "archive/decoders/deflate64.h"
 #include "archive/decoders/implode.h"
+#include "archive/decoders/methods.h"
 #include "archive/decoders/ppmd8.h"
 #include "archive/decoders/reduce.h"
 #include "archive/decoders/shrink.h"
@@ -32,6 +33,8 @@ const Target kTargets[] = {
     {"shrink", archive::makeShrinkDecoder, {1}},
     {"reduce", archive::makeReduceDecoder, {2, 3, 4, 5}},
     {"wavpack", archive::makeWavPackDecoder, {97}},
+    {"bzip2", archive::makeBzip2Decoder, {12}},
+    {"lzma", archive::makeLzmaDecoder, {14}},
 };
 
 // The fuzz input layout: flags, the size in 16-byte steps, then the data.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <random>
 
 #include "tests/support/temp_dir.h"
 
@@ -13,7 +14,7 @@ namespace testsupport {
 
 core::Result<std::size_t, archive::DecodeError> PieceSource::read(std::span<std::byte> buf) {
     std::size_t n = std::min(buf.size(), m_data.size() - m_pos);
-    if (m_random && n > 0) n = std::min<std::size_t>(n, 1 + m_rng() % m_maxPiece);
+    if (m_random && n > 0) n = std::min(n, m_sizes.next());
     std::memcpy(buf.data(), m_data.data() + m_pos, n);
     m_pos += n;
     return n;

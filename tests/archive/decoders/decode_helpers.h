@@ -7,30 +7,29 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "archive/decoders/decoder.h"
+#include "tests/support/pieces.h"
 #include "tests/support/tools.h"
 #include "tests/support/zip_entries.h"
 
 namespace testsupport {
 
-// The one piece-wise source of the decoder tests.
+// The decoders' input, handed out in pieces of the tests' one piece-wise source.
 class PieceSource : public archive::ByteSource {
   public:
-    // seed 0: the whole input at once; otherwise pieces of 1 to maxPiece bytes.
+    // seed 0: the whole input at once; otherwise pieces of 1 to maxPiece bytes (PieceSizes).
     PieceSource(std::string data, unsigned seed, std::size_t maxPiece = 700)
-        : m_data(std::move(data)), m_rng(seed), m_random(seed != 0), m_maxPiece(maxPiece) {}
+        : m_data(std::move(data)), m_random(seed != 0), m_sizes(maxPiece, seed) {}
     core::Result<std::size_t, archive::DecodeError> read(std::span<std::byte> buf) override;
 
   private:
     std::string m_data;
     std::size_t m_pos = 0;
-    std::mt19937 m_rng;
     bool m_random;
-    std::size_t m_maxPiece;
+    PieceSizes m_sizes;
 };
 
 using DecoderMaker = std::function<std::unique_ptr<archive::Decoder>(const archive::DecoderParams&,

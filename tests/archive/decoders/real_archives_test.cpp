@@ -4,6 +4,7 @@
 
 #include "archive/decoders/deflate64.h"
 #include "archive/decoders/implode.h"
+#include "archive/decoders/methods.h"
 #include "archive/decoders/ppmd8.h"
 #include "archive/decoders/reduce.h"
 #include "archive/decoders/shrink.h"
@@ -25,6 +26,8 @@ const Method kMethods[] = {
     {"Reduce", archive::makeReduceDecoder, {2, 3, 4, 5}},
     {"Implode", archive::makeImplodeDecoder, {6}},
     {"Deflate64", archive::makeDeflate64Decoder, {9}},
+    {"BZip2", archive::makeBzip2Decoder, {12}},
+    {"LZMA", archive::makeLzmaDecoder, {14}},
     {"WavPack", archive::makeWavPackDecoder, {97}},
     {"PPMd", archive::makePpmdDecoder, {98}},
 };

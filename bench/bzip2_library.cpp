@@ -5,7 +5,7 @@
 #include <string>
 
 #include "archive/decoders/library_input.h"
-#include "archive/decoders/methods.h"
+#include "bench/library_decoders.h"
 
 namespace archive {
 
@@ -72,7 +72,7 @@ class Bzip2Decoder final : public Decoder {
 
 }  // namespace
 
-std::unique_ptr<Decoder> makeBzip2Decoder(const DecoderParams& params, ByteSource& source) {
+std::unique_ptr<Decoder> makeLibraryBzip2Decoder(const DecoderParams& params, ByteSource& source) {
     return std::make_unique<Bzip2Decoder>(params, source);
 }
 

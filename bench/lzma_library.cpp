@@ -9,7 +9,7 @@
 #include <string>
 
 #include "archive/decoders/library_input.h"
-#include "archive/decoders/methods.h"
+#include "bench/library_decoders.h"
 #include "core/byte_cursor.h"
 
 namespace archive {
@@ -99,7 +99,7 @@ class LzmaDecoder final : public Decoder {
 
 }  // namespace
 
-std::unique_ptr<Decoder> makeLzmaDecoder(const DecoderParams& params, ByteSource& source) {
+std::unique_ptr<Decoder> makeLibraryLzmaDecoder(const DecoderParams& params, ByteSource& source) {
     return std::make_unique<LzmaDecoder>(params, source);
 }
 

@@ -2,7 +2,7 @@
 // declares them (three use the macro "database").
 #pragma once
 
-namespace db {
+namespace app {
 
 inline constexpr const char* kSqlDitte = "SELECT * FROM librerie ORDER BY nome ASC";
 inline constexpr const char* kSqlVersione = "SELECT * FROM &database";
@@ -11,4 +11,4 @@ inline constexpr const char* kSqlTriggersServer =
 inline constexpr const char* kSqlTriggersClient =
     "show triggers in &database where `Trigger`='tci_TADIMA00';";
 
-}  // namespace db
+}  // namespace app
