@@ -90,9 +90,12 @@ int main(int argc, char** argv) {
     int version = 0;
     double staged = medianSeconds(runs, [&] {
         const std::string from = std::to_string(version++);
-        const host::StagedResult r = host::StagedMergeTree(
-            {(base / "pkg/Ostrel").string(), (base / "staged/").string(), from,
-             std::to_string(version), "", {}});
+        const host::StagedResult r = host::StagedMergeTree({(base / "pkg/Ostrel").string(),
+                                                            (base / "staged/").string(),
+                                                            from,
+                                                            std::to_string(version),
+                                                            "",
+                                                            {}});
         if (r.code != 0) std::fprintf(stderr, "StagedMergeTree failed: %d\n", r.code);
     });
     double peerA = medianSeconds(runs, [&] { (void)std::system(cpa.c_str()); });
