@@ -61,7 +61,12 @@ void TfrmAutoUpdate::fase01() {
     }
     m_view.setImageVisible(Image::iPathOK, ok ? Visibility::Shown : Visibility::Hidden);
     m_view.setImageVisible(Image::iPathFAIL, ok ? Visibility::Hidden : Visibility::Shown);
-    if (ok) m_view.setButtonEnabled(Button::btnAvanti, Enablement::Enabled);
+    if (ok) {
+        // A failure text left by an earlier run (a path without config.ini, then a folder chosen
+        // that has one) would contradict a page that now says all is well.
+        m_view.setCaption(Label::LabelStatus, "");
+        m_view.setButtonEnabled(Button::btnAvanti, Enablement::Enabled);
+    }
     Outcome.fase01Ok = ok;
 }
 

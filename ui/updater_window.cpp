@@ -409,9 +409,6 @@ void UpdaterWindow::setFontStyle(app::Label which, app::FontStyle style) {
 void UpdaterWindow::setImageVisible(app::Image image, app::Visibility v) {
     QLabel* l = image == app::Image::iPathOK ? m_iPathOK : m_iPathFAIL;
     l->setVisible(v == app::Visibility::Shown);
-    // The OK icon says phase 1 succeeded: a failure text left from an earlier run (a path without
-    // config.ini, then a folder chosen that has one) would contradict it.
-    if (image == app::Image::iPathOK && v == app::Visibility::Shown) m_labelStatus->clear();
 }
 
 void UpdaterWindow::setButtonEnabled(app::Button button, app::Enablement e) {
