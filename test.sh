@@ -6,6 +6,7 @@
 #   ./test.sh --noqt     built without Qt: every test but the window's
 #   ./test.sh --tsan     the database client under ThreadSanitizer (its resolver thread)
 #   ./test.sh --fuzz     the fuzz targets (clang), replayed over their seeds and kept inputs
+#   ./test.sh --windows  the Windows build (mingw-w64) and its tests under wine
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,8 +16,9 @@ case "${1:-}" in
   --noqt) preset=noqt ;;
   --tsan) preset=tsan ;;
   --fuzz) preset=fuzz ;;
+  --windows) preset=windows ;;
   "") ;;
-  *) echo "usage: $0 [--asan|--noqt|--tsan|--fuzz]" >&2; exit 64 ;;
+  *) echo "usage: $0 [--asan|--noqt|--tsan|--fuzz|--windows]" >&2; exit 64 ;;
 esac
 
 . tools/install-deps.sh
@@ -33,6 +35,17 @@ case "$preset" in
     # to fake servers on 127.0.0.1 through it.
     cmake --build --preset tsan --target test_db
     ctest --test-dir build-tsan --output-on-failure -j2 --timeout 900 -R '^(TcpConnect|SessionFakeServer)[.]'
+    ;;
+  windows)
+    # The programs and the tests only (no benchmarks, no fuzz replays), then every test under
+    # wine: a fresh private prefix and one persistent wineserver for the whole run.
+    cmake --build --preset windows
+    QL_WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/qlupdate-wine.XXXXXX")
+    export QL_WINEPREFIX
+    trap 'WINEPREFIX=$QL_WINEPREFIX wineserver -k 2>/dev/null || true; rm -rf "$QL_WINEPREFIX"' EXIT
+    cmake/wine-run --init
+    WINEPREFIX=$QL_WINEPREFIX wineserver -p
+    ctest --test-dir build-windows --output-on-failure -j2 --timeout 900
     ;;
   *)
     cmake --build --preset "$preset"

@@ -16,8 +16,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Static archives first, so that zlib and libgcrypt go into the .exe instead of a DLL beside it.
-set(CMAKE_FIND_LIBRARY_SUFFIXES .a .dll.a)
+# Static archives only (the platform files would put the DLLs' import libraries first).
+set(CMAKE_PROJECT_INCLUDE ${CMAKE_CURRENT_LIST_DIR}/mingw-w64-static.cmake)
+# pkg-config answers from the target's tree, never from the build machine's (whose libwavpack
+# is not a Windows library).
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${QL_MINGW_TRIPLET}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 

@@ -7,9 +7,14 @@
 
 namespace host {
 
+// The system's path separator.
+#if defined(_WIN32)
+inline constexpr char kPathDelim = '\\';
+#else
 inline constexpr char kPathDelim = '/';
+#endif
 
-// Appends the separator unless the text already ends with it (so "" becomes "/").
+// Appends the separator unless the text already ends with it (so "" becomes "/" on POSIX).
 std::string IncludeTrailingPathDelimiter(std::string_view path);
 // Removes one trailing separator, except from a root ("/" stays "/").
 std::string ExcludeTrailingPathDelimiter(std::string_view path);

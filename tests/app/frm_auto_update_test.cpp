@@ -32,7 +32,9 @@ struct Session {
         s.tempRoot = dir.str() + "tmp";
         return s;
     }
-    std::string defaultInstall() const { return dir.str() + "pf/Ostrel/"; }
+    std::string defaultInstall() const {
+        return dir.str() + "pf" + host::kPathDelim + "Ostrel" + host::kPathDelim;
+    }
 };
 
 // Stands in for the version check that the HTTP client brings: it answers as told and counts

@@ -426,6 +426,7 @@ TEST(UnZipper, NotEnoughFreeSpaceFailsBeforeAnythingIsWritten) {
 // outside or inside, a FIFO, a hard link to a file elsewhere) is replaced by the entry's own
 // file; nothing outside the destination is created or changed.
 TEST(UnZipper, LinksInTheWayAreReplacedNeverWrittenThrough) {
+    if (!testsupport::symbolicLinksWork()) GTEST_SKIP() << "this file system has no symbolic links";
     Fixture f;
     TempDir outside;
     const std::string victim = outside.write("victim.txt", "keep me").string();
@@ -463,7 +464,7 @@ TEST(UnZipper, LinksInTheWayAreReplacedNeverWrittenThrough) {
     EXPECT_EQ(readFile(hardVictim), "keep me too");
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(outside.path()))
-        left.push_back(e.path().filename());
+        left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"hard.txt", "victim.txt"}));
 }
@@ -543,22 +544,25 @@ TEST(UnZipper, EndRecordWithZeroEntriesStillListsTheHeadersPresent) {
 TEST(UnZipper, UnsafeNamesAreRefusedAndNothingLandsOutside) {
     Fixture f;
     TempDir outside;
-    fs::create_directory_symlink(outside.path(), f.out.path() / "escape");
-    const std::string zip =
-        writeZip(f.src, testsupport::buildZip({
-                            ZipEntrySpec{.name = "../evil1", .data = "x"},
-                            ZipEntrySpec{.name = "a/../../evil2", .data = "x"},
-                            ZipEntrySpec{.name = "..\\evil3", .data = "x"},
-                            ZipEntrySpec{.name = outside.str() + "evil4", .data = "x"},
-                            ZipEntrySpec{.name = "\\\\server\\share\\evil5", .data = "x"},
-                            ZipEntrySpec{.name = "C:\\evil6", .data = "x"},
-                            ZipEntrySpec{.name = "escape/evil7", .data = "x"},
-                            ZipEntrySpec{.name = "escape/sub/evil8", .data = "x"},
-                            ZipEntrySpec{.name = std::string("x.txt\0.exe", 10), .data = "x"},
-                            ZipEntrySpec{.name = "safe/ok.txt", .data = "fine"},
-                        }));
+    std::vector<ZipEntrySpec> entries{
+        ZipEntrySpec{.name = "../evil1", .data = "x"},
+        ZipEntrySpec{.name = "a/../../evil2", .data = "x"},
+        ZipEntrySpec{.name = "..\\evil3", .data = "x"},
+        ZipEntrySpec{.name = outside.str() + "evil4", .data = "x"},
+        ZipEntrySpec{.name = "\\\\server\\share\\evil5", .data = "x"},
+        ZipEntrySpec{.name = "C:\\evil6", .data = "x"},
+        ZipEntrySpec{.name = std::string("x.txt\0.exe", 10), .data = "x"},
+        ZipEntrySpec{.name = "safe/ok.txt", .data = "fine"},
+    };
+    // A link inside the target that leads outside (where the file system has links).
+    if (testsupport::symbolicLinksWork()) {
+        fs::create_directory_symlink(outside.path(), f.out.path() / "escape");
+        entries.push_back(ZipEntrySpec{.name = "escape/evil7", .data = "x"});
+        entries.push_back(ZipEntrySpec{.name = "escape/sub/evil8", .data = "x"});
+    }
+    const std::string zip = writeZip(f.src, testsupport::buildZip(entries));
     const auto failed = extract(zip, f.out.str());
-    ASSERT_EQ(failed.size(), 9U);
+    ASSERT_EQ(failed.size(), entries.size() - 1);
     for (const auto& e : failed) {
         EXPECT_EQ(e.className, "EAbUnsafePath") << e.name;
         EXPECT_EQ(e.errorClass, ErrorClass::Other);

@@ -39,6 +39,7 @@ TEST(InstallLock, FailsWithoutAnInstallationFolderOrThroughALinkedStateFolder) {
     EXPECT_EQ(lock.acquire(t.str() + "missing/", ec), host::LockResult::Failed);
     EXPECT_TRUE(ec);
     // A state folder that is a link could lead the lock, the journal and the backups anywhere.
+    if (!testsupport::symbolicLinksWork()) return;  // no links on this file system
     std::filesystem::create_directory(t.path() / "elsewhere");
     std::filesystem::create_directory(t.path() / "inst");
     std::filesystem::create_directory_symlink(t.path() / "elsewhere", t.path() / "inst/.qlupdate");

@@ -6,6 +6,7 @@
 
 #include "core/md5.h"
 #include "host/paths.h"
+#include "host/platform/files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -38,11 +39,18 @@ TEST(TempFolder, DriveOfProgramFile) {
 TEST(TempFolder, NamedAfterMd5OfTheVersion) {
     TempDir dir;
     auto s = rootedAt(dir);
-    EXPECT_EQ(host::TmpDirPath("V", s), dir.str() + core::Md5Hex("V") + "/");
+    const char sep = host::kPathDelim;
+    EXPECT_EQ(host::TmpDirPath("V", s), dir.str() + core::Md5Hex("V") + sep);
     // An empty identifier names the folder after the digest of zero bytes.
-    EXPECT_EQ(host::TmpDirPath("", s), dir.str() + "d41d8cd98f00b204e9800998ecf8427e/");
-    // Without an injected base the program file's drive is used: on POSIX, "/".
-    EXPECT_EQ(host::TmpDirPath("2014a", {}), "/" + core::Md5Hex("2014a") + "/");
+    EXPECT_EQ(host::TmpDirPath("", s), dir.str() + "d41d8cd98f00b204e9800998ecf8427e" + sep);
+    // Without an injected base the program file's drive is used: on POSIX "/", on Windows
+    // the drive of the test program ("Z:" under wine) and its separator.
+#if defined(_WIN32)
+    const std::string root = host::DriveOf(host::programFilePath()) + "\\";
+#else
+    const std::string root = "/";
+#endif
+    EXPECT_EQ(host::TmpDirPath("2014a", {}), root + core::Md5Hex("2014a") + sep);
     EXPECT_FALSE(fs::exists(host::TmpDirPath("V", s))) << "naming creates nothing";
 }
 
@@ -66,7 +74,7 @@ TEST(TempFolder, PackageFileNameCreatesTheFolder) {
     TempDir dir;
     auto s = rootedAt(dir);
     std::string pkg = host::GetPackageFileName("2014c", s);
-    EXPECT_EQ(pkg, dir.str() + core::Md5Hex("2014c") + "/2014c.qlzip");
+    EXPECT_EQ(pkg, dir.str() + core::Md5Hex("2014c") + host::kPathDelim + "2014c.qlzip");
     EXPECT_TRUE(fs::is_directory(host::TmpDirPath("2014c", s)));
     EXPECT_EQ(host::GetPackageFileName("", s), host::TmpDirPath("", s) + ".qlzip");
 }
@@ -101,7 +109,7 @@ TEST(TempFolder, UncreatableFolderIsNotReported) {
     host::HostSettings s;
     s.tempRoot = dir.write("a-file", "x").string();  // the base is a file: no folder below it
     std::string path = host::GetTmpDir("V", s);
-    EXPECT_EQ(path, s.tempRoot.value() + "/" + core::Md5Hex("V") + "/");
+    EXPECT_EQ(path, s.tempRoot.value() + host::kPathDelim + core::Md5Hex("V") + host::kPathDelim);
     EXPECT_FALSE(fs::exists(path));
 }
 

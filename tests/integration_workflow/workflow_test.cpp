@@ -188,10 +188,8 @@ TEST(Workflow, RunLogThatCannotBeSavedKeepsTheTemporaryFolder) {
     const std::time_t now = std::time(nullptr);
     for (int minute = -1; minute <= 15; ++minute) {
         const std::time_t t = now + minute * 60;
-        std::tm tm{};
-        localtime_r(&t, &tm);
         char stamp[32];
-        std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M", &tm);
+        std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M", std::localtime(&t));
         fs::create_directories(fs::path(w.install()) / ("2014c." + std::string(stamp) + ".uplog"));
     }
     const RunResult r = w.run();

@@ -532,8 +532,15 @@ TEST(TIdHTTP, FailuresBeforeConnecting) {
     }
     auto refused = expectThrow<EIdSocketError>(
         [&] { c.http.Get("http://127.0.0.1:" + std::to_string(port) + "/", out); });
-    EXPECT_EQ(refused.LastError(), 111);
-    EXPECT_STREQ(refused.what(), "Socket Error # 111\nConnection refused.");
+    // The system's number for a refused connection: ECONNREFUSED, or WSAECONNREFUSED.
+#if defined(_WIN32)
+    const int kRefused = 10061;
+#else
+    const int kRefused = 111;
+#endif
+    EXPECT_EQ(refused.LastError(), kRefused);
+    EXPECT_EQ(std::string(refused.what()),
+              "Socket Error # " + std::to_string(kRefused) + "\nConnection refused.");
     EXPECT_EQ(out.Size(), 0);
 }
 

@@ -53,6 +53,8 @@ TEST(QltoolConfig, MissingFileIsAnError) {
 }
 
 TEST(QltoolTmpdir, PrintsTheFolderWithoutCreatingIt) {
+    if (host::kPathDelim != '/')
+        GTEST_SKIP() << "POSIX path forms (tests/host/win32 has the Windows ones)";
     ToolRun r = qltool({"tmpdir", "qltool-test-version"});
     std::string expected = "/" + core::Md5Hex("qltool-test-version") + "/";
     EXPECT_EQ(r.status, 0);

@@ -26,7 +26,8 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     // Read-only files and folders made by a test must not keep the folder alive.
-    for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+    for (auto it = fs::recursive_directory_iterator(m_path, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(m_path, ec);
 }
@@ -46,17 +47,35 @@ std::string readFile(const fs::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::string binaryDir() { return QL_BINARY_DIR; }
-std::string sourceDir() { return QL_SOURCE_DIR; }
+std::string binaryDir() {
+    return QL_BINARY_DIR;
+}
+std::string sourceDir() {
+    return QL_SOURCE_DIR;
+}
 // QL_TESTDATA_DIR in the environment points elsewhere, for checkouts not beside the material;
 // otherwise a checkout in a deeper folder (a worktree) finds it in the nearest parent that has it.
+bool symbolicLinksWork() {
+    const TempDir dir;
+    std::error_code e;
+    fs::create_symlink(dir.path() / "target", dir.path() / "link", e);
+    return !e;
+}
+
+bool fileNamesAreCaseSensitive() {
+    const TempDir dir;
+    dir.write("a", "");
+    return !fs::exists(dir.path() / "A");
+}
+
 std::string testdataDir() {
     const char* env = std::getenv("QL_TESTDATA_DIR");
     if (env != nullptr && *env != '\0') return env;
     std::error_code ec;
     if (fs::is_directory(QL_TESTDATA_DIR, ec)) return QL_TESTDATA_DIR;
     for (fs::path p = fs::path(QL_SOURCE_DIR).parent_path(); !p.empty(); p = p.parent_path()) {
-        if (fs::is_directory(p / "shared" / "testdata", ec)) return (p / "shared" / "testdata").string();
+        if (fs::is_directory(p / "shared" / "testdata", ec))
+            return (p / "shared" / "testdata").string();
         if (p == p.root_path()) break;
     }
     return QL_TESTDATA_DIR;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "host/platform/std_streams.h"
+
 struct Command {
     const char* name;
     int (*run)(int argc, char** argv);
@@ -19,6 +21,8 @@ void printUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The same bytes on every system: outside checks compare this output across builds.
+    host::useBinaryStandardStreams();
     if (argc < 2) {
         printUsage(stderr);
         return 64;

@@ -47,6 +47,11 @@ struct Decoded {
 Decoded decodeAll(const DecoderMaker& make, const archive::DecoderParams& params,
                   const std::string& data, unsigned seed = 0, std::size_t maxPiece = 700);
 Decoded decodeEntry(const DecoderMaker& make, const RawZipEntry& entry, unsigned seed = 0);
+// Whether this build has the decoder at all (WavPack needs libwavpack, absent on Windows).
+inline bool builtIn(const DecoderMaker& make) {
+    PieceSource none("", 0);
+    return make(archive::DecoderParams{}, none) != nullptr;
+}
 
 std::uint32_t crc32Of(const std::string& bytes);
 

@@ -1,0 +1,7 @@
+#include "host/platform/std_streams.h"
+
+namespace host {
+
+void useBinaryStandardStreams() {}
+
+}  // namespace host
