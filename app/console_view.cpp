@@ -1,5 +1,7 @@
 #include "app/console_view.h"
 
+#include <chrono>
+
 #include "app/company_table.h"
 #include "app/frm_auto_update.h"
 #include "app/run_log.h"
@@ -7,167 +9,208 @@
 
 namespace app {
 
+ConsoleView::ConsoleView(ConsoleSettings settings) : m_s(std::move(settings)) {}
+
 ConsoleView::ConsoleView(std::FILE* out, std::FILE* in, bool yes)
-    : m_out(out), m_in(in), m_yes(yes) {}
+    : ConsoleView(ConsoleSettings{out, in, yes, false, false, 80, 5, {}}) {}
+
+double ConsoleView::now() const {
+    if (m_s.clock) return m_s.clock();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void ConsoleView::print(std::string_view line) {
+    if (m_s.quiet) return;
+    endProgress();
+    // Written whole, never as a C string: a lexer message can hold a NUL character.
+    std::fwrite(line.data(), 1, line.size(), m_s.out);
+    std::fputc('\n', m_s.out);
+    std::fflush(m_s.out);
+}
+
+void ConsoleView::note(const std::string& line, bool always) {
+    if (always && m_s.quiet) {
+        std::fprintf(m_s.out, "%s\n", line.c_str());
+        std::fflush(m_s.out);
+        return;
+    }
+    print(line);
+}
 
 void ConsoleView::setTabVisible(Page page, Visibility v) {
+    if (page == Page::TabSheetFase02) m_downloading = v == Visibility::Shown;
     if (v != Visibility::Shown) return;
-    if (page == Page::TabSheetFase02) std::fprintf(m_out, "== Download ==\n");
-    if (page == Page::TabSheetFase03) std::fprintf(m_out, "== Installazione ==\n");
-    std::fflush(m_out);
+    if (page == Page::TabSheetFase02) print("== Download ==");
+    if (page == Page::TabSheetFase03) print("== Installazione ==");
 }
 
 void ConsoleView::setCaption(Label label, const std::string& text) {
-    if (label == Label::LabelDownload && text.starts_with("Scaricato ")) {
-        // The client reports every 32 KiB; the terminal gets a few lines a second at most.
-        const auto now = std::chrono::steady_clock::now();
-        if (now - m_lastDownloadPrint < std::chrono::milliseconds(300)) return;
-        m_lastDownloadPrint = now;
-    }
+    // The download's "Scaricato ..." texts come with every 32 KiB; the console shows the
+    // client's work events instead (downloadProgress).
+    if (label == Label::LabelDownload && text.starts_with("Scaricato ")) return;
+    if (label == Label::LabelDownload) endProgress();
     if (text.empty()) return;
     switch (label) {
         case Label::LabelPercorso:
-            std::fprintf(m_out, "Percorso: %s\n", text.c_str());
+            print("Percorso: " + text);
             break;
         case Label::LabelStatus:
-            std::fprintf(m_out, "Stato: %s\n", text.c_str());
+            print("Stato: " + text);
             break;
         case Label::LabelDownload:
-            std::fprintf(m_out, "%s\n", text.c_str());
-            break;
         case Label::LabelInstall:
-            std::fprintf(m_out, "%s\n", text.c_str());
+            print(text);
             break;
     }
-    std::fflush(m_out);
 }
 
 void ConsoleView::setImageVisible(Image image, Visibility v) {
     if (v != Visibility::Shown) return;
-    std::fprintf(m_out, "%s\n", image == Image::iPathOK ? "Percorso: OK" : "Percorso: ERRORE");
-    std::fflush(m_out);
+    print(image == Image::iPathOK ? "Percorso: OK" : "Percorso: ERRORE");
 }
 
 void ConsoleView::insertLogLine(const std::string& line) {
     m_log.insert(m_log.begin(), line);
-    // Written whole, never as a C string: a lexer message can hold a NUL character.
-    std::fwrite(line.data(), 1, line.size(), m_out);
-    std::fputc('\n', m_out);
-    std::fflush(m_out);
+    print(line);
 }
 
 bool ConsoleView::saveLogToFile(const std::string& fileName) {
     m_logFile = fileName;
     const bool ok = WriteRunLogFile(fileName, m_log);
-    std::fprintf(m_out, "Log: %s%s\n", fileName.c_str(), ok ? "" : " (non salvato)");
-    std::fflush(m_out);
+    print("Log: " + fileName + (ok ? "" : " (non salvato)"));
     return ok;
 }
 
-void ConsoleView::companiesChanged(const CompanyTable& table, const std::string& latestVid) {
-    std::fprintf(m_out, "Ultima versione: %s\n", latestVid.c_str());
-    if (!table.Active()) {
-        std::fprintf(m_out, "Nessuna ditta.\n");
-        std::fflush(m_out);
+void ConsoleView::downloadStarted(std::int64_t total) {
+    if (!m_downloading) return;  // phase 1's version file
+    m_meter.begin(total, now());
+    m_lastProgress = -1e9;
+    m_progressPending = false;
+}
+
+void ConsoleView::downloadProgress(std::int64_t received) {
+    if (!m_downloading || m_s.quiet) return;
+    const double t = now();
+    m_meter.sample(received, t);
+    const TransferFigures f = m_meter.figures();
+    const bool complete = f.total > 0 && received >= f.total;
+    if (m_s.terminal) {
+        // A few redraws a second are enough for the eye and cheap on a slow terminal.
+        if (!complete && t - m_lastProgress < 0.1) return;
+        m_lastProgress = t;
+        std::string line = ProgressBarLine(f, m_s.columns);
+        const std::size_t width = line.size();
+        if (width < m_barWidth) line.append(m_barWidth - width, ' ');
+        m_barWidth = width;
+        std::fprintf(m_s.out, "\r%s", line.c_str());
+        std::fflush(m_s.out);
+        m_progressOpen = true;
+        if (complete) endProgress();
         return;
     }
-    std::fprintf(m_out, "%-40s %-10s %-20s %-6s %s\n", "Ditta", "Versione", "VID", "Stato",
-                 "Trigger");
+    m_progressPending = true;
+    if (!complete && t - m_lastProgress < m_s.plainLineSeconds) return;
+    m_lastProgress = t;
+    m_progressPending = false;
+    std::fprintf(m_s.out, "%s\n", ProgressPlainLine(f).c_str());
+    std::fflush(m_s.out);
+}
+
+void ConsoleView::endProgress() {
+    if (m_progressOpen) {
+        std::fprintf(m_s.out, "\n");
+        m_progressOpen = false;
+        m_barWidth = 0;
+    } else if (m_progressPending) {
+        // Where the download stopped, when the last lines left it out.
+        std::fprintf(m_s.out, "%s\n", ProgressPlainLine(m_meter.figures()).c_str());
+        m_progressPending = false;
+    }
+    std::fflush(m_s.out);
+}
+
+void ConsoleView::companyStateChanged(const CompanyProgress& p) {
+    if (!p.company) return;
+    const CompanyOutcome& c = *p.company;
+    std::string line =
+        "Ditta " + std::to_string(p.number) + " di " + std::to_string(p.count) + ": " + c.schema;
+    if (c.state == CompanyState::Running && !c.name.empty()) line += " (" + c.name + ")";
+    print(line + ": " + StateText(c));
+}
+
+void ConsoleView::companiesChanged(const CompanyTable& table, const std::string& latestVid) {
+    if (m_s.quiet) return;
+    print("Ultima versione: " + latestVid);
+    if (!table.Active()) {
+        print("Nessuna ditta.");
+        return;
+    }
+    // Columns as printf's "%-40s %-10s %-20s %-6s %s": longer values are kept whole.
+    const auto row = [](std::string_view a, std::string_view b, std::string_view c,
+                        std::string_view d, std::string_view e) {
+        const auto pad = [](std::string_view t, std::size_t w) {
+            std::string out(t);
+            if (out.size() < w) out.append(w - out.size(), ' ');
+            return out;
+        };
+        return pad(a, 40) + " " + pad(b, 10) + " " + pad(c, 20) + " " + pad(d, 6) + " " +
+               std::string(e);
+    };
+    print(row("Ditta", "Versione", "VID", "Stato", "Trigger"));
     for (const CompanyRecord& r : table.Rows()) {
         const char* mark = core::VersionBefore(r.DTVID, latestVid) ? "ALERT" : "OK";
         std::string badge;
         if (r.DTTRIG) badge += "TRI(server) ";
         if (r.DTTRIN) badge += "TRI(client)";
-        std::fprintf(m_out, "%-40s %-10s %-20s %-6s %s\n", r.DTNAME.c_str(), r.DTVERS.c_str(),
-                     r.DTVID.c_str(), mark, badge.c_str());
+        print(row(r.DTNAME, r.DTVERS, r.DTVID, mark, badge));
     }
-    std::fflush(m_out);
 }
-
-namespace {
-
-// A server message on one console line: line breaks and other control characters become
-// blanks, runs of them one blank ("\r\n#42000Unknown database" reads " #42000Unknown ...").
-std::string oneLine(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        const bool blank = static_cast<unsigned char>(c) <= 0x20;
-        if (!blank)
-            out += c;
-        else if (!out.empty() && out.back() != ' ')
-            out += ' ';
-    }
-    if (!out.empty() && out.back() == ' ') out.pop_back();
-    return out;
-}
-
-}  // namespace
 
 void ConsoleView::printSurvey(const RunOutcome& outcome) {
     for (const CompanyOutcome& c : outcome.companies)
         if (c.state == CompanyState::Skipped)
-            std::fprintf(m_out, "Ditta saltata: %s: %s\n", c.schema.c_str(),
-                         oneLine(c.reason).c_str());
+            print("Ditta saltata: " + c.schema + ": " + OneLine(c.reason));
     if (!outcome.surveyEnded.empty())
-        std::fprintf(m_out, "Elenco ditte interrotto: %s\n", oneLine(outcome.surveyEnded).c_str());
-    std::fflush(m_out);
+        print("Elenco ditte interrotto: " + OneLine(outcome.surveyEnded));
 }
 
 void ConsoleView::printSummary(const RunOutcome& outcome) {
-    for (const std::string& e : outcome.failedEntries)
-        std::fprintf(m_out, "Voce non estratta: %s\n", e.c_str());
-    if (!outcome.fase03Complete && !outcome.fase03Failed) {
-        std::fflush(m_out);
-        return;
-    }
-    std::fprintf(m_out, "Riepilogo ditte:\n");
-    for (const std::string& line : SummaryLines(outcome))
-        std::fprintf(m_out, "  %s\n", line.c_str());
-    std::fflush(m_out);
+    // The summary is what --quiet keeps.
+    const auto line = [this](const std::string& l) { note(l, true); };
+    for (const std::string& e : outcome.failedEntries) line("Voce non estratta: " + e);
+    if (!outcome.fase03Complete && !outcome.fase03Failed) return;
+    line("Riepilogo ditte:");
+    for (const std::string& l : SummaryLines(outcome)) line("  " + l);
 }
 
 std::vector<std::string> SummaryLines(const RunOutcome& outcome) {
     std::vector<std::string> lines;
-    for (const CompanyOutcome& c : outcome.companies) {
-        std::string what;
-        switch (c.state) {
-            case CompanyState::Listed:
-                what = "non raggiunta";
-                break;
-            case CompanyState::Updated:
-                what = "aggiornata";
-                break;
-            case CompanyState::Duplicate:
-                what = "già aggiornata con una riga precedente";
-                break;
-            case CompanyState::Skipped:
-                what = "saltata (" + oneLine(c.reason) + ")";
-                break;
-            case CompanyState::Failed:
-                what = std::to_string(c.failedStatements) + " istruzioni fallite, " +
-                       std::to_string(c.failedScripts) + " script non avviati";
-                break;
-        }
-        lines.push_back(c.schema + (c.name.empty() ? "" : " (" + c.name + ")") + ": " + what);
-    }
+    for (const CompanyOutcome& c : outcome.companies)
+        lines.push_back(c.schema + (c.name.empty() ? "" : " (" + c.name + ")") + ": " +
+                        StateText(c));
     if (!outcome.surveyEnded.empty())
         lines.push_back("elenco ditte interrotto, le ditte seguenti non sono state lette (" +
-                        oneLine(outcome.surveyEnded) + ")");
+                        OneLine(outcome.surveyEnded) + ")");
     if (outcome.companies.empty() && outcome.surveyEnded.empty()) lines.push_back("nessuna ditta");
     return lines;
 }
 
 bool ConsoleView::ask(const std::string& question) {
-    std::fprintf(m_out, "%s [OK/Cancel] ", question.c_str());
-    if (m_yes || m_terminated) {
-        const bool answer = m_yes && !m_terminated;
-        std::fprintf(m_out, "%s\n", answer ? "OK" : "Cancel");
-        std::fflush(m_out);
+    endProgress();
+    const bool answered = m_s.yes || m_terminated;
+    // With --quiet a question is still put when someone has to answer it.
+    const bool shown = !m_s.quiet || !answered;
+    if (shown) std::fprintf(m_s.out, "%s [OK/Cancel] ", question.c_str());
+    if (answered) {
+        const bool answer = m_s.yes && !m_terminated;
+        if (shown) std::fprintf(m_s.out, "%s\n", answer ? "OK" : "Cancel");
+        std::fflush(m_s.out);
         return answer;
     }
-    std::fflush(m_out);
+    std::fflush(m_s.out);
     char buf[64] = {};
-    if (!m_in || !std::fgets(buf, sizeof buf, m_in)) return false;
+    if (!m_s.in || !std::fgets(buf, sizeof buf, m_s.in)) return false;
     const std::string a = core::asciiLower(core::Trim(buf));
     return a == "ok" || a == "o" || a == "y" || a == "yes" || a == "s" || a == "si";
 }

@@ -2,11 +2,14 @@
 // table, the download progress (a few times a second), every log line, and asks its questions.
 #pragma once
 
-#include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/transfer_meter.h"
 #include "app/view.h"
 
 namespace app {
@@ -15,8 +18,22 @@ struct RunOutcome;
 
 namespace app {
 
+struct ConsoleSettings {
+    std::FILE* out = nullptr;
+    std::FILE* in = nullptr;  // questions are read from here unless `yes`
+    bool yes = false;         // every question answered with OK
+    bool quiet = false;       // only the closing summary (and questions that wait for an answer)
+    bool terminal = false;    // `out` is a terminal: the download bar is redrawn in place
+    int columns = 80;
+    // Elsewhere a plain progress line this often, and one when the download ends.
+    double plainLineSeconds = 5;
+    // Seconds on a steady clock; the system's when empty.
+    std::function<double()> clock;
+};
+
 class ConsoleView : public View {
   public:
+    explicit ConsoleView(ConsoleSettings settings);
     // `yes` answers every question with OK; otherwise questions are read from `in`.
     ConsoleView(std::FILE* out, std::FILE* in, bool yes);
 
@@ -38,6 +55,9 @@ class ConsoleView : public View {
     void setDownloadBarMax(int value) override { m_downloadMax = value; }
     int downloadBarMax() const override { return m_downloadMax; }
     void setDownloadBarPosition(int) override {}
+    void downloadStarted(std::int64_t total) override;
+    void downloadProgress(std::int64_t received) override;
+    void companyStateChanged(const CompanyProgress& progress) override;
     void companiesChanged(const CompanyTable& table, const std::string& latestVid) override;
     void processMessages() override {}
     void terminate() override { m_terminated = true; }
@@ -52,25 +72,34 @@ class ConsoleView : public View {
     // At the end of a run: the package entries that failed, then per company what happened
     // (updated, failed statements, scripts not launched, skipped and why).
     void printSummary(const RunOutcome& outcome);
+    // A line of the program's own (the report's file, why something could not be done); not
+    // shown with `quiet` unless `always`.
+    void note(const std::string& line, bool always = false);
     bool terminated() const { return m_terminated; }
     const std::string& logFileName() const { return m_logFile; }
 
   private:
     bool ask(const std::string& question);
+    void print(std::string_view line);
+    double now() const;
+    // Ends the download's progress: a last plain line, or the line break after the bar.
+    void endProgress();
 
-    std::FILE* m_out;
-    std::FILE* m_in;
-    bool m_yes;
+    ConsoleSettings m_s;
     std::vector<std::string> m_log;  // newest first
     std::string m_logFile;
     int m_scriptPos = 0;
     int m_downloadMax = 0;
     bool m_terminated = false;
-    std::string m_lastDownloadText;
-    std::chrono::steady_clock::time_point m_lastDownloadPrint{};
+    // Phase 2's page is shown: the client's work events are the package's download.
+    bool m_downloading = false;
+    bool m_progressOpen = false;     // the bar's line waits for its line break
+    bool m_progressPending = false;  // progress not yet printed as a plain line
+    TransferMeter m_meter;
+    double m_lastProgress = -1e9;
+    std::size_t m_barWidth = 0;  // of the bar last drawn, to blank what a shorter one leaves
 };
 
 // The closing summary's lines, one per company row of the survey, then why the survey stopped.
 std::vector<std::string> SummaryLines(const RunOutcome& outcome);
-
 }  // namespace app

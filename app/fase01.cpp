@@ -148,7 +148,8 @@ void TfrmAutoUpdate::LoadCompanies() {
 bool TfrmAutoUpdate::SurveyCompany() {
     const std::string schema = "OSF" + qryDitte->FieldByName("Studio").AsString() +
                                qryDitte->FieldByName("Ditta").AsString();
-    Outcome.companies.push_back({schema, {}, CompanyState::Skipped, 0, 0, {}});
+    Outcome.companies.emplace_back().schema = schema;
+    Outcome.companies.back().state = CompanyState::Skipped;
     const std::size_t index = Outcome.companies.size() - 1;
     const auto skip = [&](const std::string& reason) { Outcome.companies[index].reason = reason; };
     // Closed in this order whichever way the company's step ends.
@@ -175,6 +176,9 @@ bool TfrmAutoUpdate::SurveyCompany() {
         r.DTVID = qryVersione->FieldByName("VID").AsString();
         r.DTTRIG = qryTriggersServer->RecordCount() > 0;
         r.DTTRIN = qryTriggersClient->RecordCount() > 0;
+        Outcome.companies[index].versionBefore = core::Trim(r.DTVID);
+        Outcome.companies[index].serverTrigger = r.DTTRIG;
+        Outcome.companies[index].clientTrigger = r.DTTRIN;
         TabMem.Append(std::move(r));
         m_outcomeOfRow.push_back(index);
         Outcome.companies[index].state = CompanyState::Listed;

@@ -1,10 +1,12 @@
 // Phase 2: fetch the package of the latest version into a fresh temporary folder, unpack it
 // there, give its top folder the installation folder's name, then hand over to phase 3.
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 #include "app/bounded_stream.h"
+#include "app/exit_status.h"
 #include "app/frm_auto_update.h"
 #include "app/texts.h"
 #include "archive/unzipper.h"
@@ -24,6 +26,7 @@ void TfrmAutoUpdate::btnAvantiClick() {
 }
 
 void TfrmAutoUpdate::fase02() {
+    Outcome.times.download = SecondsSinceStart();
     std::string packageFile;
     bool ok = false;
     m_fase02Refusal.clear();
@@ -41,6 +44,7 @@ void TfrmAutoUpdate::fase02() {
                                                     ? std::string(kTextDownloadFailed)
                                                     : m_fase02Refusal);
         Outcome.fase02Failed = true;
+        EndRun(ExitStatusOf(Outcome));
         return;
     }
     fase03();
@@ -82,6 +86,13 @@ bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
         try {
             IdDownHTTP->Get(UpdateServer->packageUrl(LatestVID),
                             bounded ? static_cast<net::Stream&>(*bounded) : file);
+        } catch (const std::exception& e) {
+            // Why the download stopped (a server silent for the idle time-out, a lost
+            // connection) goes to the log; phase 3 starts its log afresh.
+            AddLog("Download interrotto: " + OneLine(e.what()));
+            file.Close();
+            if (bounded && bounded->exceeded()) NotePackageTooLarge();
+            return false;
         } catch (...) {
             file.Close();
             if (bounded && bounded->exceeded()) NotePackageTooLarge();
@@ -114,10 +125,12 @@ bool TfrmAutoUpdate::UnpackPackage(const std::string& packageFile) {
 }
 
 void TfrmAutoUpdate::IdDownHTTPWorkBegin(std::int64_t AWorkCountMax) {
+    m_view.downloadStarted(AWorkCountMax);
     m_view.setDownloadBarMax(static_cast<std::int32_t>(static_cast<std::uint32_t>(AWorkCountMax)));
 }
 
 void TfrmAutoUpdate::IdDownHTTPWork(std::int64_t AWorkCount) {
+    m_view.downloadProgress(AWorkCount);
     m_view.setDownloadBarPosition(
         static_cast<std::int32_t>(static_cast<std::uint32_t>(AWorkCount)));
     // N in 64-bit arithmetic shown as a signed 32-bit number; M in 32-bit arithmetic.

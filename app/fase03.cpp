@@ -4,13 +4,16 @@
 #include <filesystem>
 #include <string>
 
+#include "app/exit_status.h"
 #include "app/frm_auto_update.h"
+#include "app/run_log.h"
 #include "app/texts.h"
 #include "core/text.h"
 #include "host/paths.h"
 #include "host/platform/files.h"
 #include "host/services.h"
 #include "host/tree_ops.h"
+#include "host/tree_survey.h"
 
 namespace app {
 
@@ -18,18 +21,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The run log file's time stamp: local year, month, day, hour and minute, "yyyymmddhhnn".
-std::string stampNow() {
-    const host::LocalDateTime t = host::localNow();
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour,
-                  t.minute);
-    return buf;
+// The image names of the ServiceTable entries a snapshot marks, in table order.
+void NoteServices(const host::RunningSnapshot& marked, std::vector<std::string>& names) {
+    names.clear();
+    for (std::size_t i = 0; i < host::ServiceTable.size(); ++i)
+        if (marked[i]) names.emplace_back(host::ServiceTable[i].imageName);
 }
 
 }  // namespace
 
 void TfrmAutoUpdate::fase03() {
+    Outcome.times.install = SecondsSinceStart();
     try {
         AddLog(std::string_view("\0", 1));
         // The log's first line says whether the update was verified.
@@ -40,6 +42,7 @@ void TfrmAutoUpdate::fase03() {
         ScriptList.clear();
     } catch (...) {
         Outcome.fase03Failed = true;
+        EndRun(ExitStatusOf(Outcome));
         ShowInstallFailure();
         return;
     }
@@ -49,10 +52,12 @@ void TfrmAutoUpdate::fase03() {
     // A failed copy leaves the installation as it was: the run is not reported as done.
     if (!stepsOk || !closingOk || !copyOk) {
         Outcome.fase03Failed = true;
+        EndRun(ExitStatusOf(Outcome));
         ShowInstallFailure();
         return;
     }
     Outcome.fase03Complete = true;
+    EndRun(ExitStatusOf(Outcome));
     if (m_view.askOkCancel(std::string(kTextInstallOkQuestion))) m_view.terminate();
 }
 
@@ -60,14 +65,19 @@ bool TfrmAutoUpdate::InstallAndMigrate(bool& copyOk) {
     try {
         m_running = {};
         host::StopServices([this](const std::string& line) { AddLog(line); }, m_running);
+        NoteServices(m_running, Outcome.stopped);
         // The package's tree goes into the installation folder itself, whatever its name and
         // however often "Ostrel" occurs in its path.
         AddLog("Copy update dirercory in " + InstallPath);
         std::string errorText;
+        Outcome.packageFiles = host::SurveyMerge(FL, InstallPath);
         copyOk = InstallPackageTree(errorText);  // staged, with a backup
+        Outcome.filesCopied = copyOk;
         if (!errorText.empty()) AddLog("Errore Copia Cartella: " + errorText);
         LoadScripts();
+        Outcome.times.scripts = SecondsSinceStart();
         ApplyCompanies();
+        Outcome.times.scriptsEnd = SecondsSinceStart();
         if (copyOk) {
             m_view.setCaption(Label::LabelInstall, std::string(kTextInstallOk));
             m_view.processMessages();
@@ -82,11 +92,16 @@ bool TfrmAutoUpdate::InstallAndMigrate(bool& copyOk) {
 bool TfrmAutoUpdate::ClosingSteps() {
     try {
         ScriptList.clear();
-        host::RestartServices([this](const std::string& line) { AddLog(line); }, m_running);
+        host::RunningSnapshot restarted{};
+        host::RestartServices([this](const std::string& line) { AddLog(line); }, m_running,
+                              host::systemTicks(), &restarted);
+        NoteServices(restarted, Outcome.restarted);
         const std::string logFile =
-            host::JoinUnder(InstallPath, LatestVID + "." + stampNow() + ".uplog");
+            host::JoinUnder(InstallPath, LatestVID + "." + RunLogStamp() + ".uplog");
+        RunLogFile = logFile;
         // The temporary folder stays when the run log could not be saved.
         if (logFile.empty() || !m_view.saveLogToFile(logFile)) return false;
+        RunLogSaved = true;
         DeleteTmpDir();
         return true;
     } catch (...) {
@@ -105,14 +120,18 @@ void TfrmAutoUpdate::ShowInstallFailure() {
 void TfrmAutoUpdate::LoadScripts() {
     AddLog("Load Script Update");
     ScriptFolder = InstallPath + "Update/";
+    ListScriptFolder(ScriptFolder, ScriptList);
+}
+
+void TfrmAutoUpdate::ListScriptFolder(const std::string& folder, std::vector<std::string>& list) {
     // On a case-sensitive file system 2014d.dbql and 2014D.DBQL are two files and both stay.
-    const auto sameFile = [this](const std::string& a, const std::string& b) {
+    const auto sameFile = [&folder](const std::string& a, const std::string& b) {
         std::error_code ec;
-        return a == b || fs::equivalent(ScriptFolder + a, ScriptFolder + b, ec);
+        return a == b || fs::equivalent(folder + a, folder + b, ec);
     };
     for (std::string_view ext : {".dbql", ".trgql", ".trcql"}) {
         std::error_code ec;
-        for (fs::directory_iterator it(ScriptFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
             std::error_code dec;
             if (it->is_directory(dec)) continue;
             const std::string name = it->path().filename().string();
@@ -120,7 +139,7 @@ void TfrmAutoUpdate::LoadScripts() {
             if (name.size() >= ext.size() &&
                 core::equalsNoCaseAscii(std::string_view(name).substr(name.size() - ext.size()),
                                         ext))
-                AddScriptName(ScriptList, name, sameFile);
+                AddScriptName(list, name, sameFile);
         }
     }
 }

@@ -19,7 +19,7 @@
 namespace app {
 
 TfrmAutoUpdate::TfrmAutoUpdate(View& view, host::HostSettings hostSettings)
-    : m_view(view), m_host(std::move(hostSettings)) {}
+    : RunId(NewRunId()), RunStarted(UtcNowText()), m_view(view), m_host(std::move(hostSettings)) {}
 
 TfrmAutoUpdate::~TfrmAutoUpdate() = default;
 
@@ -63,13 +63,6 @@ void TfrmAutoUpdate::DeleteTmpDir() {
     std::error_code ec;
     if (DR.empty() || !std::filesystem::is_directory(DR, ec)) return;
     (void)host::DeleteTree(host::ExcludeTrailingPathDelimiter(DR));
-}
-
-bool RunOutcome::everyCompanyUpdated() const {
-    if (!surveyEnded.empty()) return false;
-    for (const CompanyOutcome& c : companies)
-        if (c.state != CompanyState::Updated && c.state != CompanyState::Duplicate) return false;
-    return true;
 }
 
 }  // namespace app

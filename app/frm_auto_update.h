@@ -2,6 +2,7 @@
 // the phases share and their handlers, and shows everything through a View.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -11,7 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "app/company_run.h"
 #include "app/company_table.h"
+#include "app/run_outcome.h"
+#include "app/run_report.h"
 #include "app/safety_settings.h"
 #include "app/view.h"
 #include "host/config.h"
@@ -38,8 +42,6 @@ enum class TErrorAction;
 
 namespace app {
 
-class SchemaLock;
-
 enum class RollbackOutcome { Done, NoBackup, Failed, Locked };
 
 // The components (members created by createUpdater and destroyed with the session):
@@ -49,42 +51,10 @@ enum class RollbackOutcome { Done, NoBackup, Failed, Locked };
 //     closes MyLibs.
 //   UnZipper: fase02. dbScriptUpdater: fase03 and LaunchScript.
 
-// What became of one company row of librerie in this run.
-enum class CompanyState {
-    Listed,     // in TabMem; phase 3 has not reached it (yet)
-    Skipped,    // the survey could not read it, or phase 3 could not open its connection
-    Updated,    // every script it needed was launched and every statement ran
-    Failed,     // a statement failed or a script could not be launched
-    Duplicate,  // an earlier row names the same schema, which was updated through that row
-};
-
-struct CompanyOutcome {
-    std::string schema;  // "OSF" + Studio + Ditta
-    std::string name;    // librerie.nome, when it could be read
-    CompanyState state = CompanyState::Listed;
-    int failedStatements = 0;
-    int failedScripts = 0;  // scripts that could not be launched
-    std::string reason;     // why it was skipped
-};
-
-// How far a run came, for the program's exit status and the console's closing summary.
-struct RunOutcome {
-    bool fase01Ok = false;
-    bool fase02Failed = false;
-    bool fase03Failed = false;
-    bool fase03Complete = false;
-    // Every row of librerie the survey reached, in its order.
-    std::vector<CompanyOutcome> companies;
-    // Why the survey stopped before the end of librerie; "" when it read every row.
-    std::string surveyEnded;
-    // Package entries that could not be extracted ("name: message").
-    std::vector<std::string> failedEntries;
-    // Another run holds the installation lock (phase 1 then fails with its own exit status).
-    bool installLocked = false;
-
-    // True when the survey read every row and every company reached the latest version's
-    // scripts with every statement run (a duplicate row counts through the row before it).
-    bool everyCompanyUpdated() const;
+// A company row phase 3 (or a rerun) runs, with the job it gets.
+struct PlannedCompany {
+    std::size_t row;  // in TabMem
+    CompanyJob job;
 };
 
 class TfrmAutoUpdate {
@@ -167,6 +137,36 @@ class TfrmAutoUpdate {
     std::optional<std::string> StartInstallPath;
 
     RunOutcome Outcome;
+    // Companies whose scripts run at once in phase 3 (--jobs); 1 runs them one after the other
+    // on MyLibs.
+    int Jobs = 1;
+    // --plan: phase 1 takes the installation lock but leaves an unfinished install for the
+    // next update (a plan stops and changes nothing).
+    bool PlanOnly = false;
+
+    // The run report, written once when the run ends (EndRun): beside the run log, or, for a
+    // run that saved none, in the installation folder when it holds config.ini.
+    RunKind Kind = RunKind::Update;
+    std::string RunId;       // made when the session is created
+    std::string RunStarted;  // UTC
+    std::string RerunOf;     // --only-failed: the run id of the report it reran
+    std::string RunLogFile;  // the run log's file once phase 3 named it
+    bool RunLogSaved = false;
+    std::string ReportFile;  // once written; "" when none was
+    int ExitStatus = -1;     // once the run ended
+    void EndRun(int exitStatus);
+    double SecondsSinceStart() const;
+    // Whether phase 1 accepted a signed release (the package is checked against it).
+    bool ReleaseVerified() const { return Release.has_value(); }
+
+    // --plan: phase 2's download and unpacking, then what phase 3 would do, without doing any
+    // of it; the temporary folder is removed. False when the package could not be unpacked.
+    bool MakePlan(struct UpdatePlan& plan);
+    // --only-failed: the companies the last report left unfinished get their scripts again (no
+    // download, no copy, no service stopped). False with `why` when the rerun could not start.
+    bool RerunUnfinished(std::string& why);
+    // The scripts of a folder into a sorted list, as phase 3 lists its script folder.
+    static void ListScriptFolder(const std::string& folder, std::vector<std::string>& list);
 
     // The installation lock, the staged install, its recovery and rollback, the package cache
     // (app/installation_guard.cpp, app/staged_copy.cpp, app/package_download.cpp).
@@ -208,19 +208,23 @@ class TfrmAutoUpdate {
     void ApplyCompanies();
     // The closing steps; false when one failed (the later ones are then skipped).
     bool ClosingSteps();
-    // Before a company's first script: opens the connection again, once, when it was lost.
-    bool ReopenIfLost(std::string& reason);
     CompanyOutcome& outcomeOfRow(std::size_t row, const CompanyRecord& record);
+    // The session's own connection, runner, version query, AddLog and pBarScript.
+    CompanyLane SessionLane();
+    // Runs the companies' jobs: one after the other on the session's lane, or with Jobs > 1 on
+    // lanes of their own; either way the view hears of each company's state and the run log
+    // gets each company's lines together, in table order.
+    void RunPlannedCompanies(std::vector<PlannedCompany>& planned);
 
     View& m_view;
     host::HostSettings m_host;
+    std::chrono::steady_clock::time_point m_runStart = std::chrono::steady_clock::now();
+    bool m_runEnded = false;
     // Phase 1 pumps messages while it runs; a click that would start it again is ignored.
     bool m_inFase01 = false;
     host::RunningSnapshot m_running{};
     // For each TabMem row, its entry in Outcome.companies.
     std::vector<std::size_t> m_outcomeOfRow;
-    // The failure count of the company whose scripts run now (null outside phase 3).
-    int* m_companyFailures = nullptr;
     std::unique_ptr<host::InstallLock> m_installLock;
     // The staged install (app/staged_copy.cpp): phase 3's copy, the version it replaces, the
     // recovery of an unfinished one, the test hook.
@@ -228,11 +232,6 @@ class TfrmAutoUpdate {
     std::string ReplacedVersion() const;
     bool RecoverInstallation();
     std::function<void()> FaultHook() const;
-    // Takes the company's lock on the server (app/company_lock.cpp) and reads its version
-    // again into `vid`; false (the company skipped, its reason logged) when another updater
-    // kept the lock for the whole wait.
-    bool LockCompany(const std::string& schema, std::string& vid, std::optional<SchemaLock>& lock,
-                     CompanyOutcome& outcome);
 };
 
 // The order of the script list: "." before digits before letters, letters without regard to

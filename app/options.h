@@ -1,5 +1,7 @@
-// The command-line settings of qlupdate that operators, tests and the demo may give; none of
-// them changes how the updater decides, only where it looks.
+// The command-line settings of qlupdate that operators, tests and the demo may give. The first
+// group changes only where the updater looks; the second what a console run does around the
+// same rules (a plan instead of an update, a rerun of what did not finish, how much it prints,
+// how many companies at once).
 #pragma once
 
 #include <optional>
@@ -17,9 +19,17 @@ struct UpdaterOptions {
     // The guards of an installation (app/safety_settings.h).
     std::optional<int> idleTimeoutSeconds;  // --idle-timeout S: console downloads (0: none)
     std::optional<int> lockWaitSeconds;     // --lock-wait S: wait for a company's lock
-    std::optional<long> faultAfterFileOps;
-    bool rollback = false;  // --rollback: put the previous version's files back  //
-                            // QLUPDATE_FAULT_AFTER_FILE_OPS (tests only)
+    std::optional<long> faultAfterFileOps;  // QLUPDATE_FAULT_AFTER_FILE_OPS (tests only)
+
+    bool rollback = false;    // --rollback: put the previous version's files back
+    bool plan = false;        // --plan: what an update would do, doing none of it
+    bool json = false;        // --json: the plan as JSON on standard output
+    bool onlyFailed = false;  // --only-failed: the scripts of what the last report left unfinished
+    bool quiet = false;       // --quiet: the closing summary only
+    int jobs = 1;             // --jobs N: companies updated at once, each on its own connection
 };
+
+// The most companies --jobs runs at once (each holds a connection to the server).
+inline constexpr int kMaxJobs = 64;
 
 }  // namespace app

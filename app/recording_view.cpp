@@ -2,6 +2,7 @@
 
 #include "app/company_table.h"
 #include "app/run_log.h"
+#include "app/run_outcome.h"
 
 namespace app {
 namespace {
@@ -132,6 +133,22 @@ void RecordingView::companiesChanged(const CompanyTable& table, const std::strin
     m_companyRows = table.RecordCount();
     record(std::string("companiesChanged(") + (table.Active() ? "open, " : "closed, ") +
            std::to_string(table.RecordCount()) + " rows, " + quoted(latestVid) + ")");
+}
+
+void RecordingView::downloadStarted(std::int64_t total) {
+    record("downloadStarted(" + std::to_string(total) + ")");
+}
+
+void RecordingView::downloadProgress(std::int64_t received) {
+    record("downloadProgress(" + std::to_string(received) + ")");
+}
+
+void RecordingView::companyStateChanged(const CompanyProgress& p) {
+    const char* state = p.company ? toString(p.company->state) : "";
+    record("companyStateChanged(row " + std::to_string(p.row) + ", " + std::to_string(p.number) +
+           " of " + std::to_string(p.count) + ", " + state + ")");
+    if (m_companyStates.size() <= p.row) m_companyStates.resize(p.row + 1, "listed");
+    m_companyStates[p.row] = state;
 }
 
 void RecordingView::processMessages() {

@@ -45,6 +45,8 @@ class RecordingView : public View {
     bool closed() const { return m_closed; }
     bool terminated() const { return m_terminated; }
     std::size_t companyRowsShown() const { return m_companyRows; }
+    // The last phase 3 state shown for each row, in row order ("listed" for none yet).
+    const std::vector<std::string>& companyStates() const { return m_companyStates; }
 
     void selectFirstPage() override;
     void setTabVisible(Page page, Visibility v) override;
@@ -65,6 +67,9 @@ class RecordingView : public View {
     int downloadBarMax() const override { return m_downloadMax; }
     void setDownloadBarPosition(int value) override;
     void companiesChanged(const CompanyTable& table, const std::string& latestVid) override;
+    void downloadStarted(std::int64_t total) override;
+    void downloadProgress(std::int64_t received) override;
+    void companyStateChanged(const CompanyProgress& progress) override;
     void processMessages() override;
     void terminate() override;
     void close() override;
@@ -94,6 +99,7 @@ class RecordingView : public View {
     bool m_closed = false;
     bool m_terminated = false;
     std::size_t m_companyRows = 0;
+    std::vector<std::string> m_companyStates;
 };
 
 }  // namespace app

@@ -1,8 +1,10 @@
 #include "app/run_log.h"
 
+#include <cstdio>
 #include <fstream>
 
 #include "core/text.h"
+#include "host/platform/files.h"
 
 namespace app {
 
@@ -17,6 +19,14 @@ bool WriteRunLogFile(const std::string& fileName, const std::vector<std::string>
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     return !out.fail();
+}
+
+std::string RunLogStamp() {
+    const host::LocalDateTime t = host::localNow();
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour,
+                  t.minute);
+    return buf;
 }
 
 }  // namespace app

@@ -10,4 +10,7 @@ namespace app {
 // Replaces `fileName` with the lines; false when the file could not be written whole.
 bool WriteRunLogFile(const std::string& fileName, const std::vector<std::string>& lines);
 
+// The run log file's time stamp: local year, month, day, hour and minute, "yyyymmddhhnn".
+std::string RunLogStamp();
+
 }  // namespace app

@@ -36,12 +36,18 @@ struct ScriptBar {
     std::function<void()> reset;      // position and minimum back to 0, whatever happened
 };
 
+struct ScriptOutcome;
+
 // Empties the runner's text and loads `file`, sets the macro DatabaseName to `schema`, lists the
 // statements (a lexer failure stops here, before anything is sent) and executes them on the
 // runner's connection. True when the script ran to its end; false when it could not be
 // launched (file unreadable, no DatabaseName, lexer failure, no connection) or a failure left
 // the runner: that failure is logged as five lines naming the file.
+// With `record`, the launch is written down there: the statements listed, sent and refused
+// (place, line, error number, SQL state, message), the digest of the text and why it could not
+// be launched. When `record->only` names statement numbers, only those are sent.
 bool LaunchUpdateScript(db::TMyScript& runner, const std::string& schema, const std::string& file,
-                        const ScriptBar& bar, const LogLine& addLog);
+                        const ScriptBar& bar, const LogLine& addLog,
+                        ScriptOutcome* record = nullptr);
 
 }  // namespace app

@@ -1,12 +1,15 @@
 // Phase 3's copy as a staged install with a backup of the version it replaces; the recovery of
 // an install that an earlier run left unfinished; `qlupdate --rollback`.
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "app/frm_auto_update.h"
 #include "app/safety_texts.h"
 #include "app/version_id.h"
 #include "host/install_lock.h"
 #include "host/install_path.h"
+#include "host/install_state.h"
 #include "host/paths.h"
 #include "host/shell_errors.h"
 #include "host/staged_install.h"
@@ -45,27 +48,41 @@ bool TfrmAutoUpdate::InstallPackageTree(std::string& errorText) {
     const host::StagedResult r = host::StagedMergeTree(
         {FL, InstallPath, ReplacedVersion(), LatestVID, runningText(m_running), FaultHook()});
     errorText = host::ShellErrorText(r.code);
+    if (r.code == 0) {
+        if (auto v = host::LastBackupVersion(InstallPath))
+            Outcome.backupFolder = host::BackupFolder(InstallPath, *v);
+    }
     if (r.restored) AddLog(kLogInstallRestored);
     if (r.restoreFailed) AddLog(std::string(kLogInstallNotRestored) + r.restoreError);
     return r.code == 0;
 }
 
 bool TfrmAutoUpdate::RecoverInstallation() {
+    if (PlanOnly) {
+        std::error_code ec;
+        if (std::filesystem::exists(host::JournalPath(InstallPath), ec))
+            Outcome.recovery = "pending";
+        return true;
+    }
     const host::Recovery r = host::RecoverInstallation(InstallPath, FaultHook());
     std::string note;
     switch (r.action) {
         case host::RecoveryAction::None:
             return true;
         case host::RecoveryAction::Restored:
+            Outcome.recovery = "restored";
             note = std::string(kLogRecoveredInstall) + r.journal.from;
             break;
         case host::RecoveryAction::Completed:
+            Outcome.recovery = "completed";
             note = std::string(kLogCompletedInstall) + r.journal.to;
             break;
         case host::RecoveryAction::RolledBack:
+            Outcome.recovery = "rolled back";
             note = std::string(kLogCompletedRollback) + r.journal.to;
             break;
         case host::RecoveryAction::Failed:
+            Outcome.recovery = "failed";
             AddLog(std::string(kLogRecoveryFailed) + r.error);
             m_view.setCaption(Label::LabelStatus, std::string(kTextRecoveryFailed));
             return false;

@@ -2,11 +2,23 @@
 // front end and the tests' recording view implement it; app/ never touches a widget.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace app {
 
 class CompanyTable;
+struct CompanyOutcome;
+
+// Phase 3's progress over the companies: the company of TabMem row `row`, number `number` (from
+// 1) of the `count` companies the run updates, is now in `company.state`.
+struct CompanyProgress {
+    std::size_t row = 0;
+    std::size_t number = 0;
+    std::size_t count = 0;
+    const CompanyOutcome* company = nullptr;
+};
 
 // Controls are named as the window names them, so that a view maps each one to its widget.
 enum class Page { TabSheetFase01, TabSheetFase02, TabSheetFase03 };
@@ -53,6 +65,15 @@ class View {
     virtual void setDownloadBarMax(int value) = 0;
     virtual int downloadBarMax() const = 0;
     virtual void setDownloadBarPosition(int value) = 0;
+
+    // The download in 64-bit numbers (pBar takes 32-bit ones): its size in bytes (0 when the
+    // server did not say), then the bytes received so far. A view may ignore them.
+    virtual void downloadStarted(std::int64_t /*total*/) {}
+    virtual void downloadProgress(std::int64_t /*received*/) {}
+
+    // A company's state changed in phase 3 (the grid and the console show it). A view may
+    // ignore it.
+    virtual void companyStateChanged(const CompanyProgress& /*progress*/) {}
 
     // Grid: the company table changed (rows, open state, or the latest version it is drawn
     // against); the view redraws from it. The table outlives every view that shows it.

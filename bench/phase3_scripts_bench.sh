@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Phase 3's script application side by side with the `mariadb` client: COMPANIES companies
-# (default 200), 30 .dbql scripts of 20 statements each. The whole `qlupdate --console --yes`
-# run is timed (download, extraction and copy of a small package are a few milliseconds of it),
-# then the same statements, names substituted, are sent by one `mariadb` process per company.
-#   bench/phase3_scripts_bench.sh QLUPDATE [COMPANIES]
+# (default 200), 30 .dbql scripts of 20 statements each, every statement its own transaction
+# with the server writing each commit to disk (innodb_flush_log_at_trx_commit=1, checked). For
+# each N of JOBS (default "1 2 4") the whole `qlupdate --console --yes --jobs N` run is timed
+# (download, extraction and copy of a small package are a few milliseconds of it), the
+# companies made afresh before each; then the same statements, names substituted, are sent by
+# one `mariadb` process per company, N processes at a time. Speed-ups are against N = 1.
+#   bench/phase3_scripts_bench.sh QLUPDATE [COMPANIES] [JOBS]
 set -euo pipefail
 qlupdate=${1:?QLUPDATE}
 companies=${2:-200}
+jobs_list=${3:-1 2 4}
 scripts=30
 statements=20
 src=$(cd "$(dirname "$0")/.." && pwd -P)
@@ -25,6 +29,9 @@ value() { sed -n "s/^$1=//p" "$info" | head -n1; }
 port=$(value port)
 password=$(value root_password)
 sql() { mariadb --no-defaults -uroot -p"$password" -h127.0.0.1 -P"$port" "$@"; }
+sql -e "SET GLOBAL innodb_flush_log_at_trx_commit = 1"
+flush=$(sql -N -e "SELECT @@GLOBAL.innodb_flush_log_at_trx_commit")
+[ "$flush" = 1 ] || { echo "innodb_flush_log_at_trx_commit is $flush, not 1"; exit 1; }
 
 # The package: scripts 2015a..2044a, each 20 INSERTs into the company's table.
 pkg=$work/w/pkg/2044a
@@ -57,7 +64,6 @@ make_companies() {
 }
 schemas() { sql -N -e "SELECT CONCAT('OSF', Studio, Ditta) FROM ostrellib.librerie ORDER BY 1"; }
 
-make_companies
 mkdir -p "$work/httpwork"
 (cd "$work/w/www" && exec python3 -u -m http.server --bind 127.0.0.1 0 >"$work/httpwork/log" 2>&1) &
 http_pid=$!
@@ -65,17 +71,31 @@ for _ in $(seq 1 100); do
   hport=$(sed -n 's/.*port \([0-9]*\).*/\1/p' "$work/httpwork/log" | head -n1)
   [ -n "$hport" ] && break; sleep 0.1
 done
-start=$(date +%s.%N)
-rc=0
-"$qlupdate" --console --yes --install-path "$work/w/Ostrel" --server "http://127.0.0.1:$hport" \
-  --temp-root "$work/w/tmp" --mysql-port "$port" </dev/null >"$work/qlupdate.out" 2>&1 || rc=$?
-ours=$(echo "$(date +%s.%N) - $start" | bc)
-rows=$(sql -N -e "SELECT COUNT(*) FROM $(schemas | tail -n1).bench")
-if [ "$rc" != 0 ] || [ "$rows" != $((scripts * statements)) ]; then
-  echo "qlupdate failed (exit $rc, $rows rows):"; tail -n 20 "$work/qlupdate.out"; exit 1
-fi
+now() { date +%s.%N; }
+check_rows() {  # every company got every row, or stop naming the run ($1)
+  local bad
+  bad=$(for s in $(schemas); do echo "SELECT '$s', COUNT(*) FROM $s.bench;"; done | sql -N |
+        awk -v want=$((scripts * statements)) '$2 != want' | head -n3)
+  [ -z "$bad" ] || { echo "$1: incomplete: $bad"; exit 1; }
+}
 
-make_companies
+declare -A ours theirs
+for n in $jobs_list; do
+  make_companies
+  start=$(now)
+  rc=0
+  "$qlupdate" --console --yes --jobs "$n" --install-path "$work/w/Ostrel" \
+    --server "http://127.0.0.1:$hport" --temp-root "$work/w/tmp" --mysql-port "$port" \
+    </dev/null >"$work/qlupdate.out" 2>&1 || rc=$?
+  ours[$n]=$(echo "$(now) - $start" | bc)
+  if [ "$rc" != 0 ]; then
+    echo "qlupdate --jobs $n failed (exit $rc):"; tail -n 20 "$work/qlupdate.out"; exit 1
+  fi
+  check_rows "qlupdate --jobs $n"
+  # The next run installs the package again.
+  rm -f "$work/w/Ostrel/"*.uplog "$work/w/Ostrel/"*.json
+done
+
 # Each company's statements, names substituted, written before the clock starts: only the
 # client's work is timed.
 mkdir -p "$work/client"
@@ -83,13 +103,23 @@ for s in $(schemas); do
   for i in $(seq 1 $scripts); do sed "s/&DatabaseName/$s/g" "$pkg/Update/$((2014 + i))a.dbql"; done \
     >"$work/client/$s.sql"
 done
-start=$(date +%s.%N)
-for s in $(schemas); do sql <"$work/client/$s.sql"; done
-theirs=$(echo "$(date +%s.%N) - $start" | bc)
-rows=$(sql -N -e "SELECT COUNT(*) FROM $(schemas | tail -n1).bench")
-[ "$rows" = $((scripts * statements)) ] || { echo "mariadb client run incomplete ($rows rows)"; exit 1; }
+export password port
+for n in $jobs_list; do
+  make_companies
+  start=$(now)
+  schemas | xargs -P "$n" -I{} sh -c \
+    'mariadb --no-defaults -uroot -p"$password" -h127.0.0.1 -P"$port" <"$0/{}.sql"' "$work/client"
+  theirs[$n]=$(echo "$(now) - $start" | bc)
+  check_rows "mariadb client x $n"
+done
 
 total=$((companies * scripts * statements))
-printf '%d companies x %d scripts x %d statements = %d statements\n' "$companies" $scripts $statements $total
-printf 'qlupdate (whole run): %.2f s\nmariadb client:        %.2f s\nratio:                 %.2fx\n' \
-  "$ours" "$theirs" "$(echo "$ours / $theirs" | bc -l)"
+printf '%d companies x %d scripts x %d statements = %d statements, %d cores, innodb_flush_log_at_trx_commit=%s\n' \
+  "$companies" $scripts $statements $total "$(nproc)" "$flush"
+first=${jobs_list%% *}
+printf '%-4s %14s %9s %16s %9s %12s\n' N "qlupdate s" speed-up "mariadb x N s" speed-up "ours/theirs"
+for n in $jobs_list; do
+  printf '%-4s %14.2f %8.2fx %16.2f %8.2fx %11.2fx\n' "$n" "${ours[$n]}" \
+    "$(echo "${ours[$first]} / ${ours[$n]}" | bc -l)" "${theirs[$n]}" \
+    "$(echo "${theirs[$first]} / ${theirs[$n]}" | bc -l)" "$(echo "${ours[$n]} / ${theirs[$n]}" | bc -l)"
+done

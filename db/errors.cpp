@@ -55,4 +55,47 @@ bool EMyError::IsFatalError() const {
     }
 }
 
+namespace {
+
+// Where "#" and the SQL state stand in a message: after the first CR LF; npos when absent.
+std::size_t statePosition(std::string_view message) {
+    const std::size_t crlf = message.find("\r\n");
+    if (crlf == std::string_view::npos) return std::string_view::npos;
+    const std::size_t hash = crlf + 2;
+    if (message.size() < hash + 6 || message[hash] != '#') return std::string_view::npos;
+    for (std::size_t i = hash + 1; i < hash + 6; ++i) {
+        const char c = message[i];
+        // SQL states are digits and capital letters (ISO/IEC 9075 class and subclass).
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'))) return std::string_view::npos;
+    }
+    return hash;
+}
+
+}  // namespace
+
+std::string SqlStateOf(std::string_view message) {
+    const std::size_t at = statePosition(message);
+    return at == std::string_view::npos ? std::string() : std::string(message.substr(at + 1, 5));
+}
+
+std::string MessageText(std::string_view message) {
+    const std::size_t at = statePosition(message);
+    std::string joined;
+    if (at == std::string_view::npos) {
+        joined = message;
+    } else {
+        joined = std::string(message.substr(0, at)) + std::string(message.substr(at + 6));
+    }
+    std::string out;
+    for (const char c : joined) {
+        if (static_cast<unsigned char>(c) >= 0x20) {
+            out += c;
+        } else if (!out.empty() && out.back() != ' ') {
+            out += ' ';
+        }
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
 }  // namespace db

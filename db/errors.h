@@ -56,6 +56,12 @@ class EMyError : public EDatabaseError {
 // what the client session recorded, EMyError with its number and its text (bytes of the
 // connection's character set, turned into UTF-8).
 [[noreturn]] void raiseMyError(const MySqlError& e);
+// An error's message as the session builds it: the client table's text for the code (often
+// empty), CR LF, then the server's message, with "#" and the five-character SQL state in front
+// under protocol 4.1. SqlStateOf gives that state ("" when there is none); MessageText the
+// message without it, its line breaks and other control characters as single blanks.
+std::string SqlStateOf(std::string_view message);
+std::string MessageText(std::string_view message);
 
 // The decimal number that ends a 1064 message ("... at line 1"); 0 when it ends otherwise.
 int trailingLineNumber(std::string_view message);

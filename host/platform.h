@@ -10,4 +10,5 @@
 #include "host/platform/paths.h"
 #include "host/platform/process.h"
 #include "host/platform/socket.h"
+#include "host/platform/terminal.h"
 #include "host/platform/text.h"

@@ -17,12 +17,18 @@ std::string netCommand(std::string_view verb, const ServiceEntry& e) {
 
 }  // namespace
 
+RunningSnapshot LookAtServices() {
+    RunningSnapshot running{};
+    for (std::size_t i = 0; i < ServiceTable.size(); ++i)
+        running[i] = IsProcessRunning(ServiceTable[i].imageName);
+    return running;
+}
+
 bool StopServices(const ServiceLog& addLog, RunningSnapshot& running, const TickSource& ticks) {
     logLine(addLog, kStopHeading);
     // Every entry is looked at before anything is stopped: stopping one service may end
     // another's process, which must still count as having run.
-    for (std::size_t i = 0; i < ServiceTable.size(); ++i)
-        running[i] = IsProcessRunning(ServiceTable[i].imageName);
+    running = LookAtServices();
 
     for (std::size_t i = 0; i < ServiceTable.size(); ++i) {
         const ServiceEntry& e = ServiceTable[i];
@@ -43,7 +49,8 @@ bool StopServices(const ServiceLog& addLog, RunningSnapshot& running, const Tick
 }
 
 void RestartServices(const ServiceLog& addLog, const RunningSnapshot& running,
-                     const TickSource& ticks) {
+                     const TickSource& ticks, RunningSnapshot* restarted) {
+    if (restarted) restarted->fill(false);
     logLine(addLog, kRestartHeading);
     for (std::size_t i = 0; i < ServiceTable.size(); ++i) {
         const ServiceEntry& e = ServiceTable[i];
@@ -52,6 +59,7 @@ void RestartServices(const ServiceLog& addLog, const RunningSnapshot& running,
         if (IsProcessRunning(e.imageName)) continue;
         logLine(addLog, e.restartLine);
         (void)RunAndWait(netCommand("start", e));
+        if (restarted) (*restarted)[i] = true;
         WaitSeconds(1, ticks);
     }
 }

@@ -44,6 +44,9 @@ using RunningSnapshot = std::array<bool, ServiceTable.size()>;
 // Where the procedures write their lines (the session's AddLog).
 using ServiceLog = std::function<void(const std::string&)>;
 
+// Which entries' processes run now (what StopServices would stop), changing nothing.
+RunningSnapshot LookAtServices();
+
 // Looks at all eight entries first, then stops each running service with "net stop NAME" and
 // terminates each running program, each step followed by a one-second pause. Always true:
 // failures of the service tool or of a termination do not stop the update.
@@ -51,8 +54,9 @@ bool StopServices(const ServiceLog& addLog, RunningSnapshot& running,
                   const TickSource& ticks = systemTicks());
 
 // Starts again, with "net start NAME" and a one-second pause, every service that ran before
-// and is not running now, in table order. The programs are never started again.
+// and is not running now, in table order. The programs are never started again. `restarted`,
+// when given, says which entries were started.
 void RestartServices(const ServiceLog& addLog, const RunningSnapshot& running,
-                     const TickSource& ticks = systemTicks());
+                     const TickSource& ticks = systemTicks(), RunningSnapshot* restarted = nullptr);
 
 }  // namespace host

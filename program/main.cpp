@@ -1,5 +1,6 @@
-// qlupdate: the updater's program entry. With a display and the window built in it opens the
-// window; otherwise, or with --console, it runs the same session on the terminal.
+// qlupdate: the updater's program entry. With a display and the window built in (Qt, or the
+// Win32 window on Windows) it opens the window; otherwise, or with --console, it runs the same
+// session on the terminal.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,29 +8,20 @@
 #include <string>
 #include <string_view>
 
-#include "app/console_view.h"
+#include "app/console_run.h"
+#include "app/exit_status.h"
 #include "app/options.h"
-#include "app/updater_factory.h"
 #include "app/version.h"
 #include "host/platform/desktop.h"
 
 #if defined(QL_HAVE_UI)
 #include "ui/run_window.h"
 #endif
+#if defined(QL_HAVE_WIN32_UI)
+#include "ui/win32/run_window.h"
+#endif
 
 namespace {
-
-// Exit statuses of a console run.
-constexpr int kExitComplete = 0;
-constexpr int kExitNotEveryCompany = 1;
-constexpr int kExitFase01Failed = 2;
-constexpr int kExitFase02Failed = 3;
-constexpr int kExitFase03Failed = 4;
-constexpr int kExitDeclined = 5;
-constexpr int kExitInstallLocked = 6;
-constexpr int kExitNoBackup = 7;
-constexpr int kExitRollbackFailed = 8;
-constexpr int kExitUsage = 64;
 
 void printHelp() {
     std::printf(
@@ -43,6 +35,14 @@ void printHelp() {
         "  --server URL       the update server (default http://update.quillora.it)\n"
         "  --temp-root DIR    base of the temporary folder (default /)\n"
         "  --mysql-port N     the MySQL server's port (default 3306)\n"
+        "  --plan             download and unpack the package, then show what the update would\n"
+        "                     do (companies and their scripts, files, services) without doing it\n"
+        "  --json             with --plan: the plan as JSON on standard output\n"
+        "  --only-failed      run again the scripts of the companies the last run report left\n"
+        "                     unfinished (no download, no copy, no service stopped)\n"
+        "  --quiet            print only the closing summary\n"
+        "  --jobs N           update up to N companies at once, each on its own connection\n"
+        "                     (1-64, default 1)\n"
         "  --idle-timeout S   console: give up a download attempt after S seconds without a\n"
         "                     byte (default 300; 0 waits for ever, as the window does)\n"
         "  --lock-wait S      wait up to S seconds for another updater running a company's\n"
@@ -65,6 +65,10 @@ void printHelp() {
         "  6  another qlupdate is updating this installation (the text says which process)\n"
         "  7  --rollback: no backup to put back\n"
         "  8  --rollback: the files could not be put back (the next start tries again)\n"
+        "  With --plan: 0 the plan was made, 2 and 3 as above.\n"
+        "  With --only-failed: 0 every company rerun is complete (or none was left), 1 not\n"
+        "  every one, 2 no installation or no run report to rerun, 4 the run log could not\n"
+        "  be saved.\n"
         " 64  wrong options\n",
         app::kProductName);
 }
@@ -95,6 +99,14 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
             o.console = true;
         } else if (a == "--rollback") {
             o.rollback = true;
+        } else if (a == "--plan") {
+            o.plan = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--only-failed") {
+            o.onlyFailed = true;
+        } else if (a == "--quiet") {
+            o.quiet = true;
         } else if (a == "--yes") {
             o.yes = true;
         } else if (a == "--idle-timeout" || a == "--lock-wait") {
@@ -103,83 +115,66 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
             if (!seconds) {
                 std::fprintf(stderr, "qlupdate: %s needs a number of seconds (try --help)\n",
                              a.data());
-                exitNow = kExitUsage;
+                exitNow = app::kExitUsage;
                 return false;
             }
             (a == "--idle-timeout" ? o.idleTimeoutSeconds : o.lockWaitSeconds) = seconds;
         } else if (a == "--install-path" || a == "--server" || a == "--temp-root" ||
-                   a == "--mysql-port") {
+                   a == "--mysql-port" || a == "--jobs") {
             const char* v = value();
             if (!v || !*v) {
                 std::fprintf(stderr, "qlupdate: %s needs a value (try --help)\n", argv[i]);
-                exitNow = kExitUsage;
+                exitNow = app::kExitUsage;
                 return false;
             }
             if (a == "--install-path") o.installPath = v;
             if (a == "--server") o.serverUrl = v;
             if (a == "--temp-root") o.tempRoot = v;
+            if (a == "--jobs") {
+                char* end = nullptr;
+                const long jobs = std::strtol(v, &end, 10);
+                if (*end != '\0' || jobs < 1 || jobs > app::kMaxJobs) {
+                    std::fprintf(stderr, "qlupdate: bad number of jobs '%s' (1-%d)\n", v,
+                                 app::kMaxJobs);
+                    exitNow = app::kExitUsage;
+                    return false;
+                }
+                o.jobs = static_cast<int>(jobs);
+            }
             if (a == "--mysql-port") {
                 char* end = nullptr;
                 const long port = std::strtol(v, &end, 10);
                 if (*end != '\0' || port <= 0 || port > 65535) {
                     std::fprintf(stderr, "qlupdate: bad port '%s'\n", v);
-                    exitNow = kExitUsage;
+                    exitNow = app::kExitUsage;
                     return false;
                 }
                 o.mysqlPort = static_cast<int>(port);
             }
         } else {
             std::fprintf(stderr, "qlupdate: unknown option '%s' (try --help)\n", argv[i]);
-            exitNow = kExitUsage;
+            exitNow = app::kExitUsage;
             return false;
         }
     }
+    if (o.plan && o.onlyFailed) {
+        std::fprintf(stderr, "qlupdate: --plan and --only-failed do not go together\n");
+        exitNow = app::kExitUsage;
+        return false;
+    }
+    if (o.rollback && (o.plan || o.onlyFailed)) {
+        std::fprintf(stderr, "qlupdate: --rollback goes alone, without --plan or --only-failed\n");
+        exitNow = app::kExitUsage;
+        return false;
+    }
+    if (o.json && !o.plan) {
+        std::fprintf(stderr, "qlupdate: --json goes with --plan\n");
+        exitNow = app::kExitUsage;
+        return false;
+    }
+    // The plan, the rerun and the rollback are console runs.
+    if (o.plan || o.onlyFailed || o.rollback) o.console = true;
     return true;
-}
-
-int runRollback(app::UpdaterOptions options) {
-    options.console = true;
-    app::ConsoleView view(stdout, stdin, true);
-    auto session = app::createUpdater(view, options);
-    const app::RollbackOutcome r = session->RunRollback();
-    session->FormDestroy();
-    switch (r) {
-        case app::RollbackOutcome::Done:
-            return kExitComplete;
-        case app::RollbackOutcome::NoBackup:
-            return kExitNoBackup;
-        case app::RollbackOutcome::Locked:
-            return kExitInstallLocked;
-        case app::RollbackOutcome::Failed:
-            return kExitRollbackFailed;
-    }
-    return kExitRollbackFailed;
-}
-
-int runConsole(app::UpdaterOptions options) {
-    options.console = true;  // also without --console when there is no display
-    app::ConsoleView view(stdout, stdin, options.yes);
-    auto session = app::createUpdater(view, options);
-    session->FormCreate();
-    const app::RunOutcome& out = session->Outcome;
-    view.printSurvey(out);
-    int rc = kExitComplete;
-    if (!out.fase01Ok) {
-        rc = out.installLocked ? kExitInstallLocked : kExitFase01Failed;
-    } else if (!view.askAvanti()) {
-        rc = kExitDeclined;
-    } else {
-        session->btnAvantiClick();
-        if (out.fase02Failed)
-            rc = kExitFase02Failed;
-        else if (out.fase03Failed || !out.fase03Complete)
-            rc = kExitFase03Failed;
-        else if (!out.everyCompanyUpdated())
-            rc = kExitNotEveryCompany;
-        view.printSummary(out);
-    }
-    session->FormDestroy();
-    return rc;
 }
 
 }  // namespace
@@ -191,9 +186,11 @@ int main(int argc, char** argv) {
     // The fault-injection hook of the staged install's tests.
     if (const char* n = std::getenv("QLUPDATE_FAULT_AFTER_FILE_OPS"); n && *n)
         options.faultAfterFileOps = std::strtol(n, nullptr, 10);
-    if (options.rollback) return runRollback(options);
 #if defined(QL_HAVE_UI)
     if (!options.console && host::haveDesktop()) return ui::runWindow(argc, argv, options);
 #endif
-    return runConsole(options);
+#if defined(QL_HAVE_WIN32_UI)
+    if (!options.console && host::haveDesktop()) return ui::win32::runWindow(options);
+#endif
+    return app::RunConsole(options);
 }

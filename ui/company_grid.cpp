@@ -32,9 +32,40 @@ void CompanyModel::reset(const app::CompanyTable& table, const std::string& late
     beginResetModel();
     m_active = table.Active();
     m_rows = table.Rows();
+    m_states.assign(m_rows.size(), {});
     m_latestVid = latestVid;
     endResetModel();
 }
+
+void CompanyModel::setRunState(int row, app::CompanyState state, const std::string& text) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_states.size()) return;
+    m_states[static_cast<std::size_t>(row)] = {state, fromUtf8(text)};
+    emit dataChanged(index(row, 0), index(row, kGridColumns - 1),
+                     {Qt::BackgroundRole, Qt::ToolTipRole});
+}
+
+namespace {
+
+// A row's tint while phase 3 runs: none before its turn, pale yellow while its scripts run,
+// pale green, red or grey once it is done.
+QVariant tintOf(app::CompanyState state) {
+    switch (state) {
+        case app::CompanyState::Listed:
+            return {};
+        case app::CompanyState::Running:
+            return QColor(255, 244, 196);
+        case app::CompanyState::Updated:
+        case app::CompanyState::Duplicate:
+            return QColor(214, 240, 214);
+        case app::CompanyState::Failed:
+            return QColor(248, 208, 208);
+        case app::CompanyState::Skipped:
+            return QColor(224, 224, 224);
+    }
+    return {};
+}
+
+}  // namespace
 
 int CompanyModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
@@ -53,6 +84,10 @@ QVariant CompanyModel::data(const QModelIndex& index, int role) const {
             if (index.column() == kColVers) return fromUtf8(r.DTVERS);
             if (index.column() == kColVid) return fromUtf8(r.DTVID);
             return {};
+        case Qt::BackgroundRole:
+            return tintOf(m_states[static_cast<std::size_t>(index.row())].state);
+        case Qt::ToolTipRole:
+            return m_states[static_cast<std::size_t>(index.row())].text;
         case Qt::TextAlignmentRole:
             if (index.column() == kColName) return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
             if (index.column() == kColStatus) return {};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/company_table.h"
+#include "app/run_outcome.h"
 
 class QTableView;
 
@@ -28,6 +29,9 @@ class CompanyModel : public QAbstractTableModel {
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    // Phase 3's state of a row: the row is tinted by it and its tooltip says it in words.
+    void setRunState(int row, app::CompanyState state, const std::string& text);
+
     bool active() const { return m_active; }
     const std::string& latestVid() const { return m_latestVid; }
     const app::CompanyRecord& record(int row) const {
@@ -36,6 +40,11 @@ class CompanyModel : public QAbstractTableModel {
 
   private:
     std::vector<app::CompanyRecord> m_rows;
+    struct RunState {
+        app::CompanyState state = app::CompanyState::Listed;
+        QString text;
+    };
+    std::vector<RunState> m_states;  // one per row
     std::string m_latestVid;
     bool m_active = false;
 };

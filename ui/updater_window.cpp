@@ -465,6 +465,12 @@ void UpdaterWindow::companiesChanged(const app::CompanyTable& table, const std::
     m_model->reset(table, latestVid);
 }
 
+void UpdaterWindow::companyStateChanged(const app::CompanyProgress& progress) {
+    if (progress.company)
+        m_model->setRunState(static_cast<int>(progress.row), progress.company->state,
+                             app::StateText(*progress.company));
+}
+
 void UpdaterWindow::processMessages() {
     // A close request that arrives in here finds a phase running (closeEvent looks at the depth).
     ++m_pumpDepth;

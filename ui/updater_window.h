@@ -61,6 +61,7 @@ class UpdaterWindow : public QWidget, public app::View {
     int downloadBarMax() const override;
     void setDownloadBarPosition(int value) override;
     void companiesChanged(const app::CompanyTable& table, const std::string& latestVid) override;
+    void companyStateChanged(const app::CompanyProgress& progress) override;
     void processMessages() override;
     void terminate() override;
     void close() override;

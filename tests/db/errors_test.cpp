@@ -48,4 +48,31 @@ TEST(EDatabaseError, ComponentForm) {
     EXPECT_THROW(db::raiseDatabaseError("q", "t"), db::EDatabaseError);
 }
 
+// The SQL state and the message of what the session records: the client table's text, CR LF,
+// then "#" and the state before the server's message under protocol 4.1.
+TEST(ErrorMessageParts, StateAndOneLineText) {
+    struct Case {
+        const char* message;
+        const char* state;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"\r\n#42S02Table 'osf0101.x' doesn't exist", "42S02", "Table 'osf0101.x' doesn't exist"},
+        {"\r\n#HY000Lost\r\nline", "HY000", "Lost line"},
+        // A pre-4.1 server sends no state; the text after CR LF is all message.
+        {"\r\nUnknown table 'x'", "", "Unknown table 'x'"},
+        {"\r\n#42s02lower case is not a state", "", "#42s02lower case is not a state"},
+        {"\r\n#4200", "", "#4200"},
+        {"Lost connection to MySQL server during query", "",
+         "Lost connection to MySQL server during query"},
+        {"Can't connect to MySQL server on 'h' (111)\r\n#HY000x", "HY000",
+         "Can't connect to MySQL server on 'h' (111) x"},
+        {"", "", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(db::SqlStateOf(c.message), c.state) << c.message;
+        EXPECT_EQ(db::MessageText(c.message), c.text) << c.message;
+    }
+}
+
 }  // namespace
