@@ -4,7 +4,7 @@
 #   ./test.sh            optimised build with -Werror, every test
 #   ./test.sh --asan     the same under AddressSanitizer + UndefinedBehaviorSanitizer
 #   ./test.sh --noqt     built without Qt: every test but the window's
-#   ./test.sh --tsan     the database client under ThreadSanitizer (its resolver thread)
+#   ./test.sh --tsan     the program's threads under ThreadSanitizer (resolver, --jobs workers)
 #   ./test.sh --fuzz     the fuzz targets (clang), replayed over their seeds and kept inputs
 #   ./test.sh --windows  the Windows build (mingw-w64) and its tests under wine
 set -euo pipefail
@@ -31,10 +31,13 @@ case "$preset" in
     fuzz/replay.sh build-fuzz
     ;;
   tsan)
-    # The resolver thread of the MySQL connect: the database unit tests, whose sessions talk
-    # to fake servers on 127.0.0.1 through it.
-    cmake --build --preset tsan --target test_db
-    ctest --test-dir build-tsan --output-on-failure -j2 --timeout 900 -R '^(TcpConnect|SessionFakeServer)[.]'
+    # The threads of the program: the resolver thread of the MySQL connect (the database unit
+    # tests, whose sessions talk to fake servers on 127.0.0.1 through it) and the workers of
+    # --jobs (a whole update with companies side by side, against the sandbox; a report of
+    # ThreadSanitizer changes qlupdate's exit status, which the test checks).
+    cmake --build --preset tsan --target test_db qlupdate test_integration_workflow
+    ctest --test-dir build-tsan --output-on-failure -j2 --timeout 900 \
+      -R '^(TcpConnect|SessionFakeServer)[.]|^Operator[.]Jobs'
     ;;
   windows)
     # The programs and the tests only (no benchmarks, no fuzz replays), then every test under

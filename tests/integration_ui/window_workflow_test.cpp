@@ -59,8 +59,9 @@ class World {
         testsupport::runShell("f=" + shellQuote(m_dir.str() + "run/OsReplicator.pid") +
                               "; [ -f \"$f\" ] && kill -KILL $(cat \"$f\") 2>/dev/null; true");
     }
-    app::UpdaterOptions options() const {
+    app::UpdaterOptions options(int jobs) const {
         app::UpdaterOptions o;
+        o.jobs = jobs;
         o.installPath = install();
         o.serverUrl = "http://127.0.0.1:" + std::to_string(m_http->port());
         o.tempRoot = m_dir.str() + "tmp";
@@ -134,10 +135,18 @@ struct Session {
     std::unique_ptr<app::TfrmAutoUpdate> session;
 };
 
-TEST(WindowWorkflow, AvantiMovesThroughTheThreePagesAndOkEndsTheProgram) {
+// What one whole run through the window showed at its end.
+struct Shown {
+    std::vector<std::string> log;
+    std::vector<std::string> tooltips;  // one per grid row: the state phase 3 left it in
+};
+
+// Avanti through the three pages, OK to the final question; returns what the window showed.
+void wholeUpdate(int jobs, Shown& shown) {
+    SCOPED_TRACE("--jobs " + std::to_string(jobs));
     World w;
     ASSERT_TRUE(w.httpRunning());
-    Session s(w.options());
+    Session s(w.options(jobs));
     WatchedWindow& win = s.window;
 
     s.session->FormCreate();
@@ -202,6 +211,33 @@ TEST(WindowWorkflow, AvantiMovesThroughTheThreePagesAndOkEndsTheProgram) {
     for (int i = 0; i < 100 && w.netLog() != "stop OsReplicator\nstart OsReplicator\n"; ++i)
         QTest::qWait(100);
     EXPECT_EQ(w.netLog(), "stop OsReplicator\nstart OsReplicator\n");
+
+    // The world's folder differs from run to run.
+    for (std::string line : lines) {
+        if (const auto at = line.find(w.install()); at != std::string::npos)
+            line.replace(at, w.install().size(), "<installation>");
+        shown.log.push_back(line);
+    }
+    for (int row = 0; row < grid->model()->rowCount(); ++row)
+        shown.tooltips.push_back(
+            grid->model()->index(row, 0).data(Qt::ToolTipRole).toString().toStdString());
+}
+
+TEST(WindowWorkflow, AvantiMovesThroughTheThreePagesAndOkEndsTheProgram) {
+    Shown one;
+    wholeUpdate(1, one);
+    if (HasFatalFailure()) return;
+    for (const std::string& t : one.tooltips) {
+        EXPECT_NE(t, "non raggiunta");
+        EXPECT_NE(t, "in corso");
+    }
+    // Companies side by side: the same log, each company's lines together in table order, and
+    // every row left in the same state.
+    Shown three;
+    wholeUpdate(3, three);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(three.log, one.log);
+    EXPECT_EQ(three.tooltips, one.tooltips);
 }
 
 }  // namespace

@@ -142,6 +142,57 @@ TEST_F(GridFixture, TriggerBadgeRectangleAndColour) {
     }
 }
 
+// Phase 3 tints each row by its state (none before its turn) and says why in its tooltip; a
+// row's change repaints that row only.
+TEST_F(GridFixture, RunStateTintsItsRowAndExplainsItInTheTooltip) {
+    struct Case {
+        app::CompanyState state;
+        QColor tint;  // invalid: the grid's own background
+        const char* tooltip;
+    };
+    const Case cases[] = {
+        {app::CompanyState::Listed, QColor(), "non raggiunta"},
+        {app::CompanyState::Running, QColor(255, 244, 196), "in corso"},
+        {app::CompanyState::Updated, QColor(214, 240, 214), "aggiornata"},
+        {app::CompanyState::Duplicate, QColor(214, 240, 214),
+         "gi\u00e0 aggiornata con una riga precedente"},
+        {app::CompanyState::Failed, QColor(248, 208, 208),
+         "2 istruzioni fallite, 1 script non avviati"},
+        {app::CompanyState::Skipped, QColor(224, 224, 224), "saltata (Table 'librerie' lost)"},
+    };
+    table.Open();
+    table.Append(company("2013a"));
+    table.Append(company("2013b"));
+    show("2014a");
+    // A point of the version cell away from its centred text, in each row.
+    auto background = [&](int row) {
+        const QRect r = cell(row, ui::kColVers);
+        return QColor(shot().pixel(r.x() + 2, r.y() + r.height() / 2));
+    };
+    const QColor plain = background(1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.tooltip));
+        app::CompanyOutcome outcome;
+        outcome.state = c.state;
+        outcome.failedStatements = 2;
+        outcome.failedScripts = 1;
+        outcome.reason = "Table 'librerie'\r\nlost";
+        window.companyStateChanged({0, 1, 2, &outcome});
+        QApplication::processEvents();
+        const QColor expected = c.tint.isValid() ? c.tint : plain;
+        EXPECT_LE(uitest::colourDistance(background(0), expected), 2)
+            << background(0).name().toStdString();
+        EXPECT_LE(uitest::colourDistance(background(1), plain), 2)
+            << "the other row keeps its colour";
+        for (int column = 0; column < ui::kGridColumns; ++column)
+            EXPECT_EQ(
+                grid->model()->index(0, column).data(Qt::ToolTipRole).toString().toStdString(),
+                c.tooltip)
+                << "column " << column;
+        EXPECT_TRUE(grid->model()->index(1, 0).data(Qt::ToolTipRole).toString().isEmpty());
+    }
+}
+
 TEST_F(GridFixture, ClosedTableShowsNoRowsAndEmptyTableDrawsNothing) {
     table.Open();
     table.Append(company("1"));
