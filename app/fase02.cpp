@@ -1,5 +1,6 @@
 // Phase 2: fetch the package of the latest version into a fresh temporary folder, unpack it
 // there, give its top folder the installation folder's name, then hand over to phase 3.
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -85,6 +86,13 @@ bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
         try {
             IdDownHTTP->Get(UpdateServer->packageUrl(LatestVID),
                             bounded ? static_cast<net::Stream&>(*bounded) : file);
+        } catch (const std::exception& e) {
+            // Why the download stopped (a server silent for the idle time-out, a lost
+            // connection) goes to the log; phase 3 starts its log afresh.
+            AddLog("Download interrotto: " + OneLine(e.what()));
+            file.Close();
+            if (bounded && bounded->exceeded()) NotePackageTooLarge();
+            return false;
         } catch (...) {
             file.Close();
             if (bounded && bounded->exceeded()) NotePackageTooLarge();

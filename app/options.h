@@ -21,6 +21,7 @@ struct UpdaterOptions {
     std::optional<int> lockWaitSeconds;     // --lock-wait S: wait for a company's lock
     std::optional<long> faultAfterFileOps;  // QLUPDATE_FAULT_AFTER_FILE_OPS (tests only)
 
+    bool rollback = false;    // --rollback: put the previous version's files back
     bool plan = false;        // --plan: what an update would do, doing none of it
     bool json = false;        // --json: the plan as JSON on standard output
     bool onlyFailed = false;  // --only-failed: the scripts of what the last report left unfinished

@@ -49,6 +49,9 @@ void printHelp() {
         "                     byte (default 300; 0 waits for ever, as the window does)\n"
         "  --lock-wait S      wait up to S seconds for another updater running a company's\n"
         "                     scripts on the same database server (default 300)\n"
+        "  --rollback         put back the files of the version the last update replaced\n"
+        "                     (the product is stopped and started again; database scripts\n"
+        "                     already run are not undone), then exit\n"
         "  --help             show this text and exit\n"
         "  --version          show the version and exit\n"
         "\n"
@@ -62,6 +65,8 @@ void printHelp() {
         "  4  phase 3 failed (copy, scripts' run or saving the run log)\n"
         "  5  \"Avanti\" was declined\n"
         "  6  another qlupdate is updating this installation (the text says which process)\n"
+        "  7  --rollback: no backup to put back\n"
+        "  8  --rollback: the files could not be put back (the next start tries again)\n"
         "  With --plan: 0 the plan was made, 2 and 3 as above.\n"
         "  With --only-failed: 0 every company rerun is complete (or none was left), 1 not\n"
         "  every one, 2 no installation or no run report to rerun, 4 the run log could not\n"
@@ -94,6 +99,8 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
         }
         if (a == "--console") {
             o.console = true;
+        } else if (a == "--rollback") {
+            o.rollback = true;
         } else if (a == "--plan") {
             o.plan = true;
         } else if (a == "--json") {
@@ -157,13 +164,18 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
         exitNow = app::kExitUsage;
         return false;
     }
+    if (o.rollback && (o.plan || o.onlyFailed)) {
+        std::fprintf(stderr, "qlupdate: --rollback goes alone, without --plan or --only-failed\n");
+        exitNow = app::kExitUsage;
+        return false;
+    }
     if (o.json && !o.plan) {
         std::fprintf(stderr, "qlupdate: --json goes with --plan\n");
         exitNow = app::kExitUsage;
         return false;
     }
-    // The plan and the rerun are console runs.
-    if (o.plan || o.onlyFailed) o.console = true;
+    // The plan, the rerun and the rollback are console runs.
+    if (o.plan || o.onlyFailed || o.rollback) o.console = true;
     return true;
 }
 
