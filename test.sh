@@ -50,6 +50,10 @@ case "$preset" in
     trap 'WINEPREFIX=$QL_WINEPREFIX wineserver -k 2>/dev/null || true; rm -rf "$QL_WINEPREFIX"' EXIT
     cmake/wine-run --init
     WINEPREFIX=$QL_WINEPREFIX wineserver -p
+    # Wine's own services (services.exe, winedevice.exe...) start with the first program and
+    # keep the standard handles it had: started by a test, they would hold that test's output
+    # pipe open for the rest of the run and ctest would wait on it. Start them here instead.
+    cmake/wine-run cmd.exe /c exit </dev/null >/dev/null 2>&1
     ctest --test-dir build-windows --output-on-failure -j2 --timeout 900
     ;;
   *)
