@@ -12,6 +12,7 @@
 #include "archive/unzipper.h"
 #include "host/install_path.h"
 #include "host/paths.h"
+#include "host/platform/file_names.h"
 #include "host/temp_folder.h"
 #include "net/id_http.h"
 #include "net/stream.h"
@@ -37,7 +38,7 @@ void TfrmAutoUpdate::fase02() {
     }
     if (!ok) {
         std::error_code ec;
-        if (!packageFile.empty()) fs::remove(packageFile, ec);
+        if (!packageFile.empty()) fs::remove(host::fsPath(packageFile), ec);
         DeleteTmpDir();
         // A package that is not the signed one says so; the phase's own failures keep its text.
         m_view.setCaption(Label::LabelDownload, m_fase02Refusal.empty()
@@ -68,11 +69,12 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
     m_view.processMessages();
     if (!UnpackPackage(packageFile)) return false;
     std::error_code ec;
-    fs::remove(packageFile, ec);
+    fs::remove(host::fsPath(packageFile), ec);
     const std::string target = DR + std::string(host::kInstallFolderName);
     // The rename is silent: no top folder of that name, or a target already there, leave
     // everything as it is.
-    if (fs::is_directory(FL, ec) && !fs::exists(target, ec)) fs::rename(FL, target, ec);
+    if (fs::is_directory(host::fsPath(FL), ec) && !fs::exists(host::fsPath(target), ec))
+        fs::rename(host::fsPath(FL), host::fsPath(target), ec);
     FL = target;
     return true;
 }

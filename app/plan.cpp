@@ -9,6 +9,7 @@
 #include "app/update_plan.h"
 #include "core/text.h"
 #include "host/install_state.h"
+#include "host/platform/file_names.h"
 
 namespace app {
 
@@ -67,7 +68,7 @@ bool TfrmAutoUpdate::MakePlan(UpdatePlan& plan) {
         ok = false;
     }
     std::error_code ec;
-    if (!packageFile.empty()) fs::remove(packageFile, ec);
+    if (!packageFile.empty()) fs::remove(host::fsPath(packageFile), ec);
     DeleteTmpDir();
     if (!ok) {
         m_view.setCaption(Label::LabelDownload, std::string(kTextDownloadFailed));
