@@ -1,24 +1,37 @@
-// Phase 2: fetch the package of the latest version into a fresh temporary folder, unpack it
-// there, give its top folder the installation folder's name, then hand over to phase 3.
+// Phase 2: the package of the latest version, from the package cache when a verified copy is
+// there, else fetched (resumably) into it; unpacked into a fresh temporary folder, its top
+// folder given the installation folder's name, then phase 3.
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
-#include "app/bounded_stream.h"
 #include "app/exit_status.h"
 #include "app/frm_auto_update.h"
 #include "app/texts.h"
 #include "archive/unzipper.h"
 #include "host/install_path.h"
+#include "host/install_state.h"
 #include "host/paths.h"
 #include "host/temp_folder.h"
+#include "net/id_exceptions.h"
 #include "net/id_http.h"
-#include "net/stream.h"
+#include "net/resumable_get.h"
 #include "net/update_server.h"
 
 namespace app {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// A connection's text on one line ("Socket Error # 111" LF "Connection refused.").
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n') c = ' ';
+    return text;
+}
+
+}  // namespace
 
 void TfrmAutoUpdate::btnAvantiClick() {
     fase02();
@@ -35,6 +48,8 @@ void TfrmAutoUpdate::fase02() {
         ok = false;  // a component failing in a way its step does not expect
     }
     if (!ok) {
+        // A package that failed its checks or its unpacking is not kept (a download cut short
+        // stays as its .part for the next run).
         std::error_code ec;
         if (!packageFile.empty()) fs::remove(packageFile, ec);
         DeleteTmpDir();
@@ -53,21 +68,45 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
     m_view.setTabVisible(Page::TabSheetFase01, Visibility::Hidden);
     m_view.setTabVisible(Page::TabSheetFase02, Visibility::Shown);
     m_view.setCaption(Label::LabelDownload, std::string(kTextDownloading));
+    PackageLogLine.clear();
     DR = host::GetTmpDir(LatestVID, m_host);
     DeleteTmpDir();
     // Both joins refuse an identifier that would name a place outside the temporary folder.
     FL = host::JoinUnder(DR, LatestVID);
-    packageFile = host::GetPackageFileName(LatestVID, m_host);
+    packageFile = CachedPackageFile();
     if (FL.empty() || packageFile.empty()) return false;
     if (!IdDownHTTP || !UpdateServer || !UnZipper) return false;
-    if (!DownloadPackage(packageFile)) return false;
-    // Nothing of a package that is not the signed one is extracted.
-    if (!CheckDownloadedPackage(packageFile)) return false;
-    m_view.setCaption(Label::LabelDownload, std::string(kTextExtracting));
-    m_view.processMessages();
-    if (!UnpackPackage(packageFile)) return false;
     std::error_code ec;
-    fs::remove(packageFile, ec);
+    // A cached package is used only once it is verified: by the signed size and SHA-256 here,
+    // or, without a signed release, by the CRC of every entry as it is unpacked.
+    bool cached = fs::is_regular_file(packageFile, ec);
+    if (cached && !CheckDownloadedPackage(packageFile)) {
+        fs::remove(packageFile, ec);
+        m_fase02Refusal.clear();
+        cached = false;
+    }
+    for (;;) {
+        if (cached) {
+            PackageLogLine = std::string(kTextCachedPackage) + packageFile;
+            m_view.setCaption(Label::LabelDownload, PackageLogLine);
+        } else {
+            if (!DownloadPackage(packageFile)) return false;
+            // Nothing of a package that is not the signed one is extracted.
+            if (!CheckDownloadedPackage(packageFile)) return false;
+        }
+        m_view.setCaption(Label::LabelDownload, std::string(kTextExtracting));
+        m_view.processMessages();
+        if (UnpackPackage(packageFile)) break;
+        // An unsigned cached package whose entries fail is fetched once more, into a fresh
+        // temporary folder; a fresh or signed one fails the phase.
+        if (!cached || Release) return false;
+        fs::remove(packageFile, ec);
+        Outcome.failedEntries.clear();
+        PackageLogLine.clear();
+        DeleteTmpDir();
+        DR = host::GetTmpDir(LatestVID, m_host);
+        cached = false;
+    }
     const std::string target = DR + std::string(host::kInstallFolderName);
     // The rename is silent: no top folder of that name, or a target already there, leave
     // everything as it is.
@@ -76,24 +115,55 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
     return true;
 }
 
+std::string TfrmAutoUpdate::CachedPackageFile() const {
+    if (InstallPath.empty()) return "";
+    return host::JoinUnder(host::PackageFolder(InstallPath), LatestVID + ".qlzip");
+}
+
 bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
+    std::error_code ec;
+    if (!host::EnsureStateFolder(InstallPath, ec)) return false;
+    fs::create_directory(host::PackageFolder(InstallPath), ec);
+    net::ResumeSettings settings;
+    settings.attempts = std::max(1, Safety.downloadAttempts);
+    settings.firstPause = Safety.firstRetryPause;
+    // A signed release's package is refused as soon as it outgrows its signed size.
+    if (Release) settings.limit = static_cast<std::int64_t>(Release->size);
+    settings.onRetry = [this](const std::string& why, int next, int attempts,
+                              std::chrono::milliseconds pause) {
+        m_view.setCaption(Label::LabelDownload,
+                          std::string(kTextDownloadRetry) + std::to_string(next) + " di " +
+                              std::to_string(attempts) + " tra " +
+                              std::to_string(pause.count()) + " ms (" + oneLine(why) + ")");
+        m_view.processMessages();
+    };
+    const std::string part = net::PartFileOf(packageFile);
     try {
-        net::FileStream file(packageFile);
-        // A signed release's package is refused as soon as it outgrows its signed size.
-        std::optional<BoundedStream> bounded;
-        if (Release) bounded.emplace(file, static_cast<std::int64_t>(Release->size));
-        try {
-            IdDownHTTP->Get(UpdateServer->packageUrl(LatestVID),
-                            bounded ? static_cast<net::Stream&>(*bounded) : file);
-        } catch (...) {
-            file.Close();
-            if (bounded && bounded->exceeded()) NotePackageTooLarge();
-            return false;
-        }
-        file.Close();
-        return true;
-    } catch (...) {
-        return false;  // the file could not be created or closed
+        net::GetResumable(*IdDownHTTP, UpdateServer->packageUrl(LatestVID), packageFile,
+                          settings);
+    } catch (const net::EStreamTooLarge&) {
+        NotePackageTooLarge();
+        fs::remove(part, ec);
+        fs::remove(net::PartTagFileOf(packageFile), ec);
+        return false;
+    } catch (const std::exception& e) {
+        // The .part stays: the next run goes on from where this one stopped.
+        m_view.setCaption(Label::LabelDownload, std::string(kTextDownloadGaveUp) + oneLine(e.what()));
+        return false;
+    }
+    fs::rename(part, packageFile, ec);
+    return !ec;
+}
+
+void TfrmAutoUpdate::PrunePackageCache() {
+    if (InstallPath.empty()) return;
+    const std::string keep = CachedPackageFile();
+    std::error_code ec;
+    for (fs::directory_iterator it(host::PackageFolder(InstallPath), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::error_code removeEc;
+        if (keep.empty() || !fs::equivalent(it->path(), keep, removeEc))
+            fs::remove(it->path(), removeEc);
     }
 }
 

@@ -22,6 +22,11 @@ namespace app {
 inline constexpr std::string_view kTextDownloading = "Download aggiornamento in corso...";
 inline constexpr std::string_view kTextExtracting = "Estrazione aggiornamento in corso...";
 inline constexpr std::string_view kTextDownloadFailed = "Problemi nel download dell'aggiornamento.";
+// The package download's own lines: a retry after a failed connection, the connection's text
+// when the attempts are used up, a package found in the package cache.
+inline constexpr std::string_view kTextDownloadRetry = "Download interrotto, nuovo tentativo ";
+inline constexpr std::string_view kTextDownloadGaveUp = "Download non riuscito: ";
+inline constexpr std::string_view kTextCachedPackage = "Uso il pacchetto già scaricato: ";
 inline constexpr std::string_view kTextInstallOk = "Aggiornamento effetuato con successo";
 inline constexpr std::string_view kTextInstallOkQuestion =
     "Aggiornamento effetuato con successo,chiudere il programma di aggiornamento?";
