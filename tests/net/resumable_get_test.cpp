@@ -185,7 +185,7 @@ TEST(ResumableGet, APartFromAnEarlierRunIsContinuedOrFoundComplete) {
         EXPECT_EQ(out.alreadyComplete, c.complete) << c.name;
         EXPECT_EQ(out.requests, 1) << c.name;
         ASSERT_EQ(server.requests().size(), 1u) << c.name;
-        const std::string& req = server.requests()[0];
+        const std::string req = server.requests()[0];
         EXPECT_TRUE(has(req, "Range: bytes=" + std::to_string(c.held.size()) + "-\r\n")) << c.name;
         EXPECT_TRUE(has(req, "If-Range: \"v1\"\r\n")) << c.name << req;
     }
