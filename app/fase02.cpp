@@ -71,6 +71,8 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
     PackageLogLine.clear();
     DR = host::GetTmpDir(LatestVID, m_host);
     DeleteTmpDir();
+    // A fresh, empty temporary folder for the unpacked package.
+    host::GetTmpDir(LatestVID, m_host);
     // Both joins refuse an identifier that would name a place outside the temporary folder.
     FL = host::JoinUnder(DR, LatestVID);
     packageFile = CachedPackageFile();
