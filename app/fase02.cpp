@@ -135,14 +135,13 @@ bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
                               std::chrono::milliseconds pause) {
         m_view.setCaption(Label::LabelDownload,
                           std::string(kTextDownloadRetry) + std::to_string(next) + " di " +
-                              std::to_string(attempts) + " tra " +
-                              std::to_string(pause.count()) + " ms (" + oneLine(why) + ")");
+                              std::to_string(attempts) + " tra " + std::to_string(pause.count()) +
+                              " ms (" + oneLine(why) + ")");
         m_view.processMessages();
     };
     const std::string part = net::PartFileOf(packageFile);
     try {
-        net::GetResumable(*IdDownHTTP, UpdateServer->packageUrl(LatestVID), packageFile,
-                          settings);
+        net::GetResumable(*IdDownHTTP, UpdateServer->packageUrl(LatestVID), packageFile, settings);
     } catch (const net::EStreamTooLarge&) {
         NotePackageTooLarge();
         fs::remove(part, ec);
@@ -150,7 +149,8 @@ bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
         return false;
     } catch (const std::exception& e) {
         // The .part stays: the next run goes on from where this one stopped.
-        m_view.setCaption(Label::LabelDownload, std::string(kTextDownloadGaveUp) + oneLine(e.what()));
+        m_view.setCaption(Label::LabelDownload,
+                          std::string(kTextDownloadGaveUp) + oneLine(e.what()));
         return false;
     }
     fs::rename(part, packageFile, ec);

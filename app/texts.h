@@ -30,7 +30,8 @@ inline constexpr std::string_view kTextCachedPackage = "Uso il pacchetto già sc
 inline constexpr std::string_view kTextInstallOk = "Aggiornamento effetuato con successo";
 inline constexpr std::string_view kTextInstallOkQuestion =
     "Aggiornamento effetuato con successo,chiudere il programma di aggiornamento?";
-inline constexpr std::string_view kTextInstallFailed = "Problemi nell'installazione dell'aggiornamento";
+inline constexpr std::string_view kTextInstallFailed =
+    "Problemi nell'installazione dell'aggiornamento";
 inline constexpr std::string_view kTextInstallFailedNotice =
     "Problemi nell'installazione dell'aggiornamento!";
 inline constexpr std::string_view kErrorStars = "*********************************************";

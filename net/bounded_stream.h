@@ -34,7 +34,7 @@ class BoundedStream : public Stream {
         if (end <= m_limit) return;
         m_exceeded = true;
         throw EStreamTooLarge("The package is larger than its signed size of " +
-                                std::to_string(m_limit) + " bytes.");
+                              std::to_string(m_limit) + " bytes.");
     }
 
     Stream& m_inner;

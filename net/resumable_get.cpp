@@ -49,8 +49,9 @@ void writeTag(const std::string& path, const std::string& validator) {
 
 void setRangeHeaders(TIdHTTPRequest& r, std::int64_t from, const std::string& validator) {
     auto& h = r.CustomHeaders;
-    h.erase(std::remove_if(h.begin(), h.end(),
-                           [](const auto& kv) { return core::equalsNoCaseAscii(kv.first, "If-Range"); }),
+    h.erase(std::remove_if(
+                h.begin(), h.end(),
+                [](const auto& kv) { return core::equalsNoCaseAscii(kv.first, "If-Range"); }),
             h.end());
     r.Range.clear();
     if (from <= 0) return;
@@ -61,7 +62,8 @@ void setRangeHeaders(TIdHTTPRequest& r, std::int64_t from, const std::string& va
 // Failures of the connection, which another request may not meet: refused, reset, closed in
 // the middle of the response, silent beyond the idle time-out.
 bool isConnectionFailure(const EIdException& e) {
-    return dynamic_cast<const EIdSocketError*>(&e) || dynamic_cast<const EIdConnClosedGracefully*>(&e) ||
+    return dynamic_cast<const EIdSocketError*>(&e) ||
+           dynamic_cast<const EIdConnClosedGracefully*>(&e) ||
            dynamic_cast<const EIdReadTimeout*>(&e);
 }
 
@@ -69,7 +71,9 @@ bool isConnectionFailure(const EIdException& e) {
 class ClientState {
   public:
     explicit ClientState(TIdHTTP& http)
-        : m_http(http), m_range(http.Request.Range), m_custom(http.Request.CustomHeaders),
+        : m_http(http),
+          m_range(http.Request.Range),
+          m_custom(http.Request.CustomHeaders),
           m_handler(http.OnHeadersAvailable) {}
     ~ClientState() {
         m_http.Request.Range = m_range;
@@ -161,7 +165,8 @@ ResumeOutcome GetResumable(TIdHTTP& http, const std::string& url, const std::str
         } catch (const EIdException& e) {
             if (!isConnectionFailure(e) || ++failures >= settings.attempts) throw;
             const auto pause = settings.firstPause * (1LL << std::min(failures - 1, 20));
-            if (settings.onRetry) settings.onRetry(e.what(), failures + 1, settings.attempts, pause);
+            if (settings.onRetry)
+                settings.onRetry(e.what(), failures + 1, settings.attempts, pause);
             std::this_thread::sleep_for(pause);
             continue;
         }

@@ -30,10 +30,10 @@ struct ResumeSettings {
 };
 
 struct ResumeOutcome {
-    std::int64_t size = 0;   // bytes in the .part at the end
-    int requests = 0;        // requests sent
-    int resumed = 0;         // 206 answers that went on where the .part ended
-    int restarts = 0;        // times the .part was emptied to start over
+    std::int64_t size = 0;         // bytes in the .part at the end
+    int requests = 0;              // requests sent
+    int resumed = 0;               // 206 answers that went on where the .part ended
+    int restarts = 0;              // times the .part was emptied to start over
     bool alreadyComplete = false;  // a 416 said the .part already held the whole file
 };
 

@@ -109,7 +109,8 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
             const char* v = value();
             const std::optional<int> n = v ? parseSeconds(v) : std::nullopt;
             if (!n || *n < 1) {
-                std::fprintf(stderr, "qlupdate: --download-attempts needs a number from 1 (try --help)\n");
+                std::fprintf(stderr,
+                             "qlupdate: --download-attempts needs a number from 1 (try --help)\n");
                 exitNow = app::kExitUsage;
                 return false;
             }

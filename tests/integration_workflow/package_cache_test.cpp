@@ -46,7 +46,8 @@ TEST(PackageCache, TheRerunAfterADatabaseFailureUsesTheCachedPackage) {
     // The run log (in the log's own code page) says where the package came from.
     bool logged = false;
     for (const auto& f : w.logFiles())
-        logged = logged || has(testsupport::readFile(fs::path(w.install()) / f), "Uso il pacchetto gi");
+        logged =
+            logged || has(testsupport::readFile(fs::path(w.install()) / f), "Uso il pacchetto gi");
     EXPECT_TRUE(logged);
 }
 

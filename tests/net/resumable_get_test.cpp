@@ -92,11 +92,14 @@ struct Fetch {
         http.ReadTimeout = 10000;
         settings.attempts = 3;
         settings.firstPause = std::chrono::milliseconds(5);
-        settings.onRetry = [this](const std::string& why, int next, int, std::chrono::milliseconds) {
+        settings.onRetry = [this](const std::string& why, int next, int,
+                                  std::chrono::milliseconds) {
             retries.push_back(std::to_string(next) + ": " + why);
         };
     }
-    ResumeOutcome get(ScriptedServer& s) { return GetResumable(http, s.url("/p.zip"), file, settings); }
+    ResumeOutcome get(ScriptedServer& s) {
+        return GetResumable(http, s.url("/p.zip"), file, settings);
+    }
     std::string part() const { return readFile(PartFileOf(file)); }
 };
 
@@ -109,25 +112,58 @@ TEST(ResumableGet, AnswersAfterACutDecideWhatThePartHolds) {
         std::string secondRange;  // the Range of the second request ("" none)
     } cases[] = {
         {"cut mid-body, then the rest",
-         {cutAfter(7), answer(partial(7, kBody))}, kBody, 1, 0, 1, "bytes=7-"},
+         {cutAfter(7), answer(partial(7, kBody))},
+         kBody,
+         1,
+         0,
+         1,
+         "bytes=7-"},
         {"cut, then the server ignores Range",
-         {cutAfter(7), answer(full(kBody, "ETag: \"v1\"\r\n"))}, kBody, 0, 1, 1, "bytes=7-"},
+         {cutAfter(7), answer(full(kBody, "ETag: \"v1\"\r\n"))},
+         kBody,
+         0,
+         1,
+         1,
+         "bytes=7-"},
         {"cut, then the file changed (If-Range failed)",
-         {cutAfter(7), answer(full(kOther, "ETag: \"v2\"\r\n"))}, kOther, 0, 1, 1, "bytes=7-"},
+         {cutAfter(7), answer(full(kOther, "ETag: \"v2\"\r\n"))},
+         kOther,
+         0,
+         1,
+         1,
+         "bytes=7-"},
         {"cut, then a 206 from another offset, then the whole",
          {cutAfter(7), answer(partial(3, kBody)), answer(full(kBody, "ETag: \"v1\"\r\n"))},
-         kBody, 0, 1, 1, "bytes=7-"},
+         kBody,
+         0,
+         1,
+         1,
+         "bytes=7-"},
         {"cut twice, resumed twice",
-         {cutAfter(5), {readRequest(), send(partial(5, kBody).substr(0, partial(5, kBody).size() - 9)),
-                        closeConnection()},
+         {cutAfter(5),
+          {readRequest(), send(partial(5, kBody).substr(0, partial(5, kBody).size() - 9)),
+           closeConnection()},
           answer(partial(11, kBody))},
-         kBody, 2, 0, 2, "bytes=5-"},
+         kBody,
+         2,
+         0,
+         2,
+         "bytes=5-"},
         {"weak ETag: Last-Modified is the validator",
          {cutAfter(7, "ETag: W/\"w\"\r\nLast-Modified: Tue, 01 Dec 2026 10:00:00 GMT\r\n"),
           answer(partial(7, kBody))},
-         kBody, 1, 0, 1, "bytes=7-"},
+         kBody,
+         1,
+         0,
+         1,
+         "bytes=7-"},
         {"no validator: the cut bytes are fetched again",
-         {cutAfter(7, ""), answer(full(kBody, ""))}, kBody, 0, 0, 1, ""},
+         {cutAfter(7, ""), answer(full(kBody, ""))},
+         kBody,
+         0,
+         0,
+         1,
+         ""},
     };
     for (const auto& c : cases) {
         ScriptedServer server(c.scripts);
@@ -145,9 +181,8 @@ TEST(ResumableGet, AnswersAfterACutDecideWhatThePartHolds) {
             EXPECT_FALSE(has(req[1], "Range")) << c.name << req[1];
         } else {
             EXPECT_TRUE(has(req[1], "Range: " + c.secondRange + "\r\n")) << c.name << req[1];
-            const std::string validator = has(c.name, "weak")
-                                              ? "Tue, 01 Dec 2026 10:00:00 GMT"
-                                              : "\"v1\"";
+            const std::string validator =
+                has(c.name, "weak") ? "Tue, 01 Dec 2026 10:00:00 GMT" : "\"v1\"";
             EXPECT_TRUE(has(req[1], "If-Range: " + validator + "\r\n")) << c.name << req[1];
         }
         // A restart asks for the whole file again.
@@ -214,8 +249,8 @@ TEST(ResumableGet, AnAnswerOverTheLimitEndsTheFetch) {
 }
 
 TEST(ResumableGet, ErrorStatusesAreNotRetried) {
-    ScriptedServer server({answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"),
-                           answer(full(kBody, ""))});
+    ScriptedServer server(
+        {answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"), answer(full(kBody, ""))});
     Fetch run;
     try {
         run.get(server);
