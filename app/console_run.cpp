@@ -91,6 +91,21 @@ int runOnlyFailed(ConsoleView& view, TfrmAutoUpdate& session) {
     return rc;
 }
 
+// qlupdate --rollback: the last backup's files back in place.
+int runRollback(TfrmAutoUpdate& session) {
+    switch (session.RunRollback()) {
+        case RollbackOutcome::Done:
+            return kExitComplete;
+        case RollbackOutcome::NoBackup:
+            return kExitNoBackup;
+        case RollbackOutcome::Locked:
+            return kExitInstallLocked;
+        case RollbackOutcome::Failed:
+            break;
+    }
+    return kExitRollbackFailed;
+}
+
 }  // namespace
 
 int RunConsole(UpdaterOptions options) {
@@ -98,7 +113,9 @@ int RunConsole(UpdaterOptions options) {
     ConsoleView view(settingsFor(options));
     auto session = createUpdater(view, options);
     int rc = kExitComplete;
-    if (options.plan)
+    if (options.rollback)
+        rc = runRollback(*session);
+    else if (options.plan)
         rc = runPlan(view, *session, options.json);
     else if (options.onlyFailed)
         rc = runOnlyFailed(view, *session);

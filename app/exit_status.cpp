@@ -27,6 +27,10 @@ const char* ExitStatusWord(int status) {
             return "declined";
         case kExitInstallLocked:
             return "installation locked";
+        case kExitNoBackup:
+            return "no backup";
+        case kExitRollbackFailed:
+            return "rollback failed";
         case kExitUsage:
             return "usage";
         default:

@@ -1,6 +1,7 @@
 // Phase 2: the package of the latest version, from the package cache when a verified copy is
 // there, else fetched (resumably) into it; unpacked into a fresh temporary folder, its top
 // folder given the installation folder's name, then phase 3.
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -21,17 +22,6 @@
 namespace app {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// A connection's text on one line ("Socket Error # 111" LF "Connection refused.").
-std::string oneLine(std::string text) {
-    for (char& c : text)
-        if (c == '\r' || c == '\n') c = ' ';
-    return text;
-}
-
-}  // namespace
 
 void TfrmAutoUpdate::btnAvantiClick() {
     fase02();
@@ -133,11 +123,10 @@ bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
     if (Release) settings.limit = static_cast<std::int64_t>(Release->size);
     settings.onRetry = [this](const std::string& why, int next, int attempts,
                               std::chrono::milliseconds pause) {
-        m_view.setCaption(Label::LabelDownload,
-                          std::string(kTextDownloadRetry) + std::to_string(next) + " di " +
-                              std::to_string(attempts) + " tra " + std::to_string(pause.count()) +
-                              " ms (" + oneLine(why) + ")");
-        m_view.processMessages();
+        // One log line per interruption: why it stopped, then when the next attempt starts.
+        AddLog(std::string(kTextDownloadInterrupted) + OneLine(why) +
+               std::string(kTextDownloadRetry) + std::to_string(next) + " di " +
+               std::to_string(attempts) + " tra " + std::to_string(pause.count()) + " ms)");
     };
     const std::string part = net::PartFileOf(packageFile);
     try {
@@ -148,9 +137,10 @@ bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
         fs::remove(net::PartTagFileOf(packageFile), ec);
         return false;
     } catch (const std::exception& e) {
-        // The .part stays: the next run goes on from where this one stopped.
-        m_view.setCaption(Label::LabelDownload,
-                          std::string(kTextDownloadGaveUp) + oneLine(e.what()));
+        // The last interruption (a server silent for the idle time-out, a lost connection, an
+        // HTTP error) says the download failed; the .part stays, so the next run goes on from
+        // where this one stopped. Phase 3 starts its log afresh: the line is the console's.
+        AddLog(std::string(kTextDownloadGaveUp) + OneLine(e.what()));
         return false;
     }
     fs::rename(part, packageFile, ec);

@@ -36,6 +36,7 @@ void TfrmAutoUpdate::fase03() {
         AddLog(std::string_view("\0", 1));
         // The log's first line says whether the update was verified.
         if (!TrustLogLine.empty()) AddLog(TrustLogLine);
+        if (!RecoveryLogLine.empty()) AddLog(RecoveryLogLine);
         if (!PackageLogLine.empty()) AddLog(PackageLogLine);
         m_view.setTabVisible(Page::TabSheetFase02, Visibility::Hidden);
         m_view.setTabVisible(Page::TabSheetFase03, Visibility::Shown);
@@ -71,7 +72,7 @@ bool TfrmAutoUpdate::InstallAndMigrate(bool& copyOk) {
         AddLog("Copy update dirercory in " + InstallPath);
         std::string errorText;
         Outcome.packageFiles = host::SurveyMerge(FL, InstallPath);
-        copyOk = host::MergeTree(FL, InstallPath, errorText);
+        copyOk = InstallPackageTree(errorText);  // staged, with a backup
         Outcome.filesCopied = copyOk;
         if (!errorText.empty()) AddLog("Errore Copia Cartella: " + errorText);
         LoadScripts();

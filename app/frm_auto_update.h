@@ -42,6 +42,8 @@ enum class TErrorAction;
 
 namespace app {
 
+enum class RollbackOutcome { Done, NoBackup, Failed, Locked };
+
 // The components (members created by createUpdater and destroyed with the session):
 //   IdDownHTTP (HTTP client): its Request.UserAgent takes kUserAgent in FormCreate; CheckUpdate
 //     fetches the version file; its OnWorkBegin/OnWork handlers move pBar; fase02 downloads.
@@ -144,6 +146,9 @@ class TfrmAutoUpdate {
     // Companies whose scripts run at once in phase 3 (--jobs); 1 runs them one after the other
     // on MyLibs.
     int Jobs = 1;
+    // --plan: phase 1 takes the installation lock but leaves an unfinished install for the
+    // next update (a plan stops and changes nothing).
+    bool PlanOnly = false;
 
     // The run report, written once when the run ends (EndRun): beside the run log, or, for a
     // run that saved none, in the installation folder when it holds config.ini.
@@ -176,6 +181,12 @@ class TfrmAutoUpdate {
     // install that an earlier run left unfinished; false (with the status text set) when
     // another run holds the installation or it cannot be locked or restored.
     bool ClaimInstallation();
+    // The line the recovery of an unfinished install logged ("" when there was none); phase 3
+    // logs it again after it cleared the log.
+    std::string RecoveryLogLine;
+    // qlupdate --rollback: the previous version's files back, the product stopped and started
+    // again as phase 3 does (app/staged_copy.cpp).
+    RollbackOutcome RunRollback();
 
     View& view() { return m_view; }
     const host::HostSettings& hostSettings() const { return m_host; }
@@ -223,6 +234,12 @@ class TfrmAutoUpdate {
     // For each TabMem row, its entry in Outcome.companies.
     std::vector<std::size_t> m_outcomeOfRow;
     std::unique_ptr<host::InstallLock> m_installLock;
+    // The staged install (app/staged_copy.cpp): phase 3's copy, the version it replaces, the
+    // recovery of an unfinished one, the test hook.
+    bool InstallPackageTree(std::string& errorText);
+    std::string ReplacedVersion() const;
+    bool RecoverInstallation();
+    std::function<void()> FaultHook() const;
 };
 
 // The order of the script list: "." before digits before letters, letters without regard to

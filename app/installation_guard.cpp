@@ -26,7 +26,7 @@ bool TfrmAutoUpdate::ClaimInstallation() {
     std::error_code ec;
     switch (m_installLock->acquire(InstallPath, ec)) {
         case host::LockResult::Acquired:
-            return true;
+            return RecoverInstallation();
         case host::LockResult::Held:
             Outcome.installLocked = true;
             m_view.setCaption(Label::LabelStatus, std::string(kTextInstallLocked) +

@@ -23,6 +23,7 @@ struct UpdaterOptions {
     std::optional<int> downloadAttempts;    // --download-attempts N: the package's requests
     std::optional<int> retryPauseMs;        // QLUPDATE_RETRY_PAUSE_MS (tests only)
 
+    bool rollback = false;    // --rollback: put the previous version's files back
     bool plan = false;        // --plan: what an update would do, doing none of it
     bool json = false;        // --json: the plan as JSON on standard output
     bool onlyFailed = false;  // --only-failed: the scripts of what the last report left unfinished

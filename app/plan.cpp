@@ -8,6 +8,7 @@
 #include "app/texts.h"
 #include "app/update_plan.h"
 #include "core/text.h"
+#include "host/install_state.h"
 
 namespace app {
 
@@ -28,6 +29,8 @@ bool TfrmAutoUpdate::MakePlan(UpdatePlan& plan) {
             ListScriptFolder(FL + "/Update/", plan.scriptList);
             plan.files = host::SurveyMerge(FL, InstallPath);
             plan.running = host::LookAtServices();
+            plan.backup = host::BackupFolder(InstallPath, ReplacedVersion());
+            plan.unfinishedInstall = Outcome.recovery == "pending";
             plan.surveyEnded = Outcome.surveyEnded;
             // The survey's rows in its order; those it could not read have no TabMem row.
             std::vector<std::size_t> rowOf(Outcome.companies.size(), TabMem.Rows().size());

@@ -90,6 +90,13 @@ struct RunOutcome {
     // The package's files as phase 3 found them before its copy, and whether the copy worked.
     std::vector<host::MergeEntry> packageFiles;
     bool filesCopied = false;
+    // The folder that keeps the files the copy replaced (--rollback puts them back); "" when
+    // the copy left none.
+    std::string backupFolder;
+    // What the start did with an install or rollback an earlier run left unfinished: "" (there
+    // was none), "restored", "completed", "rolled back", "failed"; a plan, which changes
+    // nothing, leaves it for the next update: "pending".
+    std::string recovery;
     // ServiceTable entries (image names) found running and stopped; services started again.
     std::vector<std::string> stopped;
     std::vector<std::string> restarted;

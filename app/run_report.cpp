@@ -113,6 +113,7 @@ Value filesJson(const RunOutcome& o) {
     v.set("replaced", replaced);
     v.set("bytes", bytes);
     v.set("list", std::move(list));
+    v.set("backup", textOrNull(o.backupFolder));
     return v;
 }
 
@@ -170,6 +171,7 @@ Value ReportJson(const ReportHeader& h, const RunOutcome& o) {
     v.set("runLog", textOrNull(h.runLog));
     v.set("scriptsApplied", o.scriptsApplied);
     v.set("surveyEnded", textOrNull(o.surveyEnded));
+    v.set("recovery", textOrNull(o.recovery));
     Value companies = Value::array();
     for (const CompanyOutcome& c : o.companies) companies.push(companyJson(c));
     v.set("companies", std::move(companies));

@@ -22,9 +22,11 @@ namespace app {
 inline constexpr std::string_view kTextDownloading = "Download aggiornamento in corso...";
 inline constexpr std::string_view kTextExtracting = "Estrazione aggiornamento in corso...";
 inline constexpr std::string_view kTextDownloadFailed = "Problemi nel download dell'aggiornamento.";
-// The package download's own lines: a retry after a failed connection, the connection's text
+// The package download's own lines: an interruption followed by a retry ("Download interrotto: "
+// the client's text " (nuovo tentativo 2 di 5 tra 1000 ms)"), the last interruption's text
 // when the attempts are used up, a package found in the package cache.
-inline constexpr std::string_view kTextDownloadRetry = "Download interrotto, nuovo tentativo ";
+inline constexpr std::string_view kTextDownloadInterrupted = "Download interrotto: ";
+inline constexpr std::string_view kTextDownloadRetry = " (nuovo tentativo ";
 inline constexpr std::string_view kTextDownloadGaveUp = "Download non riuscito: ";
 inline constexpr std::string_view kTextCachedPackage = "Uso il pacchetto già scaricato: ";
 inline constexpr std::string_view kTextInstallOk = "Aggiornamento effetuato con successo";

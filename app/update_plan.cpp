@@ -89,7 +89,9 @@ Value PlanJson(const UpdatePlan& plan) {
         fileList.push(std::move(fv));
     }
     files.set("list", std::move(fileList));
+    files.set("backup", plan.backup);
     v.set("files", std::move(files));
+    v.set("unfinishedInstall", plan.unfinishedInstall);
 
     Value stop = Value::array();
     Value restart = Value::array();
@@ -142,6 +144,11 @@ std::vector<std::string> PlanText(const UpdatePlan& plan) {
                 std::string(e.kind == host::ServiceKind::Service ? e.serviceName : e.imageName);
     }
     lines.push_back("Da fermare: " + (stop.empty() ? std::string("niente") : stop));
+    lines.push_back("Copia di riserva dei file sostituiti: " + plan.backup);
+    if (plan.unfinishedInstall)
+        lines.push_back(
+            "Installazione interrotta in sospeso: il prossimo aggiornamento la completa o la "
+            "annulla prima di tutto");
     return lines;
 }
 

@@ -41,6 +41,11 @@ struct UpdatePlan {
     std::vector<host::MergeEntry> files;
     // ServiceTable entries running now: phase 3 would stop them (and start the services again).
     host::RunningSnapshot running{};
+    // Where the copy would keep the files it replaces (the backup --rollback puts back).
+    std::string backup;
+    // An install or rollback an earlier run left unfinished: the next update finishes or
+    // undoes it before anything else; the plan leaves it as it is.
+    bool unfinishedInstall = false;
 };
 
 core::json::Value PlanJson(const UpdatePlan& plan);

@@ -17,6 +17,7 @@ std::unique_ptr<TfrmAutoUpdate> createUpdater(View& view, const UpdaterOptions& 
     TfrmAutoUpdate* self = s.get();
     s->StartInstallPath = options.installPath;
     s->Jobs = options.jobs;
+    s->PlanOnly = options.plan;
     s->Safety.faultAfterFileOps = options.faultAfterFileOps;
     // An unattended console run never waits for ever on a silent server; the window keeps
     // waiting as long as it takes.

@@ -1,6 +1,7 @@
-// CopyTree against `cp -rf` on the same tree, both replacing an existing copy (the updater's
-// case: a package copied over an installation). CopyTree writes each file beside its old one,
-// flushes it and renames it over; cp overwrites in place without flushing.
+// CopyTree against `cp -rf`, and phase 3's staged install (StagedMergeTree: backup links, a
+// durable journal, new files beside the old, one flush, renames, the backup kept) against
+// `cp -a`, on the same tree, each replacing an existing copy (the updater's case: a package
+// copied over an installation). cp overwrites in place without flushing.
 //   tree_copy_bench [SMALL_FILES] [LARGE_FILES]   (defaults 2000 files of 4 KiB, 20 of 4 MiB)
 #include <algorithm>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "host/staged_install.h"
 #include "host/tree_ops.h"
 
 namespace fs = std::filesystem;
@@ -60,6 +62,8 @@ int main(int argc, char** argv) {
     makeTree(base / "pkg" / "Ostrel", small, large);
     fs::create_directories(base / "ours");
     fs::create_directories(base / "cp");
+    fs::create_directories(base / "staged");
+    fs::create_directories(base / "cpa");
     std::string err;
     // A first copy each, so that every timed run replaces existing files.
     host::CopyTree((base / "pkg/Ostrel").string(), (base / "ours").string(), err);
@@ -69,6 +73,13 @@ int main(int argc, char** argv) {
     cp += (base / "cp").string();
     cp += "'";
     if (std::system(cp.c_str()) != 0) return 1;
+    host::MergeTree((base / "pkg/Ostrel").string(), (base / "staged").string(), err);
+    std::string cpa = "cp -a '";
+    cpa += (base / "pkg/Ostrel").string();
+    cpa += "/.' '";
+    cpa += (base / "cpa").string();
+    cpa += "'";
+    if (std::system(cpa.c_str()) != 0) return 1;
 
     const int runs = 5;
     double ours = medianSeconds(runs, [&] {
@@ -76,12 +87,27 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "CopyTree failed: %s\n", err.c_str());
     });
     double peer = medianSeconds(runs, [&] { (void)std::system(cp.c_str()); });
+    int version = 0;
+    double staged = medianSeconds(runs, [&] {
+        const std::string from = std::to_string(version++);
+        const host::StagedResult r = host::StagedMergeTree({(base / "pkg/Ostrel").string(),
+                                                            (base / "staged/").string(),
+                                                            from,
+                                                            std::to_string(version),
+                                                            "",
+                                                            {}});
+        if (r.code != 0) std::fprintf(stderr, "StagedMergeTree failed: %d\n", r.code);
+    });
+    double peerA = medianSeconds(runs, [&] { (void)std::system(cpa.c_str()); });
     double mib = (small * 4096.0 + large * 4.0 * (1 << 20)) / (1 << 20);
     std::printf("tree: %d files of 4 KiB + %d of 4 MiB (%.1f MiB), median of %d runs\n", small,
                 large, mib, runs);
     std::printf("CopyTree (atomic, flushed)  %8.3f s  %7.1f MiB/s\n", ours, mib / ours);
     std::printf("cp -rf (in place)           %8.3f s  %7.1f MiB/s\n", peer, mib / peer);
     std::printf("ratio CopyTree / cp         %8.2f\n", ours / peer);
+    std::printf("StagedMergeTree (backup)    %8.3f s  %7.1f MiB/s\n", staged, mib / staged);
+    std::printf("cp -a (in place)            %8.3f s  %7.1f MiB/s\n", peerA, mib / peerA);
+    std::printf("ratio staged / cp -a        %8.2f\n", staged / peerA);
     fs::remove_all(base);
     return 0;
 }

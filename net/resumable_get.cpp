@@ -20,6 +20,8 @@ namespace {
 // Answers that make the .part start over without a pause (a 206 from another offset, a 416
 // for a length we do not have) come at most this often in one fetch.
 constexpr int kMaxRestarts = 3;
+// The longest pause between two attempts, however many attempts are allowed.
+constexpr std::chrono::milliseconds kMaxPause{60'000};
 // The longest a validator may be to be kept and sent back.
 constexpr std::size_t kMaxValidator = 1024;
 
@@ -164,7 +166,9 @@ ResumeOutcome GetResumable(TIdHTTP& http, const std::string& url, const std::str
             continue;
         } catch (const EIdException& e) {
             if (!isConnectionFailure(e) || ++failures >= settings.attempts) throw;
-            const auto pause = settings.firstPause * (1LL << std::min(failures - 1, 20));
+            const auto pause = std::min<std::chrono::milliseconds>(
+                settings.firstPause * (1LL << std::min(failures - 1, 20)),
+                std::max(kMaxPause, settings.firstPause));
             if (settings.onRetry)
                 settings.onRetry(e.what(), failures + 1, settings.attempts, pause);
             std::this_thread::sleep_for(pause);

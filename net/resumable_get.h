@@ -19,7 +19,8 @@ class TIdHTTP;
 struct ResumeSettings {
     // Requests that may fail on the connection in one fetch (the first one included).
     int attempts = 5;
-    // The pause after the first failure; doubled after each further one.
+    // The pause after the first failure; doubled after each further one, up to 60 s (or the
+    // first pause when that is longer).
     std::chrono::milliseconds firstPause{1000};
     // The most bytes the file may reach (-1: no bound); more raises EStreamTooLarge.
     std::int64_t limit = -1;

@@ -7,12 +7,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/console_run.h"
 #include "app/exit_status.h"
 #include "app/options.h"
 #include "app/version.h"
 #include "host/platform/desktop.h"
+#include "host/platform/this_process.h"
 
 #if defined(QL_HAVE_UI)
 #include "ui/run_window.h"
@@ -50,6 +52,9 @@ void printHelp() {
         "                     start at 1 s and double)\n"
         "  --lock-wait S      wait up to S seconds for another updater running a company's\n"
         "                     scripts on the same database server (default 300)\n"
+        "  --rollback         put back the files of the version the last update replaced\n"
+        "                     (the product is stopped and started again; database scripts\n"
+        "                     already run are not undone), then exit\n"
         "  --help             show this text and exit\n"
         "  --version          show the version and exit\n"
         "\n"
@@ -63,6 +68,8 @@ void printHelp() {
         "  4  phase 3 failed (copy, scripts' run or saving the run log)\n"
         "  5  \"Avanti\" was declined\n"
         "  6  another qlupdate is updating this installation (the text says which process)\n"
+        "  7  --rollback: no backup to put back\n"
+        "  8  --rollback: the files could not be put back (the next start tries again)\n"
         "  With --plan: 0 the plan was made, 2 and 3 as above.\n"
         "  With --only-failed: 0 every company rerun is complete (or none was left), 1 not\n"
         "  every one, 2 no installation or no run report to rerun, 4 the run log could not\n"
@@ -95,6 +102,8 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
         }
         if (a == "--console") {
             o.console = true;
+        } else if (a == "--rollback") {
+            o.rollback = true;
         } else if (a == "--plan") {
             o.plan = true;
         } else if (a == "--json") {
@@ -168,19 +177,30 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
         exitNow = app::kExitUsage;
         return false;
     }
+    if (o.rollback && (o.plan || o.onlyFailed)) {
+        std::fprintf(stderr, "qlupdate: --rollback goes alone, without --plan or --only-failed\n");
+        exitNow = app::kExitUsage;
+        return false;
+    }
     if (o.json && !o.plan) {
         std::fprintf(stderr, "qlupdate: --json goes with --plan\n");
         exitNow = app::kExitUsage;
         return false;
     }
-    // The plan and the rerun are console runs.
-    if (o.plan || o.onlyFailed) o.console = true;
+    // The plan, the rerun and the rollback are console runs.
+    if (o.plan || o.onlyFailed || o.rollback) o.console = true;
     return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Arguments in UTF-8 on every system (folder names with accents).
+    std::vector<std::string> args = host::programArguments(argc, argv);
+    std::vector<char*> utf8;
+    for (std::string& a : args) utf8.push_back(a.data());
+    utf8.push_back(nullptr);
+    argv = utf8.data();
     app::UpdaterOptions options;
     int exitNow = 0;
     if (!parseOptions(argc, argv, options, exitNow)) return exitNow;

@@ -16,4 +16,8 @@ void killThisProcess() {
     std::_Exit(137);  // not reached: SIGKILL cannot be caught
 }
 
+std::vector<std::string> programArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 }  // namespace host

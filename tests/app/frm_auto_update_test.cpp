@@ -143,17 +143,19 @@ TEST(IPathFAILClick, ChosenFolderGetsASeparatorAndRerunsPhaseOne) {
     frm.FormCreate();  // default path /opt/Ostrel/: no configuration there
     ASSERT_EQ(view.caption(app::Label::LabelStatus), kPathInvalid);
 
-    view.queueFolder(dir.str() + "D/Ostrel");
+    const std::string chosen = dir.str() + "D" + host::kPathDelim + "Ostrel";
+    view.queueFolder(chosen);
     frm.iPathFAILClick();
-    EXPECT_EQ(frm.InstallPath, dir.str() + "D/Ostrel/");
-    EXPECT_EQ(view.caption(app::Label::LabelPercorso), dir.str() + "D/Ostrel/");
+    EXPECT_EQ(frm.InstallPath, chosen + host::kPathDelim);
+    EXPECT_EQ(view.caption(app::Label::LabelPercorso), chosen + host::kPathDelim);
     EXPECT_TRUE(view.buttonEnabled(app::Button::btnAvanti));
     // The earlier failure text would contradict a page that says all is well.
     EXPECT_EQ(view.caption(app::Label::LabelStatus), "");
 
-    view.queueFolder("/");
+    const std::string root = host::kPathDelim == '/' ? "/" : "C:\\";
+    view.queueFolder(root);
     frm.iPathFAILClick();
-    EXPECT_EQ(frm.InstallPath, "/") << "a root keeps its single separator";
+    EXPECT_EQ(frm.InstallPath, root) << "a root keeps its single separator";
 }
 
 TEST(IPathFAILClick, IgnoredWhilePhaseOneRuns) {

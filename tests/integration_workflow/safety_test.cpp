@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/integration_workflow/world.h"
+#include "tests/support/scripted_server.h"
 
 namespace {
 
@@ -168,6 +170,45 @@ TEST(Safety, LinkInTheInstallationIsReplacedNotWrittenThrough) {
     const fs::path file = fs::path(w.install()) / "QLMain.txt";
     EXPECT_FALSE(fs::is_symlink(file));
     EXPECT_EQ(testsupport::readFile(file), "new program 2014c\n");
+}
+
+// A server that answers the package's request with its head and 4 bytes and then sends
+// nothing: with a single attempt allowed the console run gives up after --idle-timeout seconds
+// without a byte, says why, and phase 2 fails (each further attempt would cost the same again).
+TEST(Safety, PackageThatStallsAfterItsHeadFailsPhaseTwoAtTheIdleTimeout) {
+    World w;
+    const std::string versionFile =
+        testsupport::readFile(w.dir().path() / "www/public/qlupdate/UPDATEQL.txt");
+    using namespace testsupport;
+    ScriptedServer server({
+        {readRequest(),
+         send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(versionFile.size()) +
+              "\r\nConnection: close\r\n\r\n" + versionFile),
+         closeConnection()},
+        {readRequest(),
+         send("HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: 1048576\r\n"
+              "\r\nPK\x03\x04"),
+         waitPeerClose()},
+    });
+    w.serverUrl = "http://127.0.0.1:" + std::to_string(server.port());
+    const int idleSeconds = 2;
+    const auto start = std::chrono::steady_clock::now();
+    const RunResult r =
+        w.run("--yes --download-attempts 1 --idle-timeout " + std::to_string(idleSeconds));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(r.exitCode, 3) << r.output;
+    EXPECT_TRUE(has(r.output, ">> Download non riuscito: Read timed out.")) << r.output;
+    EXPECT_FALSE(has(r.output, "nuovo tentativo")) << r.output;
+    EXPECT_TRUE(has(r.output, "Problemi nel download dell'aggiornamento.")) << r.output;
+    // Not before the time-out; well before the default of 300 s (the margin is for a busy
+    // machine, not a speed target).
+    EXPECT_GE(seconds, idleSeconds) << r.output;
+    EXPECT_LT(seconds, idleSeconds + 30.0) << r.output;
+    const std::vector<std::string> requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u) << r.output;
+    EXPECT_TRUE(requests[1].starts_with("GET /public/qlupdate/2014c.zip ")) << requests[1];
+    expectUntouched(w, "stalled package");
 }
 
 }  // namespace

@@ -60,9 +60,10 @@ class World {
     std::string command(const std::string& extra = "--yes") const {
         return "PATH=" + shellQuote(m_dir.str() + "tools") + ":$PATH " +
                shellQuote(testsupport::qlupdatePath()) + " --console " + extra +
-               " --install-path " + shellQuote(install()) +
-               " --server http://127.0.0.1:" + std::to_string(m_http->port()) + " --temp-root " +
-               shellQuote(m_dir.str() + "tmp") + " --mysql-port " +
+               " --install-path " + shellQuote(install()) + " --server " +
+               (serverUrl.empty() ? "http://127.0.0.1:" + std::to_string(m_http->port())
+                                  : serverUrl) +
+               " --temp-root " + shellQuote(m_dir.str() + "tmp") + " --mysql-port " +
                std::to_string(mysqlPort ? mysqlPort : m_db->port) + " </dev/null 2>&1";
     }
     // The installation folder, without its trailing separator.
@@ -96,6 +97,8 @@ class World {
     const testsupport::MariaDbSandbox& db() const { return *m_db; }
     // The MySQL port qlupdate is given; 0 for the sandbox's.
     int mysqlPort = 0;
+    // The update server qlupdate is given; "" for the world's own http.server.
+    std::string serverUrl;
 
   private:
     std::string m_installFolder;

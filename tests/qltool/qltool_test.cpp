@@ -72,16 +72,12 @@ TEST(QltoolLock, HolderIsNamedAndAKilledHolderLeavesNoLockBehind) {
     using namespace std::chrono_literals;
     TempDir dir;
     const std::string outFile = (dir.path() / "out").string();
-    std::string bg;
-    ASSERT_EQ(testsupport::runShell(testsupport::shellQuote(testsupport::qltoolPath()) + " lock " +
-                                        testsupport::shellQuote(dir.str()) + " 60 > " +
-                                        testsupport::shellQuote(outFile) + " & echo $!",
-                                    &bg),
-              0);
-    const std::string pid = bg.substr(0, bg.find('\n'));
-    ASSERT_FALSE(pid.empty());
+    const host::ProcessId holder = testsupport::startInBackground(
+        {testsupport::qltoolPath(), "lock", dir.str(), "60"}, outFile);
+    ASSERT_NE(holder, 0u);
+    const std::string pid = std::to_string(holder);
     std::string out;
-    for (int i = 0; i < 200 && out.find("locked") == std::string::npos; ++i) {
+    for (int i = 0; i < 500 && out.find("locked") == std::string::npos; ++i) {
         std::this_thread::sleep_for(20ms);
         out = testsupport::readFile(outFile);
     }
@@ -89,7 +85,7 @@ TEST(QltoolLock, HolderIsNamedAndAKilledHolderLeavesNoLockBehind) {
     ToolRun second = qltool({"lock", dir.str(), "0"});
     EXPECT_EQ(second.status, 6);
     EXPECT_EQ(second.out.substr(0, second.out.find(" started=")), "held pid=" + pid);
-    ASSERT_EQ(testsupport::runShell("kill -KILL " + pid), 0);
+    ASSERT_TRUE(host::KillProcess(holder));
     ToolRun third;
     for (int i = 0; i < 100 && third.status != 0; ++i) {
         third = qltool({"lock", dir.str(), "0"});

@@ -6,6 +6,10 @@
 #include <random>
 #include <stdexcept>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace testsupport {
 
 namespace fs = std::filesystem;
@@ -66,6 +70,15 @@ bool fileNamesAreCaseSensitive() {
     const TempDir dir;
     dir.write("a", "");
     return !fs::exists(dir.path() / "A");
+}
+
+bool runningUnderWine() {
+#if defined(_WIN32)
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
 }
 
 std::string testdataDir() {

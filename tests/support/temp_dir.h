@@ -33,6 +33,9 @@ std::string readFile(const std::filesystem::path& p);
 // differ only in case (Windows, and wine, have neither without special rights or settings).
 bool symbolicLinksWork();
 bool fileNamesAreCaseSensitive();
+// True for a Windows program that runs under wine (its ntdll exports wine_get_version). For the
+// few tests of what wine does not emulate (see docs/PORTING.md); false in the POSIX builds.
+bool runningUnderWine();
 
 // Where the build put the programs, the sources and the shared test material.
 std::string binaryDir();

@@ -7,6 +7,10 @@
 
 #include "tests/support/temp_dir.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace testsupport {
 
 namespace {
@@ -83,6 +87,56 @@ ToolRun runTool(const std::vector<std::string>& argv, Stderr stderrMode, std::st
     if (stderrMode == Stderr::Apart) run.err = readFile(err);
     return run;
 }
+
+#if defined(_WIN32)
+namespace {
+std::wstring wide(const std::string& s) {
+    if (s.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+}  // namespace
+
+host::ProcessId startInBackground(const std::vector<std::string>& argv,
+                                  const std::string& outFile) {
+    if (argv.empty()) return 0;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const HANDLE out = CreateFileW(wide(outFile).c_str(), GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return 0;
+    std::string line;
+    for (const std::string& word : argv) line += quoteWord(word) + " ";
+    std::wstring wline = wide(line);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = out;
+    si.hStdError = out;
+    PROCESS_INFORMATION pi{};
+    const bool started = CreateProcessW(nullptr, wline.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi) != 0;
+    CloseHandle(out);
+    if (!started) return 0;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return pi.dwProcessId;
+}
+#else
+host::ProcessId startInBackground(const std::vector<std::string>& argv,
+                                  const std::string& outFile) {
+    if (argv.empty()) return 0;
+    std::string line;
+    for (const std::string& word : argv) line += shellQuote(word) + " ";
+    std::string pid;
+    if (runShell(line + ">" + shellQuote(outFile) + " 2>&1 </dev/null & echo $!", &pid) != 0)
+        return 0;
+    return static_cast<host::ProcessId>(std::strtoul(pid.c_str(), nullptr, 10));
+}
+#endif
 
 std::string shellQuote(std::string_view text) {
     std::string out = "'";

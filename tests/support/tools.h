@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/platform/process.h"
+
 namespace testsupport {
 
 // Where the build put our programs.
@@ -25,6 +27,11 @@ enum class Stderr { Apart, WithStdout };
 // `input` on its standard input, and collects what it writes.
 ToolRun runTool(const std::vector<std::string>& argv, Stderr stderrMode = Stderr::Apart,
                 std::string_view input = {});
+
+// Starts argv[0] with the other words as its arguments and returns at once: standard output and
+// standard error go to `outFile`. The process id as the system numbers it, 0 when it could not
+// start. End it with host::KillProcess.
+host::ProcessId startInBackground(const std::vector<std::string>& argv, const std::string& outFile);
 
 // Runs `command` with sh -c; its output goes to `output` when given, else is discarded.
 int runShell(const std::string& command, std::string* output = nullptr);

@@ -1,9 +1,12 @@
 // qltool: diagnostics, one subcommand per component, so each can be run by hand and checked
 // from outside.
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/platform/std_streams.h"
+#include "host/platform/this_process.h"
 
 struct Command {
     const char* name;
@@ -23,6 +26,11 @@ void printUsage(std::FILE* out) {
 int main(int argc, char** argv) {
     // The same bytes on every system: outside checks compare this output across builds.
     host::useBinaryStandardStreams();
+    std::vector<std::string> args = host::programArguments(argc, argv);
+    std::vector<char*> utf8;
+    for (std::string& a : args) utf8.push_back(a.data());
+    utf8.push_back(nullptr);
+    argv = utf8.data();
     if (argc < 2) {
         printUsage(stderr);
         return 64;

@@ -58,6 +58,13 @@ TEST(CorruptInput, DamagedRealEntriesEndCleanly) {
         auto entries = realEntries(t.methods);
         if (entries.empty()) GTEST_SKIP() << "shared test archives absent";
         SCOPED_TRACE(t.name);
+        {
+            // The Windows build has no WavPack decoder: nothing of that target to damage.
+            archive::DecoderParams params;
+            params.method = static_cast<std::uint16_t>(t.methods.front());
+            fuzzing::SpanSource empty(nullptr, 0);
+            if (!t.make(params, empty)) continue;
+        }
         std::mt19937 rng(1234);
         unsigned used = 0, failures = 0, runs = 0;
         for (const auto& e : entries) {

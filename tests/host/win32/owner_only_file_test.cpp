@@ -61,6 +61,9 @@ TEST(OwnerOnlyFile, ProtectedDaclOfOneEntryForItsOwner) {
     EXPECT_EQ(testsupport::readFile(key), "secret\n");
     const Dacl d = daclOf(key);
     ASSERT_TRUE(d.read);
+    if (testsupport::runningUnderWine())
+        GTEST_SKIP() << "wine builds a file's DACL from its Unix mode bits: it keeps neither the "
+                        "DACL given at creation nor SE_DACL_PROTECTED";
     EXPECT_TRUE(d.isProtected) << "no entries inherited from the folder";
     ASSERT_EQ(d.entries.size(), 1u);
     EXPECT_EQ(d.entries[0].first, ACCESS_ALLOWED_ACE_TYPE);

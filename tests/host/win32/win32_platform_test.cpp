@@ -105,7 +105,10 @@ class IdleProcess {
         std::wstring line = L"\"" + exe.wstring() + L"\"";
         STARTUPINFOW si{};
         si.cb = sizeof si;
-        m_ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+        // Without a console: under wine, the console host made for a CREATE_NO_WINDOW child
+        // outlives the child when it is terminated, holding our standard error open, and
+        // ctest waits for that to close until its time-out.
+        m_ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
                               nullptr, nullptr, &si, &m_info) != 0;
     }
     ~IdleProcess() {
