@@ -108,7 +108,7 @@ ResumeOutcome GetResumable(TIdHTTP& http, const std::string& url, const std::str
     ClientState restore(http);
     ResumeOutcome out;
     std::string validator = readTag(tagFile);
-    int failures = 0;
+    int failures = 0, mismatches = 0;
     for (;;) {
         FileStream stream(part, FileStream::KeepContent{});
         std::int64_t have = stream.Size();
@@ -116,6 +116,7 @@ ResumeOutcome GetResumable(TIdHTTP& http, const std::string& url, const std::str
         if (have > 0 && validator.empty()) {
             stream.SetSize(0);
             have = 0;
+            ++out.restarts;
         }
         if (settings.limit >= 0 && have > settings.limit) {
             stream.SetSize(0);
@@ -128,7 +129,7 @@ ResumeOutcome GetResumable(TIdHTTP& http, const std::string& url, const std::str
             if (r.ResponseCode == 206) {
                 const auto range = parseContentRange(r.ContentRange);
                 if (have == 0 || !range || range->first != have) throw RangeMismatch{};
-                ++out.resumed;
+                if (out.resumed++ == 0) out.resumedAt = have;
                 return;
             }
             if (r.ResponseCode / 100 != 2) return;
@@ -149,7 +150,8 @@ ResumeOutcome GetResumable(TIdHTTP& http, const std::string& url, const std::str
         try {
             http.Get(url, bounded ? static_cast<Stream&>(*bounded) : stream);
         } catch (const RangeMismatch&) {
-            if (++out.restarts > kMaxRestarts)
+            ++out.restarts;
+            if (++mismatches > kMaxRestarts)
                 throw EIdHTTPResponseInvalid("The server does not send the range asked for.");
             stream.SetSize(0);
             continue;
@@ -159,9 +161,11 @@ ResumeOutcome GetResumable(TIdHTTP& http, const std::string& url, const std::str
             if (range && range->first < 0 && range->complete == have) {
                 out.alreadyComplete = true;
                 out.size = have;
+                out.status = 416;
                 break;
             }
-            if (++out.restarts > kMaxRestarts) throw;
+            ++out.restarts;
+            if (++mismatches > kMaxRestarts) throw;
             stream.SetSize(0);
             continue;
         } catch (const EIdException& e) {
@@ -175,6 +179,7 @@ ResumeOutcome GetResumable(TIdHTTP& http, const std::string& url, const std::str
             continue;
         }
         out.size = stream.Size();
+        out.status = http.Response().ResponseCode;
         break;
     }
     std::error_code ec;

@@ -34,8 +34,10 @@ struct ResumeOutcome {
     std::int64_t size = 0;         // bytes in the .part at the end
     int requests = 0;              // requests sent
     int resumed = 0;               // 206 answers that went on where the .part ended
-    int restarts = 0;              // times the .part was emptied to start over
+    int restarts = 0;              // times bytes of the .part were dropped to start over
     bool alreadyComplete = false;  // a 416 said the .part already held the whole file
+    std::int64_t resumedAt = -1;   // where the first 206 that went on began (-1: none did)
+    int status = 0;                // the status of the answer that ended the fetch
 };
 
 // The name of the partial download of `file`, and of its validator.

@@ -161,7 +161,7 @@ TEST(ResumableGet, AnswersAfterACutDecideWhatThePartHolds) {
          {cutAfter(7, ""), answer(full(kBody, ""))},
          kBody,
          0,
-         0,
+         1,
          1,
          ""},
     };
@@ -173,6 +173,8 @@ TEST(ResumableGet, AnswersAfterACutDecideWhatThePartHolds) {
         EXPECT_EQ(out.size, static_cast<std::int64_t>(c.expected.size())) << c.name;
         EXPECT_EQ(out.resumed, c.resumed) << c.name;
         EXPECT_EQ(out.restarts, c.restarts) << c.name;
+        EXPECT_EQ(out.resumedAt, c.resumed ? std::stoll(c.secondRange.substr(6)) : -1) << c.name;
+        EXPECT_EQ(out.status, c.resumed ? 206 : 200) << c.name;
         EXPECT_FALSE(fs::exists(PartTagFileOf(run.file))) << c.name;
         const auto req = server.requests();
         ASSERT_GE(req.size(), 2u) << c.name;
@@ -218,6 +220,7 @@ TEST(ResumableGet, APartFromAnEarlierRunIsContinuedOrFoundComplete) {
         const ResumeOutcome out = run.get(server);
         EXPECT_EQ(run.part(), c.expected) << c.name;
         EXPECT_EQ(out.alreadyComplete, c.complete) << c.name;
+        EXPECT_EQ(out.status, c.complete ? 416 : 206) << c.name;
         EXPECT_EQ(out.requests, 1) << c.name;
         ASSERT_EQ(server.requests().size(), 1u) << c.name;
         const std::string req = server.requests()[0];
