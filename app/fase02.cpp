@@ -74,6 +74,7 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
     bool cached = fs::is_regular_file(packageFile, ec);
     if (cached && !CheckDownloadedPackage(packageFile)) {
         fs::remove(packageFile, ec);
+        RefuseCachedPackage(m_fase02Refusal);
         m_fase02Refusal.clear();
         cached = false;
     }
@@ -93,8 +94,9 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
         // temporary folder; a fresh or signed one fails the phase.
         if (!cached || Release) return false;
         fs::remove(packageFile, ec);
+        RefuseCachedPackage(Outcome.failedEntries.empty() ? std::string(kTextUnreadableArchive)
+                                                          : Outcome.failedEntries.front());
         Outcome.failedEntries.clear();
-        PackageLogLine.clear();
         DeleteTmpDir();
         DR = host::GetTmpDir(LatestVID, m_host);
         cached = false;
@@ -105,6 +107,13 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
     if (fs::is_directory(FL, ec) && !fs::exists(target, ec)) fs::rename(FL, target, ec);
     FL = target;
     return true;
+}
+
+void TfrmAutoUpdate::RefuseCachedPackage(const std::string& why) {
+    // Said at once and again in the run log, whose first lines phase 3 writes.
+    PackageLogLine = std::string(kTextCachedPackageRefused) + OneLine(why);
+    m_view.setCaption(Label::LabelDownload, PackageLogLine);
+    m_view.processMessages();
 }
 
 std::string TfrmAutoUpdate::CachedPackageFile() const {

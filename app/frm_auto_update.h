@@ -200,6 +200,8 @@ class TfrmAutoUpdate {
     bool DownloadPackage(const std::string& packageFile);
     // The package cache's file of LatestVID ("" without an installation or a usable name).
     std::string CachedPackageFile() const;
+    // Says that the cached package failed its check (why) and will be downloaded again.
+    void RefuseCachedPackage(const std::string& why);
     // The signature and release checks of the version file's body (app/update_trust.cpp): gives
     // the version id to take, or the refusal's text in `refusal`.
     bool AcceptVersionFile(std::string_view body, std::optional<std::string>& vid,

@@ -29,6 +29,11 @@ inline constexpr std::string_view kTextDownloadInterrupted = "Download interrott
 inline constexpr std::string_view kTextDownloadRetry = " (nuovo tentativo ";
 inline constexpr std::string_view kTextDownloadGaveUp = "Download non riuscito: ";
 inline constexpr std::string_view kTextCachedPackage = "Uso il pacchetto già scaricato: ";
+// A cached package that failed its check, and why (the signed release's refusal, the first
+// entry that could not be extracted); it is downloaded again.
+inline constexpr std::string_view kTextCachedPackageRefused =
+    "Pacchetto già scaricato scartato, nuovo download: ";
+inline constexpr std::string_view kTextUnreadableArchive = "archivio non leggibile";
 inline constexpr std::string_view kTextInstallOk = "Aggiornamento effetuato con successo";
 inline constexpr std::string_view kTextInstallOkQuestion =
     "Aggiornamento effetuato con successo,chiudere il programma di aggiornamento?";
