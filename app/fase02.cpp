@@ -1,21 +1,23 @@
-// Phase 2: fetch the package of the latest version into a fresh temporary folder, unpack it
-// there, give its top folder the installation folder's name, then hand over to phase 3.
+// Phase 2: the package of the latest version, from the package cache when a verified copy is
+// there, else fetched (resumably) into it; unpacked into a fresh temporary folder, its top
+// folder given the installation folder's name, then phase 3.
 #include <exception>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
-#include "app/bounded_stream.h"
 #include "app/exit_status.h"
 #include "app/frm_auto_update.h"
 #include "app/texts.h"
 #include "archive/unzipper.h"
 #include "host/install_path.h"
+#include "host/install_state.h"
 #include "host/paths.h"
 #include "host/platform/file_names.h"
 #include "host/temp_folder.h"
+#include "net/id_exceptions.h"
 #include "net/id_http.h"
-#include "net/stream.h"
+#include "net/resumable_get.h"
 #include "net/update_server.h"
 
 namespace app {
@@ -37,6 +39,8 @@ void TfrmAutoUpdate::fase02() {
         ok = false;  // a component failing in a way its step does not expect
     }
     if (!ok) {
+        // A package that failed its checks or its unpacking is not kept (a download cut short
+        // stays as its .part for the next run).
         std::error_code ec;
         if (!packageFile.empty()) fs::remove(host::fsPath(packageFile), ec);
         DeleteTmpDir();
@@ -55,21 +59,49 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
     m_view.setTabVisible(Page::TabSheetFase01, Visibility::Hidden);
     m_view.setTabVisible(Page::TabSheetFase02, Visibility::Shown);
     m_view.setCaption(Label::LabelDownload, std::string(kTextDownloading));
+    PackageLogLine.clear();
     DR = host::GetTmpDir(LatestVID, m_host);
     DeleteTmpDir();
+    // A fresh, empty temporary folder for the unpacked package.
+    host::GetTmpDir(LatestVID, m_host);
     // Both joins refuse an identifier that would name a place outside the temporary folder.
     FL = host::JoinUnder(DR, LatestVID);
-    packageFile = host::GetPackageFileName(LatestVID, m_host);
+    packageFile = CachedPackageFile();
     if (FL.empty() || packageFile.empty()) return false;
     if (!IdDownHTTP || !UpdateServer || !UnZipper) return false;
-    if (!DownloadPackage(packageFile)) return false;
-    // Nothing of a package that is not the signed one is extracted.
-    if (!CheckDownloadedPackage(packageFile)) return false;
-    m_view.setCaption(Label::LabelDownload, std::string(kTextExtracting));
-    m_view.processMessages();
-    if (!UnpackPackage(packageFile)) return false;
     std::error_code ec;
-    fs::remove(host::fsPath(packageFile), ec);
+    // A cached package is used only once it is verified: by the signed size and SHA-256 here,
+    // or, without a signed release, by the CRC of every entry as it is unpacked.
+    bool cached = fs::is_regular_file(host::fsPath(packageFile), ec);
+    if (cached && !CheckDownloadedPackage(packageFile)) {
+        fs::remove(host::fsPath(packageFile), ec);
+        RefuseCachedPackage(m_fase02Refusal);
+        m_fase02Refusal.clear();
+        cached = false;
+    }
+    for (;;) {
+        if (cached) {
+            PackageLogLine = std::string(kTextCachedPackage) + packageFile;
+            m_view.setCaption(Label::LabelDownload, PackageLogLine);
+        } else {
+            if (!DownloadPackage(packageFile)) return false;
+            // Nothing of a package that is not the signed one is extracted.
+            if (!CheckDownloadedPackage(packageFile)) return false;
+        }
+        m_view.setCaption(Label::LabelDownload, std::string(kTextExtracting));
+        m_view.processMessages();
+        if (UnpackPackage(packageFile)) break;
+        // An unsigned cached package whose entries fail is fetched once more, into a fresh
+        // temporary folder; a fresh or signed one fails the phase.
+        if (!cached || Release) return false;
+        fs::remove(host::fsPath(packageFile), ec);
+        RefuseCachedPackage(Outcome.failedEntries.empty() ? std::string(kTextUnreadableArchive)
+                                                          : Outcome.failedEntries.front());
+        Outcome.failedEntries.clear();
+        DeleteTmpDir();
+        DR = host::GetTmpDir(LatestVID, m_host);
+        cached = false;
+    }
     const std::string target = DR + std::string(host::kInstallFolderName);
     // The rename is silent: no top folder of that name, or a target already there, leave
     // everything as it is.
@@ -79,31 +111,62 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
     return true;
 }
 
+void TfrmAutoUpdate::RefuseCachedPackage(const std::string& why) {
+    // Said at once and again in the run log, whose first lines phase 3 writes.
+    PackageLogLine = std::string(kTextCachedPackageRefused) + OneLine(why);
+    m_view.setCaption(Label::LabelDownload, PackageLogLine);
+    m_view.processMessages();
+}
+
+std::string TfrmAutoUpdate::CachedPackageFile() const {
+    if (InstallPath.empty()) return "";
+    return host::JoinUnder(host::PackageFolder(InstallPath), LatestVID + ".qlzip");
+}
+
 bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
+    std::error_code ec;
+    if (!host::EnsureStateFolder(InstallPath, ec)) return false;
+    fs::create_directory(host::PackageFolder(InstallPath), ec);
+    net::ResumeSettings settings;
+    settings.attempts = std::max(1, Safety.downloadAttempts);
+    settings.firstPause = Safety.firstRetryPause;
+    // A signed release's package is refused as soon as it outgrows its signed size.
+    if (Release) settings.limit = static_cast<std::int64_t>(Release->size);
+    settings.onRetry = [this](const std::string& why, int next, int attempts,
+                              std::chrono::milliseconds pause) {
+        // One log line per interruption: why it stopped, then when the next attempt starts.
+        AddLog(std::string(kTextDownloadInterrupted) + OneLine(why) +
+               std::string(kTextDownloadRetry) + std::to_string(next) + " di " +
+               std::to_string(attempts) + " tra " + std::to_string(pause.count()) + " ms)");
+    };
+    const std::string part = net::PartFileOf(packageFile);
     try {
-        net::FileStream file(packageFile);
-        // A signed release's package is refused as soon as it outgrows its signed size.
-        std::optional<BoundedStream> bounded;
-        if (Release) bounded.emplace(file, static_cast<std::int64_t>(Release->size));
-        try {
-            IdDownHTTP->Get(UpdateServer->packageUrl(LatestVID),
-                            bounded ? static_cast<net::Stream&>(*bounded) : file);
-        } catch (const std::exception& e) {
-            // Why the download stopped (a server silent for the idle time-out, a lost
-            // connection) goes to the log; phase 3 starts its log afresh.
-            AddLog("Download interrotto: " + OneLine(e.what()));
-            file.Close();
-            if (bounded && bounded->exceeded()) NotePackageTooLarge();
-            return false;
-        } catch (...) {
-            file.Close();
-            if (bounded && bounded->exceeded()) NotePackageTooLarge();
-            return false;
-        }
-        file.Close();
-        return true;
-    } catch (...) {
-        return false;  // the file could not be created or closed
+        net::GetResumable(*IdDownHTTP, UpdateServer->packageUrl(LatestVID), packageFile, settings);
+    } catch (const net::EStreamTooLarge&) {
+        NotePackageTooLarge();
+        fs::remove(part, ec);
+        fs::remove(net::PartTagFileOf(packageFile), ec);
+        return false;
+    } catch (const std::exception& e) {
+        // The last interruption (a server silent for the idle time-out, a lost connection, an
+        // HTTP error) says the download failed; the .part stays, so the next run goes on from
+        // where this one stopped. Phase 3 starts its log afresh: the line is the console's.
+        AddLog(std::string(kTextDownloadGaveUp) + OneLine(e.what()));
+        return false;
+    }
+    fs::rename(part, packageFile, ec);
+    return !ec;
+}
+
+void TfrmAutoUpdate::PrunePackageCache() {
+    if (InstallPath.empty()) return;
+    const std::string keep = CachedPackageFile();
+    std::error_code ec;
+    for (fs::directory_iterator it(host::PackageFolder(InstallPath), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::error_code removeEc;
+        if (keep.empty() || !fs::equivalent(it->path(), keep, removeEc))
+            fs::remove(it->path(), removeEc);
     }
 }
 

@@ -38,6 +38,7 @@ void TfrmAutoUpdate::fase03() {
         // The log's first line says whether the update was verified.
         if (!TrustLogLine.empty()) AddLog(TrustLogLine);
         if (!RecoveryLogLine.empty()) AddLog(RecoveryLogLine);
+        if (!PackageLogLine.empty()) AddLog(PackageLogLine);
         m_view.setTabVisible(Page::TabSheetFase02, Visibility::Hidden);
         m_view.setTabVisible(Page::TabSheetFase03, Visibility::Shown);
         ScriptList.clear();

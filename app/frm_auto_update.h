@@ -96,6 +96,12 @@ class TfrmAutoUpdate {
     std::optional<trust::VerifiedRelease> Release;
     // The run log's first line in phase 3: whether the update was verified.
     std::string TrustLogLine;
+    // Phase 3's run log line about the package when it came from the package cache ("" when
+    // it was downloaded).
+    std::string PackageLogLine;
+    // After a successful update: every file of the package cache but the current version's
+    // package goes (older packages, stale .part files).
+    void PrunePackageCache();
     // Fills TabMem with the companies; failures end it silently. Until a database connection is
     // attached the survey ends where it would open the connection, with TabMem open and empty.
     virtual void LoadCompanies();
@@ -192,6 +198,10 @@ class TfrmAutoUpdate {
     // Phase 2's download and extraction; false on any failure (the caller cleans up).
     bool DownloadAndUnpack(std::string& packageFile);
     bool DownloadPackage(const std::string& packageFile);
+    // The package cache's file of LatestVID ("" without an installation or a usable name).
+    std::string CachedPackageFile() const;
+    // Says that the cached package failed its check (why) and will be downloaded again.
+    void RefuseCachedPackage(const std::string& why);
     // The signature and release checks of the version file's body (app/update_trust.cpp): gives
     // the version id to take, or the refusal's text in `refusal`.
     bool AcceptVersionFile(std::string_view body, std::optional<std::string>& vid,

@@ -20,6 +20,8 @@ struct UpdaterOptions {
     std::optional<int> idleTimeoutSeconds;  // --idle-timeout S: console downloads (0: none)
     std::optional<int> lockWaitSeconds;     // --lock-wait S: wait for a company's lock
     std::optional<long> faultAfterFileOps;  // QLUPDATE_FAULT_AFTER_FILE_OPS (tests only)
+    std::optional<int> downloadAttempts;    // --download-attempts N: the package's requests
+    std::optional<int> retryPauseMs;        // QLUPDATE_RETRY_PAUSE_MS (tests only)
 
     bool rollback = false;    // --rollback: put the previous version's files back
     bool plan = false;        // --plan: what an update would do, doing none of it

@@ -1,5 +1,5 @@
 // --plan: phase 2's download and unpacking, then what phase 3 would do with the package, found
-// without doing any of it. The temporary folder goes afterwards.
+// without doing any of it. The temporary folder goes afterwards; the package stays cached.
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -67,8 +67,10 @@ bool TfrmAutoUpdate::MakePlan(UpdatePlan& plan) {
     } catch (...) {
         ok = false;
     }
+    // The package stays in the package cache for the update that follows the plan, unless it
+    // failed its checks.
     std::error_code ec;
-    if (!packageFile.empty()) fs::remove(host::fsPath(packageFile), ec);
+    if (!ok && !packageFile.empty()) fs::remove(host::fsPath(packageFile), ec);
     DeleteTmpDir();
     if (!ok) {
         m_view.setCaption(Label::LabelDownload, std::string(kTextDownloadFailed));

@@ -16,6 +16,8 @@ void TfrmAutoUpdate::EndRun(int exitStatus) {
     m_runEnded = true;
     ExitStatus = exitStatus;
     Outcome.times.end = SecondsSinceStart();
+    // The package stays cached for a rerun until an update has completed.
+    if (exitStatus == 0 && !Outcome.fase02Failed && !Outcome.fase03Failed) PrunePackageCache();
     std::string file;
     if (!RunLogFile.empty()) {
         file = ReportFileFor(RunLogFile);

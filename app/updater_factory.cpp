@@ -23,6 +23,9 @@ std::unique_ptr<TfrmAutoUpdate> createUpdater(View& view, const UpdaterOptions& 
     // waiting as long as it takes.
     s->Safety.idleTimeoutSeconds =
         options.console ? options.idleTimeoutSeconds.value_or(kConsoleIdleTimeoutSeconds) : 0;
+    if (options.downloadAttempts) s->Safety.downloadAttempts = *options.downloadAttempts;
+    if (options.retryPauseMs && *options.retryPauseMs >= 0)
+        s->Safety.firstRetryPause = std::chrono::milliseconds(*options.retryPauseMs);
     if (options.lockWaitSeconds) s->Safety.schemaLockWaitSeconds = *options.lockWaitSeconds;
 
     s->IdDownHTTP = std::make_unique<net::TIdHTTP>();

@@ -51,6 +51,8 @@ QL_DECLARE_EXCEPTION(EIdReadTimeout, EIdException);
 QL_DECLARE_EXCEPTION(EIdHTTPResponseInvalid, EIdException);
 // The destination stream refused bytes (disk full, file not writable).
 QL_DECLARE_EXCEPTION(EStreamError, Exception);
+// The destination took no more: the body outgrew the size the caller allowed.
+QL_DECLARE_EXCEPTION(EStreamTooLarge, EStreamError);
 
 inline constexpr const char* kMsgClosedGracefully = "Connection Closed Gracefully.";
 inline constexpr const char* kMsgMaxLineLength = "Max line length exceeded.";

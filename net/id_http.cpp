@@ -49,6 +49,9 @@ TIdHTTPResponse responseOf(const ResponseHead& h) {
     r.ProxyConnection = h.proxyConnection();
     r.ContentType = h.contentType();
     r.CharSet = h.charSet();
+    r.ContentRange = h.value("Content-Range").value_or("");
+    r.ETag = h.value("ETag").value_or("");
+    r.LastModified = h.value("Last-Modified").value_or("");
     return r;
 }
 
@@ -101,6 +104,7 @@ void TIdHTTP::Get(const std::string& URL, Stream& dest) {
                         t.url.path + t.url.document, CookieClock::now());
     m_strayBytes = false;
     try {
+        if (OnHeadersAvailable) OnHeadersAvailable(*this);
         handleStatus(reader, dest);
     } catch (const EIdHTTPProtocolException&) {
         if (!keepConnection(head)) m_conn.close();

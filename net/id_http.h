@@ -34,6 +34,9 @@ struct TIdHTTPResponse {
     std::string ProxyConnection;
     std::string ContentType;
     std::string CharSet;
+    std::string ContentRange;
+    std::string ETag;
+    std::string LastModified;
 };
 
 class TIdHTTP {
@@ -59,6 +62,10 @@ class TIdHTTP {
         OnWorkBegin;
     std::function<void(TIdHTTP& Sender, TWorkMode AWorkMode, std::int64_t AWorkCount)> OnWork;
     std::function<void(TIdHTTP& Sender, TWorkMode AWorkMode)> OnWorkEnd;
+    // The final head has been read (Response() tells it) and nothing of the body yet: a ranged
+    // download places its destination here. An exception from it ends Get (the connection,
+    // out of step, is closed).
+    std::function<void(TIdHTTP& Sender)> OnHeadersAvailable;
 
     // Connections opened so far (a kept connection serves several requests).
     int ConnectCount() const { return m_connects; }

@@ -51,6 +51,16 @@ FileStream::FileStream(const std::string& path) : m_path(path) {
     m_file = std::move(*f);
 }
 
+FileStream::FileStream(const std::string& path, KeepContent) : m_path(path) {
+    auto f = host::DataFile::open(path, host::FileMode::OpenExisting);
+    if (!f) f = host::DataFile::open(path, host::FileMode::CreateTruncate);
+    if (!f) throw EStreamError("Cannot create file \"" + path + "\". " + f.error().text);
+    m_file = std::move(*f);
+    auto size = m_file.size();
+    if (!size) throw EStreamError("Cannot read the size of \"" + path + "\". " + size.error().text);
+    m_size = m_pos = *size;
+}
+
 void FileStream::SetSize(std::int64_t size) {
     if (auto r = m_file.resize(size); !r)
         throw EStreamError("Cannot set the size of \"" + m_path + "\". " + r.error().text);

@@ -64,6 +64,10 @@ class FileStream : public Stream {
   public:
     // Creates (or empties) the file. Throws EStreamError when it cannot.
     explicit FileStream(const std::string& path);
+    struct KeepContent {};
+    // Opens the file keeping what it holds (made empty when missing), positioned at its end:
+    // the destination of a download that goes on where an earlier attempt stopped.
+    FileStream(const std::string& path, KeepContent);
 
     std::int64_t Position() const override { return m_pos; }
     std::int64_t Size() const override { return m_size; }

@@ -47,6 +47,9 @@ void printHelp() {
         "                     (1-64, default 1)\n"
         "  --idle-timeout S   console: give up a download attempt after S seconds without a\n"
         "                     byte (default 300; 0 waits for ever, as the window does)\n"
+        "  --download-attempts N  requests of the package that may fail on the connection\n"
+        "                     before phase 2 gives up (default 5; the pauses between them\n"
+        "                     start at 1 s and double)\n"
         "  --lock-wait S      wait up to S seconds for another updater running a company's\n"
         "                     scripts on the same database server (default 300)\n"
         "  --rollback         put back the files of the version the last update replaced\n"
@@ -111,6 +114,16 @@ bool parseOptions(int argc, char** argv, app::UpdaterOptions& o, int& exitNow) {
             o.quiet = true;
         } else if (a == "--yes") {
             o.yes = true;
+        } else if (a == "--download-attempts") {
+            const char* v = value();
+            const std::optional<int> n = v ? parseSeconds(v) : std::nullopt;
+            if (!n || *n < 1) {
+                std::fprintf(stderr,
+                             "qlupdate: --download-attempts needs a number from 1 (try --help)\n");
+                exitNow = app::kExitUsage;
+                return false;
+            }
+            o.downloadAttempts = n;
         } else if (a == "--idle-timeout" || a == "--lock-wait") {
             const char* v = value();
             const std::optional<int> seconds = v ? parseSeconds(v) : std::nullopt;
@@ -194,6 +207,9 @@ int main(int argc, char** argv) {
     // The fault-injection hook of the staged install's tests.
     if (const char* n = std::getenv("QLUPDATE_FAULT_AFTER_FILE_OPS"); n && *n)
         options.faultAfterFileOps = std::strtol(n, nullptr, 10);
+    // The download tests' short pause between attempts.
+    if (const char* n = std::getenv("QLUPDATE_RETRY_PAUSE_MS"); n && *n)
+        options.retryPauseMs = static_cast<int>(std::strtol(n, nullptr, 10));
 #if defined(QL_HAVE_UI)
     if (!options.console && host::haveDesktop()) return ui::runWindow(argc, argv, options);
 #endif

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "net/id_exceptions.h"
 #include "net/id_http.h"
+#include "net/resumable_get.h"
 #include "net/update_server.h"
 #include "tests/support/http_servers.h"
 #include "tests/support/temp_dir.h"
@@ -112,6 +114,57 @@ TEST(RealServers, NginxRefusesAFolderWithARedirect) {
         EXPECT_EQ(std::string(e.what()), "HTTP/1.1 301 Moved Permanently");
     }
     EXPECT_EQ(out.Size(), 0);
+}
+
+// nginx answers the resumable download's Range/If-Range: the rest of the file (206) while the
+// validator matches, the whole file (200) once it does not.
+TEST(RealServers, NginxRangeAndIfRange) {
+    Site site;
+    NginxServer nginx(site.root, site.work);
+    if (!nginx.running()) GTEST_SKIP() << nginx.why();
+    const fs::path source = site.root / "public" / "qlupdate" / "mid.zip";
+    constexpr std::uint64_t kSize = 3ull * 1000 * 1000;
+    writePatternFile(source, kSize);
+    const std::string url = nginx.url("/public/qlupdate/mid.zip");
+    std::string etag;
+    {
+        TIdHTTP http;
+        applyUpdaterSettings(http);
+        MemoryStream whole;
+        http.Get(url, whole);
+        etag = http.Response().ETag;
+    }
+    ASSERT_TRUE(etag.starts_with("\"")) << etag;  // a strong validator
+    const struct {
+        const char* name;
+        std::string tag;
+        int status;
+        std::int64_t resumedAt;
+        int restarts;
+    } cases[] = {
+        {"validator matches: the rest", etag, 206, 1000 * 1000, 0},
+        {"validator does not match: the whole file", "\"not-this-one\"", 200, -1, 1},
+    };
+    for (const auto& c : cases) {
+        const std::string file = (site.dir.path() / "got.zip").string();
+        {
+            std::ifstream in(source, std::ios::binary);
+            std::string head(1000 * 1000, '\0');
+            in.read(head.data(), static_cast<std::streamsize>(head.size()));
+            std::ofstream(PartFileOf(file), std::ios::binary | std::ios::trunc) << head;
+            std::ofstream(PartTagFileOf(file), std::ios::binary | std::ios::trunc) << c.tag << '\n';
+        }
+        TIdHTTP http;
+        applyUpdaterSettings(http);
+        const ResumeOutcome out = GetResumable(http, url, file, ResumeSettings{});
+        EXPECT_EQ(out.status, c.status) << c.name;
+        EXPECT_EQ(out.resumedAt, c.resumedAt) << c.name;
+        EXPECT_EQ(out.restarts, c.restarts) << c.name;
+        EXPECT_EQ(out.requests, 1) << c.name;
+        EXPECT_EQ(out.size, static_cast<std::int64_t>(kSize)) << c.name;
+        EXPECT_TRUE(sameFileContents(PartFileOf(file), source)) << c.name;
+        fs::remove(PartFileOf(file));
+    }
 }
 
 TEST(RealServers, QltoolGet) {

@@ -300,6 +300,37 @@ TEST(SignedUpdate, PackageNotTheSignedOneFailsPhaseTwoBeforeExtraction) {
     }
 }
 
+// A cached package that is not the signed one (a byte flipped on the disk) is never unpacked:
+// it is refused, downloaded again, and the run log says so after the verification line.
+TEST(SignedUpdate, CachedPackageNotTheSignedOneIsDownloadedAgain) {
+    SignedWorld w;
+    const std::string package = readFile(w.package());
+    std::string damaged = package;
+    damaged[damaged.size() / 2] ^= 0x20;
+    const fs::path cache = fs::path(w.install()) / ".qlupdate" / "packages";
+    fs::create_directories(cache);
+    SignedWorld::write((cache / "2014c.qlzip").string(), damaged);
+    const RunResult r = w.run();
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const std::string refused =
+        ">> Pacchetto già scaricato scartato, nuovo download: SHA-256 del pacchetto diverso da "
+        "quello firmato: aggiornamento rifiutato!";
+    EXPECT_EQ(count(r.output, refused + "\n"), 1u) << r.output;
+    EXPECT_FALSE(contains(r.output, "Uso il pacchetto già scaricato")) << r.output;
+    EXPECT_EQ(w.installedProgram(), "new program 2014c\n");
+    EXPECT_EQ(w.vid("OSF0101"), "2014c");
+    EXPECT_EQ(readFile(cache / "2014c.qlzip"), package);
+    // The saved run log (newest line first, in its own code page) has the line under the
+    // verification.
+    std::string log;
+    for (const auto& e : fs::directory_iterator(w.install()))
+        if (e.path().extension() == ".uplog") log = readFile(e.path());
+    const std::size_t at = log.find("Pacchetto gi");
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_TRUE(log.ends_with(">> Aggiornamento verificato: firma valida, SEQ 1\r\n")) << log;
+    EXPECT_NE(log.find("nuovo download: SHA-256 del pacchetto diverso", at), std::string::npos);
+}
+
 TEST(SignedUpdate, WithoutKeyTheUpdateRunsAsBeforeAndSaysItIsUnverified) {
     SignedWorld w;
     w.useKey(std::nullopt);

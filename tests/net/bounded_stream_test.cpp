@@ -1,6 +1,6 @@
 // The package download of a signed release takes no byte beyond the signed size, whether the
 // server announces a longer body (SetSize from Content-Length) or just sends it (chunked).
-#include "app/bounded_stream.h"
+#include "net/bounded_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ TEST(BoundedStream, TakesUpToTheLimitAndRefusesBeyondIt) {
     };
     for (const auto& c : cases) {
         net::MemoryStream inner;
-        app::BoundedStream s(inner, 8);
+        net::BoundedStream s(inner, 8);
         bool threw = false;
         try {
             if (c.claim >= 0) s.SetSize(c.claim);

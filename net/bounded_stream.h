@@ -9,11 +9,11 @@
 #include "net/id_exceptions.h"
 #include "net/stream.h"
 
-namespace app {
+namespace net {
 
-class BoundedStream : public net::Stream {
+class BoundedStream : public Stream {
   public:
-    BoundedStream(net::Stream& inner, std::int64_t limit) : m_inner(inner), m_limit(limit) {}
+    BoundedStream(Stream& inner, std::int64_t limit) : m_inner(inner), m_limit(limit) {}
 
     std::int64_t Position() const override { return m_inner.Position(); }
     std::int64_t Size() const override { return m_inner.Size(); }
@@ -33,13 +33,13 @@ class BoundedStream : public net::Stream {
     void check(std::int64_t end) {
         if (end <= m_limit) return;
         m_exceeded = true;
-        throw net::EStreamError("The package is larger than its signed size of " +
-                                std::to_string(m_limit) + " bytes.");
+        throw EStreamTooLarge("The package is larger than its signed size of " +
+                              std::to_string(m_limit) + " bytes.");
     }
 
-    net::Stream& m_inner;
+    Stream& m_inner;
     std::int64_t m_limit;
     bool m_exceeded = false;
 };
 
-}  // namespace app
+}  // namespace net
