@@ -126,7 +126,7 @@ std::string TfrmAutoUpdate::CachedPackageFile() const {
 bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
     std::error_code ec;
     if (!host::EnsureStateFolder(InstallPath, ec)) return false;
-    fs::create_directory(host::PackageFolder(InstallPath), ec);
+    fs::create_directory(host::fsPath(host::PackageFolder(InstallPath)), ec);
     net::ResumeSettings settings;
     settings.attempts = std::max(1, Safety.downloadAttempts);
     settings.firstPause = Safety.firstRetryPause;
@@ -144,8 +144,8 @@ bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
         net::GetResumable(*IdDownHTTP, UpdateServer->packageUrl(LatestVID), packageFile, settings);
     } catch (const net::EStreamTooLarge&) {
         NotePackageTooLarge();
-        fs::remove(part, ec);
-        fs::remove(net::PartTagFileOf(packageFile), ec);
+        fs::remove(host::fsPath(part), ec);
+        fs::remove(host::fsPath(net::PartTagFileOf(packageFile)), ec);
         return false;
     } catch (const std::exception& e) {
         // The last interruption (a server silent for the idle time-out, a lost connection, an
@@ -154,7 +154,7 @@ bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
         AddLog(std::string(kTextDownloadGaveUp) + OneLine(e.what()));
         return false;
     }
-    fs::rename(part, packageFile, ec);
+    fs::rename(host::fsPath(part), host::fsPath(packageFile), ec);
     return !ec;
 }
 
@@ -162,10 +162,10 @@ void TfrmAutoUpdate::PrunePackageCache() {
     if (InstallPath.empty()) return;
     const std::string keep = CachedPackageFile();
     std::error_code ec;
-    for (fs::directory_iterator it(host::PackageFolder(InstallPath), ec), end; !ec && it != end;
-         it.increment(ec)) {
+    for (fs::directory_iterator it(host::fsPath(host::PackageFolder(InstallPath)), ec), end;
+         !ec && it != end; it.increment(ec)) {
         std::error_code removeEc;
-        if (keep.empty() || !fs::equivalent(it->path(), keep, removeEc))
+        if (keep.empty() || !fs::equivalent(it->path(), host::fsPath(keep), removeEc))
             fs::remove(it->path(), removeEc);
     }
 }
