@@ -6,6 +6,8 @@
 #   console_update.sh BUILD_DIR    exit 0 when every check passed
 set -euo pipefail
 build=${1:?BUILD_DIR}
+# The prefix ctest runs the build's programs in (cmake/wine-run), unless one is named.
+export QL_WINEPREFIX=${QL_WINEPREFIX:-$build/wine-prefix}
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(cd "$here/../.." && pwd)
 run=$src/cmake/wine-run

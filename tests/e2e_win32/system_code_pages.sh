@@ -5,6 +5,8 @@
 #   system_code_pages.sh BUILD_DIR    exit 0 when every check passed
 set -euo pipefail
 build=${1:?BUILD_DIR}
+# The prefix ctest runs the build's programs in (cmake/wine-run), unless one is named.
+export QL_WINEPREFIX=${QL_WINEPREFIX:-$build/wine-prefix}
 here=$(cd "$(dirname "$0")" && pwd)
 run=$(cd "$here/../.." && pwd)/cmake/wine-run
 work=$(mktemp -d "${TMPDIR:-/tmp}/ql-codepages.XXXXXX")
