@@ -43,17 +43,13 @@ case "$preset" in
     ;;
   windows)
     # The programs and the tests only (no benchmarks, no fuzz replays), then every test under
-    # wine: a fresh private prefix and one persistent wineserver for the whole run.
+    # wine: a fresh private prefix, its wineserver and wine's services started once before the
+    # tests (cmake/wine-run --init) and kept until the end.
     cmake --build --preset windows
     QL_WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/qlupdate-wine.XXXXXX")
-    export QL_WINEPREFIX
+    export QL_WINEPREFIX QL_WINESERVER_LINGER=
     trap 'WINEPREFIX=$QL_WINEPREFIX wineserver -k 2>/dev/null || true; rm -rf "$QL_WINEPREFIX"' EXIT
     cmake/wine-run --init
-    WINEPREFIX=$QL_WINEPREFIX wineserver -p
-    # Wine's own services (services.exe, winedevice.exe...) start with the first program and
-    # keep the standard handles it had: started by a test, they would hold that test's output
-    # pipe open for the rest of the run and ctest would wait on it. Start them here instead.
-    cmake/wine-run cmd.exe /c exit </dev/null >/dev/null 2>&1
     ctest --test-dir build-windows --output-on-failure -j2 --timeout 900
     ;;
   *)

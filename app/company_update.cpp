@@ -10,31 +10,13 @@
 #include "core/text.h"
 #include "db/my_connection.h"
 #include "db/script.h"
+#include "host/platform/text.h"
 
 namespace app {
 
-namespace {
-
-// "." before digits before letters, letters without regard to case.
-int rank(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
-    if (c == '.') return 0;
-    if (c >= '0' && c <= '9') return 100 + c;
-    if (c >= 'a' && c <= 'z') return 300 + c;
-    // Other punctuation before the dot, bytes beyond ASCII after the letters, by code.
-    return c < 0x80 ? -256 + c : 512 + c;
-}
-
-}  // namespace
-
+// The rule is the platform's: CompareStringW on Windows, its POSIX equivalent elsewhere.
 int CompareScriptNames(std::string_view a, std::string_view b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const int d =
-            rank(static_cast<unsigned char>(a[i])) - rank(static_cast<unsigned char>(b[i]));
-        if (d != 0) return d < 0 ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    return host::compareNamesNoCase(a, b);
 }
 
 void AddScriptName(std::vector<std::string>& list, const std::string& name,

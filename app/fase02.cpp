@@ -13,6 +13,7 @@
 #include "host/install_path.h"
 #include "host/install_state.h"
 #include "host/paths.h"
+#include "host/platform/file_names.h"
 #include "host/temp_folder.h"
 #include "net/id_exceptions.h"
 #include "net/id_http.h"
@@ -41,7 +42,7 @@ void TfrmAutoUpdate::fase02() {
         // A package that failed its checks or its unpacking is not kept (a download cut short
         // stays as its .part for the next run).
         std::error_code ec;
-        if (!packageFile.empty()) fs::remove(packageFile, ec);
+        if (!packageFile.empty()) fs::remove(host::fsPath(packageFile), ec);
         DeleteTmpDir();
         // A package that is not the signed one says so; the phase's own failures keep its text.
         m_view.setCaption(Label::LabelDownload, m_fase02Refusal.empty()
@@ -71,9 +72,9 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
     std::error_code ec;
     // A cached package is used only once it is verified: by the signed size and SHA-256 here,
     // or, without a signed release, by the CRC of every entry as it is unpacked.
-    bool cached = fs::is_regular_file(packageFile, ec);
+    bool cached = fs::is_regular_file(host::fsPath(packageFile), ec);
     if (cached && !CheckDownloadedPackage(packageFile)) {
-        fs::remove(packageFile, ec);
+        fs::remove(host::fsPath(packageFile), ec);
         RefuseCachedPackage(m_fase02Refusal);
         m_fase02Refusal.clear();
         cached = false;
@@ -93,7 +94,7 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
         // An unsigned cached package whose entries fail is fetched once more, into a fresh
         // temporary folder; a fresh or signed one fails the phase.
         if (!cached || Release) return false;
-        fs::remove(packageFile, ec);
+        fs::remove(host::fsPath(packageFile), ec);
         RefuseCachedPackage(Outcome.failedEntries.empty() ? std::string(kTextUnreadableArchive)
                                                           : Outcome.failedEntries.front());
         Outcome.failedEntries.clear();
@@ -104,7 +105,8 @@ bool TfrmAutoUpdate::DownloadAndUnpack(std::string& packageFile) {
     const std::string target = DR + std::string(host::kInstallFolderName);
     // The rename is silent: no top folder of that name, or a target already there, leave
     // everything as it is.
-    if (fs::is_directory(FL, ec) && !fs::exists(target, ec)) fs::rename(FL, target, ec);
+    if (fs::is_directory(host::fsPath(FL), ec) && !fs::exists(host::fsPath(target), ec))
+        fs::rename(host::fsPath(FL), host::fsPath(target), ec);
     FL = target;
     return true;
 }
@@ -124,7 +126,7 @@ std::string TfrmAutoUpdate::CachedPackageFile() const {
 bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
     std::error_code ec;
     if (!host::EnsureStateFolder(InstallPath, ec)) return false;
-    fs::create_directory(host::PackageFolder(InstallPath), ec);
+    fs::create_directory(host::fsPath(host::PackageFolder(InstallPath)), ec);
     net::ResumeSettings settings;
     settings.attempts = std::max(1, Safety.downloadAttempts);
     settings.firstPause = Safety.firstRetryPause;
@@ -142,8 +144,8 @@ bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
         net::GetResumable(*IdDownHTTP, UpdateServer->packageUrl(LatestVID), packageFile, settings);
     } catch (const net::EStreamTooLarge&) {
         NotePackageTooLarge();
-        fs::remove(part, ec);
-        fs::remove(net::PartTagFileOf(packageFile), ec);
+        fs::remove(host::fsPath(part), ec);
+        fs::remove(host::fsPath(net::PartTagFileOf(packageFile)), ec);
         return false;
     } catch (const std::exception& e) {
         // The last interruption (a server silent for the idle time-out, a lost connection, an
@@ -152,7 +154,7 @@ bool TfrmAutoUpdate::DownloadPackage(const std::string& packageFile) {
         AddLog(std::string(kTextDownloadGaveUp) + OneLine(e.what()));
         return false;
     }
-    fs::rename(part, packageFile, ec);
+    fs::rename(host::fsPath(part), host::fsPath(packageFile), ec);
     return !ec;
 }
 
@@ -160,10 +162,10 @@ void TfrmAutoUpdate::PrunePackageCache() {
     if (InstallPath.empty()) return;
     const std::string keep = CachedPackageFile();
     std::error_code ec;
-    for (fs::directory_iterator it(host::PackageFolder(InstallPath), ec), end; !ec && it != end;
-         it.increment(ec)) {
+    for (fs::directory_iterator it(host::fsPath(host::PackageFolder(InstallPath)), ec), end;
+         !ec && it != end; it.increment(ec)) {
         std::error_code removeEc;
-        if (keep.empty() || !fs::equivalent(it->path(), keep, removeEc))
+        if (keep.empty() || !fs::equivalent(it->path(), host::fsPath(keep), removeEc))
             fs::remove(it->path(), removeEc);
     }
 }

@@ -10,6 +10,7 @@
 #include "app/texts.h"
 #include "core/text.h"
 #include "host/paths.h"
+#include "host/platform/file_names.h"
 #include "host/platform/files.h"
 #include "host/services.h"
 #include "host/tree_ops.h"
@@ -128,14 +129,15 @@ void TfrmAutoUpdate::ListScriptFolder(const std::string& folder, std::vector<std
     // On a case-sensitive file system 2014d.dbql and 2014D.DBQL are two files and both stay.
     const auto sameFile = [&folder](const std::string& a, const std::string& b) {
         std::error_code ec;
-        return a == b || fs::equivalent(folder + a, folder + b, ec);
+        return a == b || fs::equivalent(host::fsPath(folder + a), host::fsPath(folder + b), ec);
     };
     for (std::string_view ext : {".dbql", ".trgql", ".trcql"}) {
         std::error_code ec;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        for (fs::directory_iterator it(host::fsPath(folder), ec), end; !ec && it != end;
+             it.increment(ec)) {
             std::error_code dec;
             if (it->is_directory(dec)) continue;
-            const std::string name = it->path().filename().string();
+            const std::string name = host::pathText(it->path().filename());
             // "*.dbql" as the Windows search matches it: the name ends so, in any letter case.
             if (name.size() >= ext.size() &&
                 core::equalsNoCaseAscii(std::string_view(name).substr(name.size() - ext.size()),

@@ -12,6 +12,7 @@
 #include "host/install_lock.h"
 #include "host/install_path.h"
 #include "host/paths.h"
+#include "host/platform/file_names.h"
 #include "host/tree_ops.h"
 #include "net/id_http.h"
 #include "net/update_server.h"
@@ -61,7 +62,7 @@ void TfrmAutoUpdate::AddLog(std::string_view V) {
 
 void TfrmAutoUpdate::DeleteTmpDir() {
     std::error_code ec;
-    if (DR.empty() || !std::filesystem::is_directory(DR, ec)) return;
+    if (DR.empty() || !std::filesystem::is_directory(host::fsPath(DR), ec)) return;
     (void)host::DeleteTree(host::ExcludeTrailingPathDelimiter(DR));
 }
 

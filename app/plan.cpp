@@ -9,6 +9,7 @@
 #include "app/update_plan.h"
 #include "core/text.h"
 #include "host/install_state.h"
+#include "host/platform/file_names.h"
 
 namespace app {
 
@@ -69,7 +70,7 @@ bool TfrmAutoUpdate::MakePlan(UpdatePlan& plan) {
     // The package stays in the package cache for the update that follows the plan, unless it
     // failed its checks.
     std::error_code ec;
-    if (!ok && !packageFile.empty()) fs::remove(packageFile, ec);
+    if (!ok && !packageFile.empty()) fs::remove(host::fsPath(packageFile), ec);
     DeleteTmpDir();
     if (!ok) {
         m_view.setCaption(Label::LabelDownload, std::string(kTextDownloadFailed));

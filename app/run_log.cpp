@@ -1,9 +1,9 @@
 #include "app/run_log.h"
 
 #include <cstdio>
-#include <fstream>
 
 #include "core/text.h"
+#include "host/platform/file_names.h"
 #include "host/platform/files.h"
 
 namespace app {
@@ -14,11 +14,7 @@ bool WriteRunLogFile(const std::string& fileName, const std::vector<std::string>
         bytes += core::utf8ToCp1252(line);
         bytes += "\r\n";
     }
-    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
+    return host::writeWholeFile(fileName, bytes);
 }
 
 std::string RunLogStamp() {

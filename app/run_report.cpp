@@ -5,13 +5,13 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <system_error>
 
 #include "app/exit_status.h"
 #include "core/text.h"
 #include "host/paths.h"
+#include "host/platform/file_names.h"
 #include "host/services.h"
 
 namespace app {
@@ -196,27 +196,22 @@ std::string FreeRunFileBase(const std::string& installPath, const std::string& s
             host::JoinUnder(installPath, n == 1 ? stem : stem + "-" + std::to_string(n));
         if (base.empty()) return base;
         std::error_code ec;
-        if (!fs::exists(base + ".uplog", ec) && !fs::exists(base + ".json", ec)) return base;
+        if (!fs::exists(host::fsPath(base + ".uplog"), ec) &&
+            !fs::exists(host::fsPath(base + ".json"), ec))
+            return base;
     }
     return {};
 }
 
 bool WriteTextFileWhole(const std::string& file, const std::string& text) {
     const std::string temp = file + ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (out.fail()) {
-            std::error_code ec;
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
     std::error_code ec;
-    fs::rename(temp, file, ec);
-    if (ec) fs::remove(temp, ec);
+    if (!host::writeWholeFile(temp, text)) {
+        fs::remove(host::fsPath(temp), ec);
+        return false;
+    }
+    fs::rename(host::fsPath(temp), host::fsPath(file), ec);
+    if (ec) fs::remove(host::fsPath(temp), ec);
     return !ec;
 }
 
@@ -364,19 +359,19 @@ std::optional<PastRun> FindLastReport(const std::string& installPath, std::strin
     std::optional<PastRun> best;
     std::size_t seen = 0;
     std::error_code ec;
-    for (fs::directory_iterator it(installPath, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(host::fsPath(installPath), ec), end; !ec && it != end;
+         it.increment(ec)) {
         std::error_code fe;
         if (it->path().extension() != ".json" || !it->is_regular_file(fe)) continue;
         const auto size = it->file_size(fe);
         if (fe || size > kMaxReportBytes) continue;
-        std::ifstream in(it->path(), std::ios::binary);
-        std::string bytes(static_cast<std::size_t>(size), '\0');
-        if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) continue;
-        auto run = ReadReport(bytes);
+        const auto bytes = host::readWholeFile(host::pathText(it->path()), kMaxReportBytes + 1);
+        if (!bytes || bytes->size() > kMaxReportBytes) continue;
+        auto run = ReadReport(*bytes);
         if (!run) continue;
         ++seen;
         if (!run->scriptsApplied) continue;
-        run->file = it->path().string();
+        run->file = host::pathText(it->path());
         const bool newer = !best || run->finished > best->finished ||
                            (run->finished == best->finished && run->file > best->file);
         if (newer) best = std::move(*run);

@@ -11,6 +11,7 @@
 #include "host/install_path.h"
 #include "host/install_state.h"
 #include "host/paths.h"
+#include "host/platform/file_names.h"
 #include "host/shell_errors.h"
 #include "host/staged_install.h"
 
@@ -60,7 +61,7 @@ bool TfrmAutoUpdate::InstallPackageTree(std::string& errorText) {
 bool TfrmAutoUpdate::RecoverInstallation() {
     if (PlanOnly) {
         std::error_code ec;
-        if (std::filesystem::exists(host::JournalPath(InstallPath), ec))
+        if (std::filesystem::exists(host::fsPath(host::JournalPath(InstallPath)), ec))
             Outcome.recovery = "pending";
         return true;
     }

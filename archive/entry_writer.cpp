@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/zip_errors.h"
+#include "host/platform/file_names.h"
 
 namespace archive {
 
@@ -28,7 +29,7 @@ constexpr std::size_t kChunk = 256 * 1024;
 // Clears the entry's place: nothing at all may stand where its new file is created.
 void clearTheWay(const std::string& path) {
     std::error_code ec;
-    const fs::file_status st = fs::symlink_status(path, ec);
+    const fs::file_status st = fs::symlink_status(host::fsPath(path), ec);
     switch (st.type()) {
         case fs::file_type::not_found:
             return;
@@ -48,7 +49,7 @@ void clearTheWay(const std::string& path) {
         case fs::file_type::unknown:
             break;
     }
-    if (!fs::remove(path, ec) && ec) cannotCreate(path, ec.message());
+    if (!fs::remove(host::fsPath(path), ec) && ec) cannotCreate(path, ec.message());
 }
 
 // The new file, deleted again unless it was kept.
@@ -79,7 +80,7 @@ class OutputFile {
         const bool created = m_file.isOpen();
         m_file.close();
         std::error_code ec;
-        if (created) fs::remove(m_path, ec);
+        if (created) fs::remove(host::fsPath(m_path), ec);
         m_kept = true;
     }
 

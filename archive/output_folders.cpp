@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "archive/zip_errors.h"
+#include "host/platform/file_names.h"
 
 namespace archive {
 
@@ -28,7 +29,7 @@ bool OutputFolders::resolvesBelow(const fs::path& path) const {
 }
 
 bool OutputFolders::staysBelow(const fs::path& path) {
-    const std::string parent = path.parent_path().string();
+    const std::string parent = host::pathText(path.parent_path());
     if (!m_safe.contains(parent)) {
         if (!resolvesBelow(path.parent_path())) return false;
         m_safe.insert(parent);
@@ -37,7 +38,7 @@ bool OutputFolders::staysBelow(const fs::path& path) {
 }
 
 void OutputFolders::make(const fs::path& folder) {
-    const std::string key = folder.string();
+    const std::string key = host::pathText(folder);
     if (m_made.contains(key)) return;
     std::error_code ec;
     fs::create_directories(folder, ec);
@@ -49,7 +50,7 @@ void OutputFolders::makeEntryFolder(const fs::path& folder) {
     std::error_code ec;
     if (fs::is_symlink(folder, ec) && !(resolvesBelow(folder) && fs::is_directory(folder, ec))) {
         fs::remove(folder, ec);
-        m_made.erase(folder.string());
+        m_made.erase(host::pathText(folder));
         if (ec) throw EInOutError(ec.message(), ec.value());
     }
     make(folder);

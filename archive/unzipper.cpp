@@ -64,7 +64,9 @@ class EntryBytes {
 
 }  // namespace
 
-TAbUnZipper::TAbUnZipper() = default;
+// Names without the UTF-8 flag are read in the system's code pages, as Windows' own tools read
+// them (GetACP/GetOEMCP; the POSIX build's fixed pair is a Western European Windows's).
+TAbUnZipper::TAbUnZipper() : CodePages{host::systemAnsiCodePage(), host::systemOemCodePage()} {}
 TAbUnZipper::~TAbUnZipper() = default;
 
 void TAbUnZipper::SetBaseDirectory(const std::string& dir) {
@@ -98,7 +100,7 @@ void TAbUnZipper::checkFreeSpace(const std::string& mask, const std::filesystem:
         if (item.IsDirectory() || m_archive->layout(i) != EntryLayout::Sound) continue;
         if (selected(item, mask)) total += item.header.uncompressedSize;
     }
-    const auto free = host::freeDiskSpace(root.string());
+    const auto free = host::freeDiskSpace(host::pathText(root));
     if (!free || total <= *free) return;
     throw EInOutError("Not enough free space to extract: the files need " + std::to_string(total) +
                           " bytes, the destination has " + std::to_string(*free) + " bytes free",
@@ -108,7 +110,7 @@ void TAbUnZipper::checkFreeSpace(const std::string& mask, const std::filesystem:
 void TAbUnZipper::ExtractFiles(const std::string& mask) {
     if (!m_archive) raise(ZipFailure::NoArchive);
     const std::string& base = m_archive->BaseDirectory();
-    const fs::path root = base.empty() ? fs::path(".") : fs::path(base);
+    const fs::path root = host::fsPath(base.empty() ? std::string(".") : base);
     // Every local header is read and every size added up before the first byte is written.
     m_archive->checkLayout();
     checkFreeSpace(mask, root);
@@ -137,7 +139,7 @@ void TAbUnZipper::extractItem(const TAbZipItem& item) {
             // A folder keeps its own time, and read-only would stop its files being made on POSIX.
             m_folders->makeEntryFolder(path);
         } else {
-            extractFile(item, path.string());
+            extractFile(item, host::pathText(path));
         }
     } catch (const std::exception& e) {
         report(item, e);
@@ -151,8 +153,8 @@ std::filesystem::path TAbUnZipper::outputPath(const TAbZipItem& item) {
     auto rel = relativeOutputPath(item.FileName, mode);
     if (!rel) throw EAbUnsafePath("Unsafe entry name - " + rel.error(), 0);
     const std::string& base = m_archive->BaseDirectory();
-    const fs::path root = base.empty() ? fs::path(".") : fs::path(base);
-    fs::path path = root / *rel;
+    const fs::path root = host::fsPath(base.empty() ? std::string(".") : base);
+    fs::path path = root / host::fsPath(*rel);
     if (!m_folders->staysBelow(path))
         throw EAbUnsafePath("Unsafe entry name - outside the base directory", 0);
     return path;
@@ -160,7 +162,7 @@ std::filesystem::path TAbUnZipper::outputPath(const TAbZipItem& item) {
 
 bool TAbUnZipper::confirmOverwrite(const TAbZipItem& item, const std::string& out) {
     std::error_code ec;
-    if (!OnConfirmOverwrite || !fs::is_regular_file(out, ec)) return true;
+    if (!OnConfirmOverwrite || !fs::is_regular_file(host::fsPath(out), ec)) return true;
     std::string name = item.FileName;
     bool confirm = true;
     OnConfirmOverwrite(*this, item, name, confirm);

@@ -6,6 +6,7 @@
 #include "archive/entry_checks.h"
 #include "archive/zip_errors.h"
 #include "archive/zip_paths.h"
+#include "host/platform/file_names.h"
 
 namespace archive {
 
@@ -20,8 +21,9 @@ TAbZipArchive::TAbZipArchive(const std::string& fileName, const std::string& bas
                              const NameCodePages& pages)
     : m_fileName(fileName), m_pages(pages) {
     std::error_code ec;
-    if (!fs::is_regular_file(fileName, ec)) raise(ZipFailure::FileNotFound);
-    if (fs::file_size(fileName, ec) == 0 || ec) raise(ZipFailure::BadStream);
+    const fs::path file = host::fsPath(fileName);
+    if (!fs::is_regular_file(file, ec)) raise(ZipFailure::FileNotFound);
+    if (fs::file_size(file, ec) == 0 || ec) raise(ZipFailure::BadStream);
     if (auto opened = m_file.open(fileName); !opened)
         throw EInOutError(opened.error().text, opened.error().code.value());
     SetBaseDirectory(baseDirectory);
@@ -57,7 +59,8 @@ FileProbe TAbZipArchive::probe() {
 void TAbZipArchive::SetBaseDirectory(const std::string& dir) {
     std::string base = normaliseBaseDirectory(dir);
     std::error_code ec;
-    if (!base.empty() && !fs::is_directory(base, ec)) raise(ZipFailure::NoSuchDirectory);
+    if (!base.empty() && !fs::is_directory(host::fsPath(base), ec))
+        raise(ZipFailure::NoSuchDirectory);
     m_baseDirectory = std::move(base);
 }
 

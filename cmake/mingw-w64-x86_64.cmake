@@ -25,5 +25,7 @@ set(ENV{PKG_CONFIG_PATH} "")
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# Tests and programs run on the build machine through wine (cmake/wine-run).
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run)
+# Tests and programs run on the build machine through wine (cmake/wine-run), in a wine prefix of
+# the build's own unless QL_WINEPREFIX names one.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run --default-prefix
+  ${CMAKE_BINARY_DIR}/wine-prefix)

@@ -1,10 +1,10 @@
 #include "db/script_lines.h"
 
-#include <fstream>
 #include <iterator>
 
 #include "core/text.h"
 #include "db/errors.h"
+#include "host/platform/file_names.h"
 
 namespace db {
 
@@ -24,11 +24,9 @@ void TScriptLines::SetText(std::string_view text) {
 }
 
 void TScriptLines::LoadFromFile(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) throw EFOpenError("Cannot open file \"" + fileName + "\"");
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw EFOpenError("Cannot open file \"" + fileName + "\"");
-    SetText(core::decodeText(bytes));
+    const std::optional<std::string> bytes = host::readWholeFile(fileName);
+    if (!bytes) throw EFOpenError("Cannot open file \"" + fileName + "\"");
+    SetText(core::decodeText(*bytes));
 }
 
 std::string TScriptLines::Text() const {

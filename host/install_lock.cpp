@@ -2,11 +2,11 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <thread>
 
 #include "core/text.h"
 #include "host/install_state.h"
+#include "host/platform/file_names.h"
 #include "host/platform/files.h"
 #include "host/platform/this_process.h"
 
@@ -27,11 +27,7 @@ std::string stampOf(const LocalDateTime& t) {
 }
 
 std::string readHolderText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string text(kMaxHolderText, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text;
+    return readWholeFile(path, kMaxHolderText).value_or(std::string());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "host/paths.h"
+#include "host/platform/file_names.h"
 #include "host/platform/paths.h"
 
 namespace host {
@@ -23,7 +24,7 @@ std::string GetConfigFileName(std::string_view installPath) {
 
 bool ConfigFileExists(std::string_view installPath) {
     std::error_code ec;
-    auto st = std::filesystem::status(GetConfigFileName(installPath), ec);
+    auto st = std::filesystem::status(fsPath(GetConfigFileName(installPath)), ec);
     return !ec && std::filesystem::exists(st) && !std::filesystem::is_directory(st);
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "host/paths.h"
+#include "host/platform/file_names.h"
 
 namespace host {
 
@@ -12,7 +13,8 @@ std::string StateFolder(std::string_view installPath) {
 
 bool EnsureStateFolder(std::string_view installPath, std::error_code& error) {
     error.clear();
-    const std::string folder = ExcludeTrailingPathDelimiter(StateFolder(installPath));
+    const std::filesystem::path folder =
+        fsPath(ExcludeTrailingPathDelimiter(StateFolder(installPath)));
     std::filesystem::create_directory(folder, error);
     if (error) return false;
     return std::filesystem::is_directory(std::filesystem::symlink_status(folder, error));

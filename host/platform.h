@@ -4,6 +4,7 @@
 
 #include "host/platform/data_file.h"
 #include "host/platform/desktop.h"
+#include "host/platform/file_names.h"
 #include "host/platform/files.h"
 #include "host/platform/large_memory.h"
 #include "host/platform/native_handle.h"

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/text.h"
+#include "host/platform/file_names.h"
 
 namespace host {
 namespace {
@@ -24,18 +25,10 @@ std::string_view stripMatchingQuotes(std::string_view v) {
 }  // namespace
 
 ProfileFile ProfileFile::Load(const std::string& fileName) {
-    // C stdio, not iostreams: a folder in the file's place must read as a missing file, and
-    // host operations never throw.
-    std::FILE* f = std::fopen(fileName.c_str(), "rb");
-    if (!f) return {};
-    std::string bytes;
-    char buf[8192];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-    bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) return {};
-    return Parse(core::decodeText(bytes));
+    // A folder in the file's place reads as a missing file.
+    const std::optional<std::string> bytes = readWholeFile(fileName);
+    if (!bytes) return {};
+    return Parse(core::decodeText(*bytes));
 }
 
 ProfileFile ProfileFile::Parse(std::string_view text) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -11,6 +10,7 @@
 #include "host/install_state.h"
 #include "host/paths.h"
 #include "host/platform/durable.h"
+#include "host/platform/file_names.h"
 #include "host/platform/files.h"
 #include "host/platform/this_process.h"
 #include "host/shell_errors.h"
@@ -31,9 +31,9 @@ int codeFor(const std::error_code& ec, IoSide side) {
 }
 
 std::string readWhole(const std::string& path, bool& found) {
-    std::ifstream in(path, std::ios::binary);
-    found = static_cast<bool>(in);
-    return found ? std::string(std::istreambuf_iterator<char>(in), {}) : std::string();
+    std::optional<std::string> bytes = readWholeFile(path);
+    found = bytes.has_value();
+    return found ? std::move(*bytes) : std::string();
 }
 
 // One name, not "." or "..", no separator: a journal from disk names nothing outside its place.
@@ -58,12 +58,12 @@ bool isSafeRel(std::string_view rel) {
 }
 
 std::string folderOfRel(const std::string& target) {
-    return fs::path(target).parent_path().string();
+    return pathText(fsPath(target).parent_path());
 }
 
 bool existsNoFollow(const std::string& path) {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
+    return fs::exists(fs::symlink_status(fsPath(path), ec));
 }
 
 // Counts the file operations for the test hook.
@@ -82,16 +82,18 @@ class Steps {
 // else a copy. `to` must not exist.
 std::error_code keepCopy(const std::string& from, const std::string& to) {
     std::error_code ec;
-    const fs::file_status st = fs::symlink_status(from, ec);
+    const fs::path src = fsPath(from);
+    const fs::path dst = fsPath(to);
+    const fs::file_status st = fs::symlink_status(src, ec);
     if (ec) return ec;
     if (fs::is_symlink(st)) {
-        fs::copy_symlink(from, to, ec);
+        fs::copy_symlink(src, dst, ec);
         return ec;
     }
-    fs::create_hard_link(from, to, ec);
+    fs::create_hard_link(src, dst, ec);
     if (!ec) return ec;
     ec.clear();
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+    fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec);
     return ec;
 }
 
@@ -128,22 +130,25 @@ class Installation {
             std::error_code ec;
             if (e.op == JournalEntry::Op::Folder) {
                 m_step();
-                fs::remove(t, ec);  // only an empty folder goes; one the user filled stays
+                fs::remove(fsPath(t), ec);  // only an empty folder goes; one the user filled stays
                 continue;
             }
             if (e.op == JournalEntry::Op::Add) {
                 if (!j.ready) continue;  // nothing was renamed yet
                 m_step();
-                fs::remove(t, ec);
+                fs::remove(fsPath(t), ec);
                 if (ec && existsNoFollow(t)) return ec;
                 continue;
             }
             const std::string kept = backupFile(j, e.rel);
             if (!existsNoFollow(kept)) continue;  // never kept, so never replaced
-            if (!fs::is_symlink(fs::symlink_status(kept, ec)) &&
-                !fs::is_symlink(fs::symlink_status(t, ec)) && fs::equivalent(kept, t, ec))
+            const fs::path keptPath = fsPath(kept);
+            const fs::path targetPath = fsPath(t);
+            if (!fs::is_symlink(fs::symlink_status(keptPath, ec)) &&
+                !fs::is_symlink(fs::symlink_status(targetPath, ec)) &&
+                fs::equivalent(keptPath, targetPath, ec))
                 continue;  // the old file is in place
-            const std::string temp = fs::path(t).replace_filename(kRestoreTemp).string();
+            const std::string temp = pathText(fs::path(targetPath).replace_filename(kRestoreTemp));
             removeFileQuietly(temp);
             m_step();
             if ((ec = keepCopy(kept, temp))) return ec;
@@ -167,17 +172,18 @@ class Installation {
             folders.insert(folderOfRel(t));
             if (e.temp.empty()) continue;
             m_step();
-            removeFileQuietly(fs::path(t).replace_filename(e.temp).string());
+            removeFileQuietly(pathText(fsPath(t).replace_filename(fsPath(e.temp))));
         }
         if (j.ready) return;
         // The journal was written before the new files were: any of ours beside a target.
         for (const std::string& folder : folders) {
             std::error_code ec;
-            for (fs::directory_iterator d(folder, ec), end; !ec && d != end; d.increment(ec)) {
-                const std::string name = d->path().filename().string();
+            for (fs::directory_iterator d(fsPath(folder), ec), end; !ec && d != end;
+                 d.increment(ec)) {
+                const std::string name = pathText(d->path().filename());
                 if (name.size() == kCopyTempLength && name.starts_with(kCopyTempPrefix)) {
                     m_step();
-                    removeFileQuietly(d->path().string());
+                    removeFileQuietly(pathText(d->path()));
                 }
             }
         }
@@ -186,7 +192,7 @@ class Installation {
     std::error_code removeJournal() const {
         m_step();
         std::error_code ec;
-        fs::remove(journalPath(), ec);
+        fs::remove(fsPath(journalPath()), ec);
         if (ec) return ec;
         return syncFolder(ExcludeTrailingPathDelimiter(m_state)).error;
     }
@@ -201,7 +207,7 @@ class Installation {
         const std::string staging = backupRoot(j);
         const std::string backupName = std::string(kBackupPrefix) + j.from;
         std::error_code ec;
-        if (fs::is_directory(staging, ec)) {
+        if (fs::is_directory(fsPath(staging), ec)) {
             Journal manifest = j;
             manifest.committed = false;
             m_step();
@@ -210,10 +216,10 @@ class Installation {
                 return f.error;
             const std::string backup = m_state + backupName;
             m_step();
-            fs::remove_all(backup, ec);
+            fs::remove_all(fsPath(backup), ec);
             if (ec) return ec;
             m_step();
-            fs::rename(ExcludeTrailingPathDelimiter(staging), backup, ec);
+            fs::rename(fsPath(ExcludeTrailingPathDelimiter(staging)), fsPath(backup), ec);
             if (ec) return ec;
         }
         removeBackupsBut(backupName);
@@ -223,8 +229,8 @@ class Installation {
 
     void removeBackupsBut(const std::string& keep) const {
         std::error_code ec;
-        for (fs::directory_iterator d(m_state, ec), end; !ec && d != end; d.increment(ec)) {
-            const std::string name = d->path().filename().string();
+        for (fs::directory_iterator d(fsPath(m_state), ec), end; !ec && d != end; d.increment(ec)) {
+            const std::string name = pathText(d->path().filename());
             if (name != keep && name.starts_with(kBackupPrefix)) {
                 m_step();
                 std::error_code rc;
@@ -237,7 +243,7 @@ class Installation {
     std::error_code finishRollback(const Journal& j) const {
         m_step();
         std::error_code ec;
-        fs::remove_all(ExcludeTrailingPathDelimiter(backupRoot(j)), ec);
+        fs::remove_all(fsPath(ExcludeTrailingPathDelimiter(backupRoot(j))), ec);
         if (ec) return ec;
         if ((ec = recordInstalled(j.to))) return ec;
         return removeJournal();
@@ -271,7 +277,7 @@ class Planner {
         fs::directory_iterator it(src, ec), end;
         if (ec) code = codeFor(ec, IoSide::Source);
         for (; code == 0 && it != end; it.increment(ec)) {
-            const std::string name = it->path().filename().string();
+            const std::string name = pathText(it->path().filename());
             if (rel.empty() && name == kStateFolderName) continue;  // never the updater's own
             code = planOne(it->path(), rel.empty() ? name : rel + "/" + name);
         }
@@ -288,7 +294,7 @@ class Planner {
         const fs::file_status st = fs::status(src, ec);
         if (ec) return codeFor(ec, IoSide::Source);
         const std::string t = m_inst.target(rel);
-        const fs::file_status ts = fs::status(t, ec);
+        const fs::file_status ts = fs::status(fsPath(t), ec);
         if (ec && ec != std::errc::no_such_file_or_directory)
             return codeFor(ec, IoSide::Destination);
         if (fs::is_directory(st)) {
@@ -336,22 +342,22 @@ int stageAndRename(const Installation& inst, Journal& j, const std::vector<fs::p
         const std::string t = inst.target(e.rel);
         if (e.op == JournalEntry::Op::Folder) {
             step();
-            fs::create_directory(t, ec);
+            fs::create_directory(fsPath(t), ec);
             if (ec) return codeFor(ec, IoSide::Destination);
             continue;
         }
         if (e.op == JournalEntry::Op::Replace) {
             const std::string kept = inst.backupFile(j, e.rel);
-            fs::create_directories(fs::path(kept).parent_path(), ec);
+            fs::create_directories(fsPath(kept).parent_path(), ec);
             if (ec) return codeFor(ec, IoSide::Destination);
             step();
             if ((ec = keepCopy(t, kept))) return codeFor(ec, IoSide::Destination);
         }
         step();
         std::string staged;
-        if (IoFailure f = stageFileBeside(sources[file++].string(), t, staged))
+        if (IoFailure f = stageFileBeside(pathText(sources[file++]), t, staged))
             return ShellCodeForFailure(f);
-        e.temp = fs::path(staged).filename().string();
+        e.temp = pathText(fsPath(staged).filename());
     }
     step();
     if (IoFailure f = flushFileSystemOf(inst.install())) return ShellCodeForFailure(f);
@@ -361,7 +367,7 @@ int stageAndRename(const Installation& inst, Journal& j, const std::vector<fs::p
         if (e.op == JournalEntry::Op::Folder) continue;
         const std::string t = inst.target(e.rel);
         step();
-        if (IoFailure f = renameOver(fs::path(t).replace_filename(e.temp).string(), t))
+        if (IoFailure f = renameOver(pathText(fsPath(t).replace_filename(fsPath(e.temp))), t))
             return ShellCodeForFailure(f);
     }
     step();
@@ -383,8 +389,9 @@ StagedResult StagedMergeTree(const StagedInstall& request) {
     StagedResult result;
     result.restored = true;  // until something was touched and could not be put back
     const Installation inst(request.installPath, request.hook);
-    const fs::path src(ExcludeTrailingPathDelimiter(request.source));
-    if ((result.code = checkEnds(src, ExcludeTrailingPathDelimiter(inst.install())))) return result;
+    const fs::path src = fsPath(ExcludeTrailingPathDelimiter(request.source));
+    if ((result.code = checkEnds(src, fsPath(ExcludeTrailingPathDelimiter(inst.install())))))
+        return result;
     std::error_code ec;
     if (!EnsureStateFolder(inst.install(), ec)) {
         result.code = codeFor(ec, IoSide::Destination);
@@ -398,7 +405,7 @@ StagedResult StagedMergeTree(const StagedInstall& request) {
         result.code = kDeUnknownError;  // an unsafe version, or an unfinished journal
         return result;
     }
-    fs::remove_all(ExcludeTrailingPathDelimiter(inst.backupRoot(j)),
+    fs::remove_all(fsPath(ExcludeTrailingPathDelimiter(inst.backupRoot(j))),
                    ec);  // a staging folder no journal speaks of
     Planner planner(inst, j);
     if ((result.code = planner.plan(src, ""))) return result;
@@ -421,7 +428,7 @@ StagedResult StagedMergeTree(const StagedInstall& request) {
     ec = inst.undo(j);
     if (!ec) {
         std::error_code rc;
-        fs::remove_all(ExcludeTrailingPathDelimiter(inst.backupRoot(j)), rc);
+        fs::remove_all(fsPath(ExcludeTrailingPathDelimiter(inst.backupRoot(j))), rc);
         ec = inst.removeJournal();
     }
     result.restored = !ec;
@@ -451,7 +458,7 @@ Recovery RecoverInstallation(const std::string& installPath, const FileOpHook& h
         ec = inst.undo(*j);
         if (!ec && j->kind == JournalKind::Install) {
             std::error_code rc;
-            fs::remove_all(ExcludeTrailingPathDelimiter(inst.backupRoot(*j)), rc);
+            fs::remove_all(fsPath(ExcludeTrailingPathDelimiter(inst.backupRoot(*j))), rc);
             ec = inst.removeJournal();
         } else if (!ec) {
             ec = inst.finishRollback(*j);
@@ -470,8 +477,8 @@ std::optional<std::string> LastBackupVersion(const std::string& installPath) {
     const std::string state = StateFolder(IncludeTrailingPathDelimiter(installPath));
     std::optional<std::string> best;
     std::error_code ec;
-    for (fs::directory_iterator d(state, ec), end; !ec && d != end; d.increment(ec)) {
-        const std::string name = d->path().filename().string();
+    for (fs::directory_iterator d(fsPath(state), ec), end; !ec && d != end; d.increment(ec)) {
+        const std::string name = pathText(d->path().filename());
         std::error_code mc;
         if (name.starts_with(kBackupPrefix) &&
             fs::is_regular_file(d->path() / std::string(kManifestName), mc) &&

@@ -5,6 +5,7 @@
 
 #include "core/md5.h"
 #include "host/paths.h"
+#include "host/platform/file_names.h"
 #include "host/platform/files.h"
 
 namespace host {
@@ -17,7 +18,8 @@ std::string TmpDirPath(std::string_view latestVid, const HostSettings& settings)
 std::string GetTmpDir(std::string_view latestVid, const HostSettings& settings) {
     std::string path = TmpDirPath(latestVid, settings);
     std::error_code ec;
-    if (!std::filesystem::is_directory(path, ec)) std::filesystem::create_directory(path, ec);
+    const std::filesystem::path folder = fsPath(path);
+    if (!std::filesystem::is_directory(folder, ec)) std::filesystem::create_directory(folder, ec);
     return path;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/paths.h"
+#include "host/platform/file_names.h"
 #include "host/shell_errors.h"
 
 namespace host {
@@ -38,7 +39,7 @@ class TreeCopier {
     int run(const fs::path& src, const fs::path& target, const fs::path& flushAt) {
         int code = copy(src, target);
         if (code == 0 && !m_staged.empty())
-            code = ShellCodeForFailure(flushFileSystemOf(flushAt.string()));
+            code = ShellCodeForFailure(flushFileSystemOf(pathText(flushAt)));
         while (code == 0 && !m_staged.empty()) {
             code = ShellCodeForFailure(renameOver(m_staged.back().temp, m_staged.back().target));
             if (code == 0) m_staged.pop_back();
@@ -95,8 +96,8 @@ class TreeCopier {
     int stageFile(const fs::path& src, const fs::path& target) {
         std::error_code ec;
         if (fs::is_directory(target, ec)) return kDeFileDestIsFld;
-        Staged s{{}, target.string()};
-        if (IoFailure f = stageFileBeside(src.string(), s.target, s.temp))
+        Staged s{{}, pathText(target)};
+        if (IoFailure f = stageFileBeside(pathText(src), s.target, s.temp))
             return ShellCodeForFailure(f);
         m_staged.push_back(std::move(s));
         return 0;
@@ -159,8 +160,8 @@ int sourceCode(const fs::path& src) {
 
 int CopyTreeCode(std::string_view source, std::string_view dest) {
     if (source.empty() || dest.empty()) return kDeInvalidFiles;
-    fs::path src(ExcludeTrailingPathDelimiter(source));
-    fs::path dst(ExcludeTrailingPathDelimiter(dest));
+    const fs::path src = fsPath(ExcludeTrailingPathDelimiter(source));
+    const fs::path dst = fsPath(ExcludeTrailingPathDelimiter(dest));
     if (int code = sourceCode(src)) return code;
     std::error_code ec;
     fs::file_status ds = fs::status(dst, ec);
@@ -170,8 +171,8 @@ int CopyTreeCode(std::string_view source, std::string_view dest) {
 
 int MergeTreeCode(std::string_view source, std::string_view dest) {
     if (source.empty() || dest.empty()) return kDeInvalidFiles;
-    fs::path src(ExcludeTrailingPathDelimiter(source));
-    fs::path dst(ExcludeTrailingPathDelimiter(dest));
+    const fs::path src = fsPath(ExcludeTrailingPathDelimiter(source));
+    const fs::path dst = fsPath(ExcludeTrailingPathDelimiter(dest));
     if (int code = sourceCode(src)) return code;
     std::error_code ec;
     if (!fs::is_directory(src, ec)) return kDeInvalidFiles;  // only a folder has contents
@@ -193,8 +194,9 @@ bool MergeTree(std::string_view source, std::string_view dest, std::string& erro
 }
 
 bool DeleteTree(std::string_view folder) {
-    std::string path = ExcludeTrailingPathDelimiter(folder);
-    if (path.empty()) return false;
+    const std::string name = ExcludeTrailingPathDelimiter(folder);
+    if (name.empty()) return false;
+    const fs::path path = fsPath(name);
     std::error_code ec;
     fs::path canon = fs::weakly_canonical(path, ec);
     if (ec || canon == canon.root_path()) return false;  // never a whole file system

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "host/paths.h"
+#include "host/platform/file_names.h"
 
 namespace host {
 
@@ -12,8 +13,8 @@ namespace fs = std::filesystem;
 
 std::vector<MergeEntry> SurveyMerge(std::string_view source, std::string_view dest) {
     std::vector<MergeEntry> entries;
-    const fs::path src(ExcludeTrailingPathDelimiter(source));
-    const fs::path dst(ExcludeTrailingPathDelimiter(dest));
+    const fs::path src = fsPath(ExcludeTrailingPathDelimiter(source));
+    const fs::path dst = fsPath(ExcludeTrailingPathDelimiter(dest));
     std::error_code ec;
     if (source.empty() || !fs::is_directory(src, ec)) return entries;
     // A link back up would be walked without end: no deeper than 64 levels.
@@ -27,7 +28,7 @@ std::vector<MergeEntry> SurveyMerge(std::string_view source, std::string_view de
         if (!it->is_regular_file(fe)) continue;
         MergeEntry e;
         const fs::path rel = it->path().lexically_relative(src);
-        e.path = rel.generic_string();
+        e.path = genericPathText(rel);
         const auto size = it->file_size(fe);
         e.bytes = fe ? 0 : static_cast<std::int64_t>(size);
         e.replaces = fs::exists(fs::symlink_status(dst / rel, fe));

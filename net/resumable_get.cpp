@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <thread>
 
 #include "core/text.h"
+#include "host/platform/file_names.h"
 #include "net/bounded_stream.h"
 #include "net/content_range.h"
 #include "net/id_exceptions.h"
@@ -29,10 +29,11 @@ constexpr std::size_t kMaxValidator = 1024;
 struct RangeMismatch {};
 
 std::string readTag(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    if (!in || !std::getline(in, line) || line.size() > kMaxValidator) return "";
-    return line;
+    // The validator's line, read no further than one past the longest kept.
+    const std::optional<std::string> text = host::readWholeFile(path, kMaxValidator + 2);
+    if (!text) return "";
+    std::string line = text->substr(0, text->find('\n'));
+    return line.size() > kMaxValidator ? "" : line;
 }
 
 void writeTag(const std::string& path, const std::string& validator) {
@@ -40,13 +41,11 @@ void writeTag(const std::string& path, const std::string& validator) {
     // A validator that could split a request line is not sent back (nor kept).
     if (validator.empty() || validator.size() > kMaxValidator ||
         validator.find_first_of("\r\n") != std::string::npos) {
-        std::filesystem::remove(path, ec);
+        std::filesystem::remove(host::fsPath(path), ec);
         return;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << validator << '\n';
-    out.close();
-    if (!out) std::filesystem::remove(path, ec);
+    if (!host::writeWholeFile(path, validator + '\n'))
+        std::filesystem::remove(host::fsPath(path), ec);
 }
 
 void setRangeHeaders(TIdHTTPRequest& r, std::int64_t from, const std::string& validator) {
@@ -183,7 +182,7 @@ ResumeOutcome GetResumable(TIdHTTP& http, const std::string& url, const std::str
         break;
     }
     std::error_code ec;
-    std::filesystem::remove(tagFile, ec);
+    std::filesystem::remove(host::fsPath(tagFile), ec);
     return out;
 }
 

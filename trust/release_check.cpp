@@ -1,10 +1,11 @@
 #include "trust/release_check.h"
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
+#include "host/platform/file_names.h"
 #include "trust/accepted_state.h"
 #include "trust/signature_file.h"
 #include "trust/version_file.h"
@@ -60,23 +61,24 @@ core::Result<VerifiedRelease, TrustError> acceptRelease(
 core::Result<void, TrustError> checkPackage(const std::string& packageFile,
                                             const VerifiedRelease& release) {
     std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(packageFile, ec);
+    const std::uintmax_t size = std::filesystem::file_size(host::fsPath(packageFile), ec);
     if (ec) return core::fail(TrustError{Refusal::PackageUnreadable, ec.message()});
     if (size != release.size)
         return core::fail(TrustError{Refusal::PackageSize, std::to_string(size) + " invece di " +
                                                                std::to_string(release.size)});
-    std::ifstream in(packageFile, std::ios::binary);
-    if (!in) return core::fail(TrustError{Refusal::PackageUnreadable, packageFile});
+    std::FILE* in = host::openFile(packageFile, "rb");
+    if (in == nullptr) return core::fail(TrustError{Refusal::PackageUnreadable, packageFile});
     Sha256 hash;
     std::vector<char> buffer(1 << 16);
     std::uintmax_t total = 0;
-    while (in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const auto n = static_cast<std::size_t>(in.gcount());
+    std::size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
         hash.update({reinterpret_cast<const std::byte*>(buffer.data()), n});
         total += n;
     }
-    if (in.bad() || total != size)
+    const bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (failed || total != size)
         return core::fail(TrustError{Refusal::PackageUnreadable, packageFile});
     if (hash.finish() != release.sha256) return core::fail(TrustError{Refusal::PackageDigest, {}});
     return core::Ok{};

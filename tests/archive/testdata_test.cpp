@@ -9,6 +9,7 @@
 
 #include "archive/decoders/decoder.h"
 #include "archive/unzipper.h"
+#include "host/platform/file_names.h"
 #include "tests/archive/decoders/decode_helpers.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_entries.h"
@@ -104,7 +105,8 @@ TEST_F(AnswerKey, EveryArchiveExtractsAsTheKeySays) {
             mustFailOrOptional |= r.optional() || r.expected.rfind("fail", 0) == 0;
             std::optional<fs::path> file;
             for (const auto& n : namesOf(r))
-                if (fs::is_regular_file(out.path() / n)) file = out.path() / n;
+                if (fs::is_regular_file(out.path() / host::fsPath(n)))
+                    file = out.path() / host::fsPath(n);
             const archive::FailedEntry* failure = failureFor(o, r);
 
             if (r.expected == "fail-zip64" || r.expected == "either-ok-or-fail-zip64") {
@@ -118,7 +120,8 @@ TEST_F(AnswerKey, EveryArchiveExtractsAsTheKeySays) {
                 EXPECT_TRUE(o.failed.empty());
             } else if (r.expected == "ok-dir") {
                 bool isDir = false;
-                for (const auto& n : namesOf(r)) isDir |= fs::is_directory(out.path() / n);
+                for (const auto& n : namesOf(r))
+                    isDir |= fs::is_directory(out.path() / host::fsPath(n));
                 EXPECT_TRUE(isDir);
             } else if (r.expected == "ok") {
                 const auto method = static_cast<std::uint16_t>(r.method);

@@ -6,6 +6,8 @@
 #   console_update.sh BUILD_DIR    exit 0 when every check passed
 set -euo pipefail
 build=${1:?BUILD_DIR}
+# The prefix ctest runs the build's programs in (cmake/wine-run), unless one is named.
+export QL_WINEPREFIX=${QL_WINEPREFIX:-$build/wine-prefix}
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(cd "$here/../.." && pwd)
 run=$src/cmake/wine-run
@@ -32,9 +34,9 @@ check() {  # check WHAT EXPECTED ACTUAL
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 "$src/tests/support/mariadb_sandbox.sh" start "$info" >/dev/null
-# An ASCII installation folder: the Windows build still opens some files through the C
-# library's narrow calls, which read a name in the ANSI code page, not UTF-8 (docs/PORTING.md).
-inst=Ostrel
+# The installation folder's name is not ASCII: it reaches qlupdate.exe as UTF-16, every file
+# below it is opened by that name, and the run log holds it in the Windows code page.
+inst=Ostrèl
 WORLD_INSTALL=$inst "$src/tests/integration_workflow/make_world.sh" "$world" "$info" >/dev/null
 port=$(sed -n 's/^port=//p' "$info" | head -n1)
 password=$(sed -n 's/^root_password=//p' "$info" | head -n1)
@@ -79,9 +81,10 @@ check "net commands" "$(printf 'stop OsReplicator\nstart OsReplicator')" "$(cat 
 check "the service runs again" running "$(service_state)"
 
 # The run log: one file named after the version and the minute, newest line first, each line
-# ended by CR LF, in the Windows code page.
+# ended by CR LF, in the Windows code page (the folder's "è" as the one byte 0xE8).
 logs=("$world/$inst"/2014c.*.uplog)
 check "one run log" 1 "${#logs[@]}"
+check "the folder's name in Windows-1252" 1 "$(LC_ALL=C grep -cF $'\\Ostr\xe8l\\\r' "${logs[0]}")"
 install=$(winpath "$world/$inst")
 expected=$(
   printf '%s\n' \

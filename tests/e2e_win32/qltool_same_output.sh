@@ -8,6 +8,8 @@
 # (skipped) when there is no Linux qltool.
 set -euo pipefail
 build=${1:?BUILD_DIR}
+# The prefix ctest runs the build's programs in (cmake/wine-run), unless one is named.
+export QL_WINEPREFIX=${QL_WINEPREFIX:-$build/wine-prefix}
 linux=${2:?LINUX_QLTOOL}
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(cd "$here/../.." && pwd)

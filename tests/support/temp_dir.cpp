@@ -6,6 +6,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "host/platform/file_names.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #endif
@@ -37,7 +39,7 @@ TempDir::~TempDir() {
 }
 
 fs::path TempDir::write(std::string_view relative, std::string_view bytes) const {
-    fs::path p = m_path / fs::path(std::string(relative));
+    fs::path p = m_path / host::fsPath(relative);
     fs::create_directories(p.parent_path());
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -15,8 +15,8 @@ namespace testsupport {
 
 namespace {
 
-// std::system hands the line to sh -c on POSIX and to cmd /c on Windows; each word is quoted
-// for the one that reads it.
+// Each word quoted for the one that reads the line: sh on POSIX (std::system), the C runtime's
+// argument parser of the started program on Windows (CreateProcessW).
 #if defined(_WIN32)
 // The C runtime's rules for one argument: inside double quotes, backslashes count only before
 // a quote, so those are doubled, and a quote is escaped with a backslash.
@@ -36,16 +36,9 @@ std::string quoteWord(std::string_view word) {
     out.append(backslashes * 2, '\\');
     return out + "\"";
 }
-// cmd /c drops the first and the last quote of a line that starts with one.
-std::string shellLine(const std::string& line) {
-    return "\"" + line + "\"";
-}
 #else
 std::string quoteWord(std::string_view word) {
     return shellQuote(word);
-}
-std::string shellLine(const std::string& line) {
-    return line;
 }
 #endif
 
@@ -71,6 +64,7 @@ std::string qlupdatePath() {
     return QL_QLUPDATE;
 }
 
+#if !defined(_WIN32)
 ToolRun runTool(const std::vector<std::string>& argv, Stderr stderrMode, std::string_view input) {
     ToolRun run;
     if (argv.empty()) return run;
@@ -82,11 +76,12 @@ ToolRun runTool(const std::vector<std::string>& argv, Stderr stderrMode, std::st
     for (const std::string& word : argv) line += quoteWord(word) + " ";
     line += "<" + quoteWord(in) + " >" + quoteWord(out) + " 2>";
     line += stderrMode == Stderr::WithStdout ? std::string("&1") : quoteWord(err);
-    run.status = exitCodeOf(std::system(shellLine(line).c_str()));
+    run.status = exitCodeOf(std::system(line.c_str()));
     run.out = readFile(out);
     if (stderrMode == Stderr::Apart) run.err = readFile(err);
     return run;
 }
+#endif
 
 #if defined(_WIN32)
 namespace {
@@ -124,6 +119,53 @@ host::ProcessId startInBackground(const std::vector<std::string>& argv,
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return pi.dwProcessId;
+}
+
+// The program is started directly, its standard handles on files: a cmd.exe between (as
+// std::system would put there) doubles the processes wine starts for every run.
+ToolRun runTool(const std::vector<std::string>& argv, Stderr stderrMode, std::string_view input) {
+    ToolRun run;
+    if (argv.empty()) return run;
+    TempDir tmp;
+    const std::string in = nativePath(tmp.write("in", input));
+    const std::string out = nativePath(tmp.path() / "out");
+    const std::string err = nativePath(tmp.path() / "err");
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const auto open = [&](const std::string& file, DWORD access, DWORD disposition) {
+        return CreateFileW(wide(file).c_str(), access,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    const HANDLE hIn = open(in, GENERIC_READ, OPEN_EXISTING);
+    const HANDLE hOut = open(out, GENERIC_WRITE, CREATE_ALWAYS);
+    const HANDLE hErr =
+        stderrMode == Stderr::WithStdout ? hOut : open(err, GENERIC_WRITE, CREATE_ALWAYS);
+    std::string line;
+    for (const std::string& word : argv) line += quoteWord(word) + " ";
+    std::wstring wline = wide(line);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = hIn;
+    si.hStdOutput = hOut;
+    si.hStdError = hErr;
+    PROCESS_INFORMATION pi{};
+    const bool started = hIn != INVALID_HANDLE_VALUE && hOut != INVALID_HANDLE_VALUE &&
+                         hErr != INVALID_HANDLE_VALUE &&
+                         CreateProcessW(nullptr, wline.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi) != 0;
+    for (HANDLE h : {hIn, hOut, hErr == hOut ? INVALID_HANDLE_VALUE : hErr})
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    if (started) {
+        DWORD code = 0;
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        if (GetExitCodeProcess(pi.hProcess, &code)) run.status = static_cast<int>(code);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    run.out = readFile(out);
+    if (stderrMode == Stderr::Apart) run.err = readFile(err);
+    return run;
 }
 #else
 host::ProcessId startInBackground(const std::vector<std::string>& argv,

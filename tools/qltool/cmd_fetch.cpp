@@ -25,6 +25,7 @@
 
 #include "core/exception.h"
 #include "error_output.h"
+#include "host/platform/file_names.h"
 #include "net/id_http.h"
 #include "net/resumable_get.h"
 #include "net/update_server.h"
@@ -98,7 +99,7 @@ int qltool_fetch(int argc, char** argv) {
         if (out.resumedAt >= 0)
             std::printf("resumed at %lld\n", static_cast<long long>(out.resumedAt));
         if (out.restarts > 0) std::printf("started over\n");
-        std::filesystem::rename(net::PartFileOf(file), file);
+        std::filesystem::rename(host::fsPath(net::PartFileOf(file)), host::fsPath(file));
         std::printf("complete: %lld bytes, status %d\n", static_cast<long long>(out.size),
                     out.status);
         return 0;
@@ -108,7 +109,7 @@ int qltool_fetch(int argc, char** argv) {
         std::fprintf(stderr, "Exception: %s\n", e.what());
     }
     std::error_code ec;
-    const std::uintmax_t kept = std::filesystem::file_size(net::PartFileOf(file), ec);
+    const std::uintmax_t kept = std::filesystem::file_size(host::fsPath(net::PartFileOf(file)), ec);
     if (!ec && kept > 0)
         std::printf("kept %s (%llu bytes)\n", net::PartFileOf(file).c_str(),
                     static_cast<unsigned long long>(kept));

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "host/platform/file_names.h"
 #include "host/platform/owner_only_file.h"
 #include "trust/keys.h"
 #include "trust_files.h"
@@ -17,13 +18,13 @@ int qltool_keygen(int argc, char** argv) {
         return 64;
     }
     namespace fs = std::filesystem;
-    const fs::path dir = argv[1];
-    const std::string privateFile = (dir / "private.key").string();
-    const std::string publicFile = (dir / "public.key").string();
+    const fs::path dir = host::fsPath(argv[1]);
+    const std::string privateFile = host::pathText(dir / "private.key");
+    const std::string publicFile = host::pathText(dir / "public.key");
     std::error_code ec;
     fs::create_directories(dir, ec);
     for (const std::string& f : {privateFile, publicFile}) {
-        if (fs::symlink_status(f, ec).type() != fs::file_type::not_found) {
+        if (fs::symlink_status(host::fsPath(f), ec).type() != fs::file_type::not_found) {
             std::fprintf(stderr, "qltool keygen: %s already exists; nothing written\n", f.c_str());
             return 1;
         }
@@ -41,7 +42,7 @@ int qltool_keygen(int argc, char** argv) {
         const std::string publicLine = trust::formatPublicKey(key.publicKey);
         if (!qltool::replaceFile(publicFile, publicLine + "\n")) {
             std::fprintf(stderr, "qltool keygen: %s: cannot be written\n", publicFile.c_str());
-            fs::remove(privateFile, ec);
+            fs::remove(host::fsPath(privateFile), ec);
             return 1;
         }
         std::printf("%s\n%s\nPublicKey=%s\n", privateFile.c_str(), publicFile.c_str(),

@@ -1,13 +1,13 @@
 // qltool lex FILE: the lexemes of a script file, one JSON object per line, as the MySQL lexer
 // cuts the file's text (decoded by its byte-order mark, otherwise as Windows-1252).
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
 
 #include "core/text.h"
 #include "db/lexer.h"
 #include "error_output.h"
+#include "host/platform/file_names.h"
 #include "json_text.h"
 
 extern const char* const qltool_lex_usage =
@@ -18,13 +18,12 @@ int qltool_lex(int argc, char** argv) {
         std::fprintf(stderr, "usage: qltool %s\n", qltool_lex_usage);
         return 64;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    if (!in) {
+    const std::optional<std::string> bytes = host::readWholeFile(argv[1]);
+    if (!bytes) {
         std::fprintf(stderr, "qltool lex: cannot open %s\n", argv[1]);
         return 1;
     }
-    const std::string text = core::decodeText(
-        std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    const std::string text = core::decodeText(*bytes);
     db::TMyParser parser(text);
     std::string out;
     for (;;) {

@@ -3,36 +3,28 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 
+#include "host/platform/file_names.h"
 namespace qltool {
 
 // The whole file, at most `limit` bytes; nothing when it cannot be read or is larger.
 inline std::optional<std::string> readSmallFile(const std::string& path, std::size_t limit) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    std::string text(limit + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(limit + 1));
-    if (in.bad() || static_cast<std::size_t>(in.gcount()) > limit) return std::nullopt;
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (!std::filesystem::is_regular_file(host::fsPath(path), ec)) return std::nullopt;
+    std::optional<std::string> text = host::readWholeFile(path, limit + 1);
+    if (text && text->size() > limit) return std::nullopt;
     return text;
 }
 
 // Writes `path` in one step: a new file beside it renamed over it.
 inline bool replaceFile(const std::string& path, const std::string& bytes) {
     const std::string fresh = path + ".new";
-    {
-        std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
-        out << bytes;
-        out.close();
-        if (!out) return false;
-    }
+    if (!host::writeWholeFile(fresh, bytes)) return false;
     std::error_code ec;
-    std::filesystem::rename(fresh, path, ec);
-    if (ec) std::filesystem::remove(fresh, ec);
+    std::filesystem::rename(host::fsPath(fresh), host::fsPath(path), ec);
+    if (ec) std::filesystem::remove(host::fsPath(fresh), ec);
     return !ec;
 }
 

@@ -42,7 +42,7 @@ void addColumn(HWND list, int index, const wchar_t* title, int format, int width
 }
 
 void setCellText(HWND list, int row, int column, const std::string& text) {
-    std::wstring wide = widen(text);
+    std::wstring wide = host::win32::toWide(text);
     LVITEMW item{};
     item.iSubItem = column;
     item.pszText = wide.data();
@@ -100,7 +100,7 @@ void CompanyGrid::reset(const app::CompanyTable& table, const std::string& lates
     SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(m_list, LVM_DELETEALLITEMS, 0, 0);
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        std::wstring name = widen(m_rows[i].DTNAME);
+        std::wstring name = host::win32::toWide(m_rows[i].DTNAME);
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = static_cast<int>(i);

@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "host/win32/wide.h"  // UTF-16 text for the W functions: toWide, fromWide
+
 namespace ui::win32 {
 
-std::wstring widen(std::string_view utf8);
-std::string narrow(std::wstring_view utf16);
 // A text on one line: each line break (CR LF, CR, LF, NEL, U+2028, U+2029) becomes one blank.
 std::string oneLine(std::string_view utf8);
 

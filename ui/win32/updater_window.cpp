@@ -390,7 +390,7 @@ void UpdaterWindow::setTabVisible(app::Page page, app::Visibility v) {
 
 void UpdaterWindow::setCaption(app::Label label, const std::string& text) {
     Graphic& g = graphicOf(label);
-    g.text = widen(text);
+    g.text = host::win32::toWide(text);
     invalidate(g);
 }
 
@@ -428,7 +428,7 @@ void UpdaterWindow::clearLog() {
 void UpdaterWindow::insertLogLine(const std::string& line) {
     // The list shows the line on one line; the saved log keeps its exact text.
     m_log.insert(m_log.begin(), line);
-    const std::wstring shown = widen(oneLine(line));
+    const std::wstring shown = host::win32::toWide(oneLine(line));
     SendMessageW(m_listLog, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(shown.c_str()));
 }
 
@@ -533,7 +533,7 @@ int UpdaterWindow::runDialog(const std::function<int()>& dialog) {
 
 bool UpdaterWindow::askOkCancel(const std::string& text) {
     if (m_endRequested) return false;  // dialogs after a close request answer Cancel by themselves
-    const std::wstring message = widen(text);
+    const std::wstring message = host::win32::toWide(text);
     return runDialog([&] {
                return MessageBoxW(m_hwnd, message.c_str(), L"Information",
                                   MB_OKCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON1);
@@ -556,7 +556,7 @@ std::string UpdaterWindow::chooseFolder() {
         CoTaskMemFree(item);
         return IDOK;
     });
-    return narrow(chosen);
+    return host::win32::fromWide(chosen);
 }
 
 bool UpdaterWindow::pathFailAt(LPARAM l) const {
