@@ -10,6 +10,7 @@ build=${1:?BUILD_DIR}
 export QL_WINEPREFIX=${QL_WINEPREFIX:-$build/wine-prefix}
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(cd "$here/../.." && pwd)
+. "$src/tests/support/local_http.sh"
 run=$src/cmake/wine-run
 qlupdate=$build/program/qlupdate.exe
 qltool=$build/tools/qltool/qltool.exe
@@ -44,13 +45,7 @@ vid() {
   mariadb --no-defaults -uroot -p"$password" -h127.0.0.1 -P"$port" -N -e "SELECT VID FROM $1._versione"
 }
 
-http_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-python3 -m http.server --bind 127.0.0.1 --directory "$world/www" "$http_port" >/dev/null 2>&1 &
-http_pid=$!
-for _ in $(seq 100); do
-  python3 -c "import socket; socket.create_connection(('127.0.0.1', $http_port), 1)" 2>/dev/null && break
-  sleep 0.1
-done
+ql_start_http "$world/www"
 
 # The service: a Windows process under the service's image name, which the fake net stops
 # and starts again.

@@ -13,6 +13,7 @@ export QL_WINEPREFIX=${QL_WINEPREFIX:-$build/wine-prefix}
 linux=${2:?LINUX_QLTOOL}
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(cd "$here/../.." && pwd)
+. "$src/tests/support/local_http.sh"
 testdata=${QL_TESTDATA_DIR:-}
 if [ -z "$testdata" ]; then
   for d in "$src/.." "$src/../.." "$src/../../.."; do
@@ -82,14 +83,8 @@ rm -rf "$work/L"/* "$work/W"/*
 # HTTP: a file, a missing one, a port nobody listens on.
 mkdir -p "$work/www"
 head -c 70000 /dev/urandom >"$work/www/pkg.zip"
-http_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-python3 -m http.server --bind 127.0.0.1 --directory "$work/www" "$http_port" >/dev/null 2>&1 &
-http_pid=$!
-for _ in $(seq 100); do
-  python3 -c "import socket; socket.create_connection(('127.0.0.1', $http_port), 1)" 2>/dev/null && break
-  sleep 0.1
-done
-free_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+ql_start_http "$work/www"
+free_port=$(ql_free_port)
 NOERR=1 same "get a file" get "http://127.0.0.1:$http_port/pkg.zip" got
 if ! cmp -s "$work/www/pkg.zip" "$work/L/got" || ! cmp -s "$work/www/pkg.zip" "$work/W/got"; then
   echo "DIFFERS: get a file: the downloaded bytes"
